@@ -1,0 +1,113 @@
+// archive.h: everything the program learns through the host's shell.
+// The command layer builds every command line of the command set the build
+// chose, runs it through one replaceable runner (std::system by default) and
+// reads what listings print back from the list file kivo.tmp. On top of it:
+// the archive list (sy_get_pk3_list), the content scan of every archive
+// (gd_get_models_players_aifiles) and the reading of the bot files that
+// archives carry (gd_parse_aifile), which fill the archive list, the model
+// and AI file tables, the roster and the bot definition table of State.
+#ifndef KIVO_ARCHIVE_ARCHIVE_H
+#define KIVO_ARCHIVE_ARCHIVE_H
+
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+
+#include "core/core.h"
+
+// ---- Host command layer ----
+
+// The file every listing is redirected into; left in the folder after a run.
+inline constexpr char kListFile[] = "kivo.tmp";
+
+// Runs one command line and waits for it; the result is not looked at.
+using CommandRunner = int (*)(const char* line);
+// Replaces the runner (tests record lines with it); returns the previous one.
+CommandRunner set_command_runner(CommandRunner runner);
+// Hands `line` to the runner, after flushing the program's own output so
+// that what the command prints comes after it.
+void run_command(const char* line);
+
+// Room for one command line: every pattern with three quoted 48-character
+// names fits.
+inline constexpr std::size_t kCommandBytes = 1024;
+
+// 1 when `name` goes into a command line as it stands: only letters, digits
+// and "._+-", not empty and not starting with '-'.
+int is_plain_name(std::string_view name);
+// Writes prefix+name+suffix as one literal shell argument into out: as it
+// stands when the name is plain, otherwise quoted for the command set. 0 when
+// that cannot be done safely (DOS/Windows: a name holding '"' or '%', or a
+// control character) or it does not fit.
+int shell_argument(std::string_view prefix, std::string_view name,
+                   std::string_view suffix, char* out, std::size_t size);
+// Prints "warn: <what> '<name>' skipped: its name cannot be passed safely to
+// the shell" on standard output.
+void warn_unsafe_name(const char* what, std::string_view name);
+
+// The command families. Each builds its line for the build's command set and
+// runs it; those that take a name return 0, and run nothing, when the name
+// cannot be passed safely (the caller says what it skips).
+void sy_cmd_list_folder();                      // listing into kivo.tmp
+int sy_cmd_list_archive(std::string_view archive);  // unzip -l into kivo.tmp
+int sy_cmd_extract(std::string_view archive, std::string_view member);
+void sy_cmd_open_up_scripts();  // Unix: chmod +rw scripts/*; DOS: nothing
+int sy_cmd_open_up_file(std::string_view member);  // Unix: chmod 777
+void sy_cmd_make_scripts();
+int sy_cmd_move_bot_in(std::string_view name);  // <name>.bot into scripts
+void sy_cmd_pack();                             // zip -r kivo.pk3 scripts
+int sy_cmd_delete_extracted(std::string_view member);
+int sy_cmd_delete_written_bot(std::string_view name);  // DOS only
+void sy_cmd_delete_output();                           // the old kivo.pk3
+void sy_cmd_remove_extract_scripts();  // after an extraction
+void sy_cmd_remove_output_scripts();   // after packing
+// Path of a file inside scripts: "scripts\<member>" or "scripts/<member>".
+void scripts_path(std::string_view member, char* out, std::size_t size);
+
+// Reads the next piece of a list file into buf (at most size - 1 characters,
+// as fgets does) and removes its last character, whatever it is: it is taken
+// to be the newline. Returns 0 at the end of the file.
+int read_list_piece(std::FILE* f, char* buf, int size);
+
+// Borrowing the scripts folder: a phase that fills a scripts folder of its
+// own first sets the player's aside under tscripts, and gives it back after
+// removing its own. The loan never deletes, fills or packs a folder the
+// program did not create.
+struct ScriptsLoan {
+  bool set_aside = false;  // a scripts of the player's waits in tscripts
+};
+// Sets an existing scripts aside. 1: the caller may create and fill its own
+// scripts. 0: refused with an "error: " line (a tscripts is in the way, or the
+// move did not happen); nothing was moved and the caller skips its work.
+int sy_borrow_scripts(ScriptsLoan& loan);
+// Moves a set-aside folder back once the caller removed its own scripts;
+// when the caller's folder is still there, leaves tscripts in place and says
+// so with an "error: " line. Returns 1 when the folder is back (or there was
+// none).
+int sy_give_back_scripts(ScriptsLoan& loan);
+
+// ---- Archive list ----
+
+// Lists the current folder's add-on archives into `list` (`capacity` name
+// fields of which the first empty one ends the list). Returns 1, or 0 when
+// kivo.tmp cannot be opened.
+int sy_get_pk3_list(name_field* list, int name_length, int capacity);
+
+// ---- Archive content scan ----
+
+// Lists every archive of pk3_list and learns its models, skins (one player
+// each), AI files and bot files. 1 when all were read, 0 when kivo.tmp could
+// not be opened for one of them.
+int gd_get_models_players_aifiles(State& s);
+// Classifies a file name of a model folder: 'm' a model file, 's' a skin
+// file (its skin name goes to `skin`), 'u' anything else or a null name.
+char parse_player_name(const char* file, name_field& skin);
+
+// ---- Bot files inside archives ----
+
+// Extracts scripts/<bot_file> from `archive` and reads its bot definitions
+// into the bot definition table.
+void gd_parse_aifile(State& s, std::string_view archive,
+                     std::string_view bot_file);
+
+#endif  // KIVO_ARCHIVE_ARCHIVE_H

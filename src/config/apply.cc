@@ -1,0 +1,5 @@
+#include "config/config.h"
+
+void gd_apply_config(State& s) { (void)s; }
+
+void gd_apply_ai_cfg(State& s) { (void)s; }

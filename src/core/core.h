@@ -1,0 +1,159 @@
+// core.h: the State record that every phase of a run works on, the Player
+// record, the fixed 49-byte name field, the run's one random generator, the
+// trace switch, the run sequence and the command line.
+// The State record owns every table and every Player record from creation to
+// destruction; phases borrow it for the length of one call. Tables have a
+// fixed capacity and a count of rows in use; rows are appended, never removed.
+#ifndef KIVO_CORE_CORE_H
+#define KIVO_CORE_CORE_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+// Every name is a 49-byte field: at most 48 characters and a NUL.
+inline constexpr std::size_t kNameBytes = 49;
+inline constexpr std::size_t kNameChars = kNameBytes - 1;
+// Capacity of the model, AI file, roster, configuration and bot tables.
+inline constexpr int kTableRows = 1024;
+// Slots of the archive list; an empty slot ends it, so 1535 names fit.
+inline constexpr int kPk3Slots = 1536;
+
+#ifdef KIVO_TRACE
+inline constexpr bool kTrace = true;
+#else
+inline constexpr bool kTrace = false;
+#endif
+
+#ifdef KIVO_DOS_COMMANDS
+inline constexpr bool kDosCommands = true;
+#else
+inline constexpr bool kDosCommands = false;
+#endif
+
+// A name held inline, cut to 48 characters by construction; no heap.
+struct name_field {
+  std::array<char, kNameBytes> bytes{};  // the tail after the text is NUL
+
+  // Copies `text` cut to 48 characters; 1 if it fit whole, 0 if it was cut.
+  int set(std::string_view text) {
+    std::size_t n = text.size() < kNameChars ? text.size() : kNameChars;
+    bytes.fill('\0');
+    text.copy(bytes.data(), n);
+    return n == text.size() ? 1 : 0;
+  }
+  void clear() { bytes.fill('\0'); }
+  std::string_view view() const { return bytes.data(); }
+  const char* c_str() const { return bytes.data(); }
+  char* data() { return bytes.data(); }
+  std::size_t size() const { return view().size(); }
+  bool empty() const { return bytes[0] == '\0'; }
+  char& operator[](std::size_t i) { return bytes[i]; }
+  char operator[](std::size_t i) const { return bytes[i]; }
+  // Compares the text only, exactly and case-sensitively.
+  bool operator==(const name_field& o) const { return view() == o.view(); }
+  bool operator==(std::string_view text) const { return view() == text; }
+};
+static_assert(sizeof(name_field) == kNameBytes);
+
+// One roster entry, or one row of the players block of kivo.cfg.
+struct Player {
+  name_field name;     // bot name as the game shows it
+  name_field funname;  // display name with colour codes, or "default"
+  name_field model;    // player model
+  name_field player;   // skin of the model; "default" is the default skin
+  name_field aifile;   // AI file base name, or the placeholder "default"
+  int set = 0;         // 0 to 8, 9 the overflow set
+  char st = 'i';       // status: a i A I X u
+  name_field pk3file;  // archive the player came from, "pak0" for stock
+};
+
+using NameTable = std::array<name_field, kTableRows>;
+using PlayerTable = std::array<std::unique_ptr<Player>, kTableRows>;
+
+// All of a run's data. Field order follows the record's description; the
+// nine flags from tier_hi to ai_reset are the ones kivo.cfg holds.
+struct State {
+  int argc = 0;
+  char** argv = nullptr;
+  std::array<name_field, kPk3Slots> pk3_list{};  // archive list, empty ends
+  NameTable model_names{};                       // built-in models first
+  int model_count = 0;
+  name_field default_aifile;  // given when a drawn tier holds no AI file
+  int tier_hi = 0;            // highest tier the randomizer may pick
+  int tier_lo = 0;            // lowest tier the randomizer may pick
+  int use_blue = 0;           // group filters of classification
+  int use_defa = 0;
+  int use_others = 0;
+  int use_pak0 = 0;
+  int use_red = 0;
+  int use_set = 0;      // the active set, 0 to 8
+  int ai_reset = 0;     // 1: AI files of kivo.cfg are not applied this run
+  int ai_override = 0;  // 1: 'X' players take the AI file of kivo.cfg
+  NameTable aifile_names{};  // AI file table, built-in rows first
+  std::array<int, kTableRows> aifile_tiers{};
+  int aifile_count = 0;
+  NameTable cfg_tier_names{};  // rows of the tiers block of kivo.cfg
+  std::array<int, kTableRows> cfg_tier_values{};
+  int cfg_tier_count = 0;
+  int xai_count = 0;  // bot definitions found inside archives
+  NameTable xai_name{};
+  NameTable xai_funname{};
+  NameTable xai_aifile{};
+  NameTable xai_model{};
+  NameTable xai_player{};
+  PlayerTable cfg_players;  // rows of the players block of kivo.cfg
+  std::array<int, kTableRows> written_marks{};  // writer's scratch marks
+  int cfg_player_count = 0;
+  PlayerTable roster;  // stock players first, then those of the archives
+  int roster_count = 0;
+  std::uint32_t rng_state = 0;  // the run's one random generator
+};
+
+// Creates the State record with the built-in catalogue and start flags, and
+// seeds the random generator from the clock.
+std::unique_ptr<State> create_state(int argc, char** argv);
+
+// Appends `text` to a name table; 1 when stored, 0 when the table is full.
+template <std::size_t N>
+int append_name(std::array<name_field, N>& table, int& count,
+                std::string_view text) {
+  if (count < 0 || count >= static_cast<int>(N)) return 0;
+  table[count].set(text);
+  ++count;
+  return 1;
+}
+
+// Appends a new Player record to the roster; null when the roster is full.
+Player* add_roster_player(State& s);
+
+// Seeds the generator; the program does this once, from `time`.
+void rng_seed(State& s, std::uint32_t seed);
+// Next draw: s = s * 214013 + 2531011 (mod 2^32), yields (s >> 16) & 0x7FFF.
+int rng_draw(State& s);
+
+// Prints a trace line to standard output when the build has tracing on.
+[[gnu::format(printf, 1, 2)]] void trace(const char* format, ...);
+// The same, to another stream (some trace lines go to standard error).
+[[gnu::format(printf, 2, 3)]] void trace_to(std::FILE* stream,
+                                            const char* format, ...);
+
+// Lowers/raises one character; only 'A'..'Z' / 'a'..'z' change.
+inline char to_lower(char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+inline char to_upper(char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
+
+// Runs the phases of one run over `s`, in their fixed order. Returns 1.
+int run(State& s, int argc, char** argv);
+
+// 1 when an argument asks for help: first character '-' or '+', second 'h'.
+int gd_help_requested(int argc, char** argv);
+// Prints both help texts and ends the program with status 0 when an
+// argument asks for help; otherwise returns having changed nothing.
+void gd_show_help(int argc, char** argv);
+// Applies the command-line options to the flags of `s`, left to right.
+void gd_parse_options(State& s, int argc, char** argv);
+
+#endif  // KIVO_CORE_CORE_H

@@ -1,0 +1,57 @@
+#include "core/core.h"
+
+#include <cstdarg>
+#include <ctime>
+
+#include "catalogue/catalogue.h"
+
+std::unique_ptr<State> create_state(int argc, char** argv) {
+  auto s = std::make_unique<State>();
+  s->argc = argc;
+  s->argv = argv;
+  // Order matters: the stock players are built from the model table.
+  gd_init_models(*s);
+  gd_init_aifiles(*s);
+  gd_init_players(*s);
+  gd_init_defaults(*s);
+  rng_seed(*s, static_cast<std::uint32_t>(std::time(nullptr)));
+  return s;
+}
+
+Player* add_roster_player(State& s) {
+  if (s.roster_count < 0 || s.roster_count >= kTableRows) return nullptr;
+  auto& slot = s.roster[s.roster_count];
+  slot = std::make_unique<Player>();
+  ++s.roster_count;
+  return slot.get();
+}
+
+void rng_seed(State& s, std::uint32_t seed) { s.rng_state = seed; }
+
+int rng_draw(State& s) {
+  s.rng_state = s.rng_state * 214013u + 2531011u;
+  return static_cast<int>((s.rng_state >> 16) & 0x7FFFu);
+}
+
+void trace(const char* format, ...) {
+  if constexpr (kTrace) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+  } else {
+    (void)format;
+  }
+}
+
+void trace_to(std::FILE* stream, const char* format, ...) {
+  if constexpr (kTrace) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stream, format, args);
+    va_end(args);
+  } else {
+    (void)stream;
+    (void)format;
+  }
+}

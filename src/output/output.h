@@ -1,0 +1,17 @@
+// output.h: the run's result for the game: one <name>.bot file per active
+// player of the active set, packed under scripts/ into kivo.pk3 with the
+// host's zip, while a scripts folder of the player's is set aside and given
+// back. Reads the roster and use_set of State and changes nothing in it.
+#ifndef KIVO_OUTPUT_OUTPUT_H
+#define KIVO_OUTPUT_OUTPUT_H
+
+#include <cstdio>
+
+#include "core/core.h"
+
+// Writes the bot files of the active set and packs them into kivo.pk3.
+void gd_write_descrete_players(State& s);
+// Writes one player's bot definition block to an open text stream.
+void gd_write_bot_def(const Player& p, std::FILE* f);
+
+#endif  // KIVO_OUTPUT_OUTPUT_H

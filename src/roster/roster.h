@@ -1,0 +1,30 @@
+// roster.h: the phases that decide each roster player's set, status, name
+// and AI file: the archives' own bot definitions and the group filters
+// (classification), the check against the known models and AI files and the
+// uniqueness of names (validation), the random AI file of a tier range, and
+// the limit of 80 players per set (clipping). They read the flags of State
+// and change the Player records of the roster.
+#ifndef KIVO_ROSTER_ROSTER_H
+#define KIVO_ROSTER_ROSTER_H
+
+#include "core/core.h"
+
+// Players per set that clipping keeps.
+inline constexpr int kSetLimit = 80;
+// The overflow set, never active.
+inline constexpr int kOverflowSet = 9;
+
+// Players matching a bot definition of an archive take it over ('X').
+void gd_apply_xai(State& s);
+// The use_ flags decide who of the active set and set 9 stays active.
+void gd_classify_players(State& s);
+// Parks unknown models, resets unknown AI files, makes names unique.
+void gd_validate_players_and_aifiles(State& s);
+// Gives every "default" AI file a random one of the tier range.
+void gd_supplimental_ai_mapping(State& s);
+// Keeps at most 80 counted players in the active set, filling from set 9.
+void gd_clip_active_set(State& s);
+// Keeps at most 80 players in each of the sets 1 to 8.
+void gd_clip_sets(State& s);
+
+#endif  // KIVO_ROSTER_ROSTER_H
