@@ -7,12 +7,11 @@ namespace {
 // Rows 1 to 23 are the stock models, each with a red and a blue player; the
 // last six are the designer models, which serve only the extra players.
 constexpr const char* kModels[kBuiltinModels] = {
-    "xaero",   "orbb",    "slash",    "sorlag",  "major",  "uriel",
-    "ranger",  "keel",    "bitterman", "visor",  "anarki", "tankjr",
-    "razor",   "biker",   "lucy",     "klesk",   "doom",   "mynx",
-    "hunter",  "sarge",   "grunt",    "bones",   "crash",
+    "xaero", "orbb", "slash", "sorlag", "major", "uriel", "ranger", "keel",
+    "bitterman", "visor", "anarki", "tankjr", "razor", "biker", "lucy", "klesk",
+    "doom", "mynx", "hunter", "sarge", "grunt", "bones", "crash",
     // designer models
-    "vexlor",  "brantok", "quillix",  "morvane", "zephrix", "talgrim"};
+    "vexlor", "brantok", "quillix", "morvane", "zephrix", "talgrim"};
 constexpr int kStockModels = 23;
 
 struct TieredAifile {
@@ -20,14 +19,14 @@ struct TieredAifile {
   int tier;
 };
 constexpr TieredAifile kAifiles[kBuiltinAifiles] = {
-    {"xaero", 6},   {"orbb", 1},      {"slash", 2},     {"sorlag", 5},
-    {"daemia", 2},  {"uriel", 5},     {"wrack", 1},     {"keel", 5},
-    {"bitterman", 2}, {"gorre", 3},   {"anarki", 6},    {"tankjr", 3},
-    {"patriot", 4}, {"cadavre", 5},   {"angel", 4},     {"klesk", 3},
-    {"phobos", 4},  {"mynx", 1},      {"visor", 4},     {"lucy", 4},
-    {"hunter", 6},  {"razor", 3},     {"major", 5},     {"biker", 3},
-    {"sarge", 1},   {"stripe", 4},    {"grunt", 2},     {"ranger", 3},
-    {"doom", 5},    {"hossman", 2},   {"bones", 4},     {"crash", 0}};
+    {"xaero", 6},     {"orbb", 1},    {"slash", 2},  {"sorlag", 5},
+    {"daemia", 2},    {"uriel", 5},   {"wrack", 1},  {"keel", 5},
+    {"bitterman", 2}, {"gorre", 3},   {"anarki", 6}, {"tankjr", 3},
+    {"patriot", 4},   {"cadavre", 5}, {"angel", 4},  {"klesk", 3},
+    {"phobos", 4},    {"mynx", 1},    {"visor", 4},  {"lucy", 4},
+    {"hunter", 6},    {"razor", 3},   {"major", 5},  {"biker", 3},
+    {"sarge", 1},     {"stripe", 4},  {"grunt", 2},  {"ranger", 3},
+    {"doom", 5},      {"hossman", 2}, {"bones", 4},  {"crash", 0}};
 
 struct ModelSkin {
   const char* model;
@@ -36,12 +35,12 @@ struct ModelSkin {
 // The extra players: stock skins that no stock bot uses, and the designer
 // models with their default skin.
 constexpr ModelSkin kExtraSkins[] = {
-    {"biker", "stroggo"},  {"biker", "slammer"},  {"hunter", "harpy"},
-    {"vexlor", "default"}, {"brantok", "default"}, {"quillix", "default"},
+    {"biker", "stroggo"},   {"biker", "slammer"},   {"hunter", "harpy"},
+    {"vexlor", "default"},  {"brantok", "default"}, {"quillix", "default"},
     {"morvane", "default"}, {"zephrix", "default"}, {"talgrim", "default"},
-    {"bones", "bones"},    {"klesk", "flisk"},    {"razor", "id"},
-    {"sarge", "krusade"},  {"sarge", "roderic"},  {"slash", "grrl"},
-    {"slash", "yuriko"},   {"uriel", "zael"}};
+    {"bones", "bones"},     {"klesk", "flisk"},     {"razor", "id"},
+    {"sarge", "krusade"},   {"sarge", "roderic"},   {"slash", "grrl"},
+    {"slash", "yuriko"},    {"uriel", "zael"}};
 static_assert(2 * kStockModels + std::size(kExtraSkins) == kStockPlayers);
 
 // Model letters replaced by gd_abbreviate; '\0' keeps the letter.
@@ -71,7 +70,8 @@ void add_stock_player(State& s, const char* model, const char* skin,
 
 void gd_init_models(State& s) {
   s.model_count = 0;
-  for (const char* model : kModels) append_name(s.model_names, s.model_count, model);
+  for (const char* model : kModels)
+    append_name(s.model_names, s.model_count, model);
 }
 
 void gd_init_aifiles(State& s) {

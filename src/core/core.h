@@ -90,9 +90,9 @@ struct State {
   int use_others = 0;
   int use_pak0 = 0;
   int use_red = 0;
-  int use_set = 0;      // the active set, 0 to 8
-  int ai_reset = 0;     // 1: AI files of kivo.cfg are not applied this run
-  int ai_override = 0;  // 1: 'X' players take the AI file of kivo.cfg
+  int use_set = 0;           // the active set, 0 to 8
+  int ai_reset = 0;          // 1: AI files of kivo.cfg are not applied this run
+  int ai_override = 0;       // 1: 'X' players take the AI file of kivo.cfg
   NameTable aifile_names{};  // AI file table, built-in rows first
   std::array<int, kTableRows> aifile_tiers{};
   int aifile_count = 0;

@@ -1,9 +1,8 @@
-#include "core/core.h"
-
 #include <cstdarg>
 #include <ctime>
 
 #include "catalogue/catalogue.h"
+#include "core/core.h"
 
 std::unique_ptr<State> create_state(int argc, char** argv) {
   auto s = std::make_unique<State>();

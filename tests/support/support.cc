@@ -69,7 +69,8 @@ std::string read_file(const fs::path& path) {
 namespace {
 std::string sh_quote(const std::string& text) {
   std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  for (char c : text)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
 }
 }  // namespace
