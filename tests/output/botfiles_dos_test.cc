@@ -7,24 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "output/output.h"
+#include "output/phase_run.h"
 #include "support/support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using output_test::add;
+using output_test::Printed;
+using output_test::run_phase;
 using ::testing::HasSubstr;
 using Lines = std::vector<std::string>;
-
-void add(State& s, const std::string& name) {
-  Player* p = add_roster_player(s);
-  p->name.set(name);
-  p->funname.set("default");
-  p->model.set("visor");
-  p->player.set("default");
-  p->aifile.set("hunter");
-  p->st = 'a';
-}
 
 std::string unquote(std::string arg) {
   if (arg.size() >= 2 && arg.front() == '"')
@@ -69,19 +62,6 @@ test::CommandRecorder::Responder dos_shell(bool zip_works = true) {
       fs::remove(fs::path("scripts") / path.substr(sizeof "scripts\\" - 1), ec);
     }
   };
-}
-
-struct Printed {
-  std::string out;
-  std::string err;
-};
-
-Printed run_phase(State& s) {
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  gd_write_descrete_players(s);
-  return {testing::internal::GetCapturedStdout(),
-          testing::internal::GetCapturedStderr()};
 }
 
 TEST(WriteBotsDos, CommandSequenceWithThePlayersScriptsFolder) {
@@ -176,19 +156,6 @@ TEST(WriteBotsDos, NeverFillsOrPacksAFolderItDidNotMake) {
     EXPECT_EQ(test::read_file("scripts/mine.bot"), "mine\n") << c.what;
     EXPECT_FALSE(fs::exists("Bob.bot")) << c.what;
   }
-}
-
-TEST(WriteBotsDos, PackingThatLeavesNoArchiveIsAnError) {
-  test::ScratchDir dir;
-  auto s = std::make_unique<State>();
-  add(*s, "Bob");
-  test::CommandRecorder shell(dos_shell(false));
-  Printed p = run_phase(*s);
-  EXPECT_EQ(p.out,
-            "error: 'kivo.pk3' was not created; is the 'zip' program "
-            "installed?\n");
-  EXPECT_EQ(p.err, "please wait while 'kivo.pk3' is being created...\n");
-  EXPECT_FALSE(fs::exists("scripts"));
 }
 
 }  // namespace
