@@ -12,24 +12,85 @@
 
 // The configuration file, in the current folder.
 inline constexpr char kConfigFile[] = "kivo.cfg";
+// The new text goes here first, so a failed write never costs the old file.
+inline constexpr char kConfigTempFile[] = "kivo.cfg.tmp";
+// The reader takes lines into buffers of this size (254 characters and NUL);
+// longer lines come in pieces.
+inline constexpr int kConfigLineBytes = 255;
+
+// One row of the flags block: its name, its comment, and the State field it
+// stands for. Reader and writer share the table, so a flag cannot be written
+// under one name and read back under another.
+struct ConfigFlag {
+  const char* name;
+  const char* comment;
+  int State::*field;
+};
+// The nine flags of the file, in the order they are written.
+inline constexpr ConfigFlag kConfigFlags[] = {
+    {"tier_hi", "integer, range (0,9), randomizer's highest allowable tier",
+     &State::tier_hi},
+    {"tier_lo", "integer, range (0,9), randomizer's lowest allowable tier",
+     &State::tier_lo},
+    {"use_blue", "if 1, include 'blue' players", &State::use_blue},
+    {"use_defa", "if 1, include 'default' players", &State::use_defa},
+    {"use_others", "if 1, include those *not* in the set (blue, default, red)",
+     &State::use_others},
+    {"use_pak0", "if 1, include pak0 extra players and designer models",
+     &State::use_pak0},
+    {"use_red", "if 1, include 'red' players", &State::use_red},
+    {"use_set", "current active set, default=0, range=(0,8); 9 is overflow",
+     &State::use_set},
+    {"ai_reset", "if 1, re-randomize all player ai (non-persistant flag)",
+     &State::ai_reset},
+};
+
+// ---- Reading ----
 
 // Reads kivo.cfg if there is one: flags into State, rows kept for applying.
 void gd_read_config(State& s);
-// Reads the flags block from the stream's current position.
+// Reads the flags block, searching from the stream's current position.
 void gd_read_flags(State& s, std::FILE* f);
-// Fills `p` from the eight space-separated fields of one players-block row.
-void gd_parse_player_row(Player& p, const char* row);
+// Fills `p` from the space-separated fields of one players-block row;
+// returns how many of the eight fields the row had (8 for a usable row).
+int gd_parse_player_row(Player& p, const char* row);
+
+// ---- Applying ----
 
 // Carries the kept player rows over to the roster, keyed by model and skin.
 void gd_apply_config(State& s);
 // Gives the AI file table the tiers of the kept tier rows.
 void gd_apply_ai_cfg(State& s);
 
+// ---- Writing ----
+
 // Writes the whole file text (flags, players, tiers) to `f`.
 void gd_write_config(State& s, std::FILE* f);
+// The flags block.
+void gd_write_flags(State& s, std::FILE* f);
+// The players block: every roster player once, in byte order of name.
+void gd_show_players(State& s, std::FILE* f);
+// total != 0: opening lines with the counts, then p's row; total 0 and
+// active 0: p's row alone; total 0 and active != 0: closing lines (p unused).
+void gd_write_player_row(const Player* p, std::FILE* f, int total, int active);
+// The comment lines of the players block and the empty line after them.
+void gd_write_player_notes(std::FILE* f);
+// The tiers block: tiers 0 to 8 in tier order, an empty line, then tier 9.
+void gd_write_tiers(State& s, std::FILE* f);
+// closing: the closing lines only; otherwise the opening lines when `first`
+// is set, then the row of AI file `row`.
+void gd_write_tier_row(State& s, int row, std::FILE* f, int first, int closing);
+
 // Replaces kivo.cfg with the writer's text, only once every write has
 // succeeded, and prints "wrote 'kivo.cfg'"; on failure an "error: " line and
 // the old file untouched. Returns 1 when the file was replaced.
 int gd_save_config(State& s);
+
+// Opens the stream the new text is written to (fopen for writing).
+using ConfigOpener = std::FILE* (*)(const char* path);
+// gd_save_config with the names and the opener given; tests hand it an
+// opener whose stream fails, to see the old file survive.
+int gd_save_config_as(State& s, const char* target, const char* temp,
+                      ConfigOpener open);
 
 #endif  // KIVO_CONFIG_CONFIG_H

@@ -1,13 +1,244 @@
+// Reads kivo.cfg back at the start of a run: the flags go straight into
+// State, the player and tier rows are kept for the apply phases. The file is
+// hand-edited, so the reader looks for each block from the top, passes over
+// comments and blank lines, and skips rows it cannot use rather than guess.
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
 #include "config/config.h"
 
-void gd_read_config(State& s) { (void)s; }
+namespace {
 
-void gd_read_flags(State& s, std::FILE* f) {
-  (void)s;
-  (void)f;
+// Words of block markers, flag rows and tier rows end at these; a carriage
+// return counts too, so a file saved with CR LF line ends reads the same.
+constexpr std::string_view kWordSeparators = " \t\n\r";
+// Player rows are split at spaces only: a tab stays inside its field.
+constexpr std::string_view kFieldSeparators = " ";
+
+// Splits `text` at runs of `separators` into at most `max` words; returns
+// how many it found. Separators before the first word are skipped.
+int split(std::string_view text, std::string_view separators,
+          std::string_view* words, int max) {
+  int n = 0;
+  std::size_t pos = 0;
+  while (n < max) {
+    pos = text.find_first_not_of(separators, pos);
+    if (pos == std::string_view::npos) break;
+    std::size_t end = text.find_first_of(separators, pos);
+    if (end == std::string_view::npos) end = text.size();
+    words[n++] = text.substr(pos, end - pos);
+    pos = end;
+  }
+  return n;
 }
 
-void gd_parse_player_row(Player& p, const char* row) {
-  (void)p;
-  (void)row;
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The value of the leading digits of `word`, held at INT_MAX when too big.
+int leading_digits(std::string_view word) {
+  long long value = 0;
+  for (char c : word) {
+    if (!is_digit(c)) break;
+    value = value * 10 + (c - '0');
+    if (value > INT_MAX) value = INT_MAX;
+  }
+  return static_cast<int>(value);
+}
+
+// A decimal integer from the word's start: an optional sign, then digits;
+// 0 when no digit follows.
+int leading_integer(std::string_view word) {
+  bool negative = false;
+  if (!word.empty() && (word[0] == '+' || word[0] == '-')) {
+    negative = word[0] == '-';
+    word.remove_prefix(1);
+  }
+  int value = leading_digits(word);
+  return negative ? -value : value;
+}
+
+// Reads the next line, or the next 254 characters of a longer one.
+bool read_line(std::FILE* f, char (&buf)[kConfigLineBytes]) {
+  return std::fgets(buf, kConfigLineBytes, f) != nullptr;
+}
+
+// The first two words of a line split at blanks; strlen keeps a NUL byte
+// in the file from letting anything look past it.
+int line_words(const char* line, std::string_view (&words)[2]) {
+  return split(std::string_view(line, std::strlen(line)), kWordSeparators,
+               words, 2);
+}
+
+enum class Block { kMissing, kNoRows, kRows };
+
+// Reads on to the opening line of a block: first word beginning with
+// `marker`, second word equal to `word` (`exact`) or beginning with it.
+// With a `header`, reads on to the line whose first word begins with it;
+// the rows follow that line. A block without its header line has no rows:
+// the search for the header does not go past the block's closing '@' line.
+Block find_block(std::FILE* f, char marker, std::string_view word, bool exact,
+                 std::string_view header) {
+  char buf[kConfigLineBytes];
+  std::string_view w[2];
+  bool opened = false;
+  while (!opened && read_line(f, buf)) {
+    if (line_words(buf, w) < 2 || w[0][0] != marker) continue;
+    opened = exact ? w[1] == word : w[1].starts_with(word);
+  }
+  if (!opened) return Block::kMissing;
+  if (header.empty()) return Block::kRows;
+  while (read_line(f, buf)) {
+    if (line_words(buf, w) < 1) continue;
+    if (w[0].starts_with(header)) return Block::kRows;
+    if (w[0][0] == '@') break;
+  }
+  return Block::kNoRows;
+}
+
+// What a line inside the players or tiers block is.
+enum class RowLine { kSkip, kEnd, kRow };
+
+RowLine classify_row(const char* line) {
+  std::string_view w[2];
+  if (line_words(line, w) < 1 || w[0].starts_with("//")) return RowLine::kSkip;
+  if (w[0][0] == '@') return RowLine::kEnd;
+  return RowLine::kRow;
+}
+
+void read_player_rows(State& s, std::FILE* f) {
+  char buf[kConfigLineBytes];
+  int short_rows = 0;
+  int over_capacity = 0;
+  while (read_line(f, buf)) {
+    RowLine kind = classify_row(buf);
+    if (kind == RowLine::kEnd) break;
+    if (kind == RowLine::kSkip) continue;
+    Player row;
+    if (gd_parse_player_row(row, buf) < 8) {
+      ++short_rows;
+      continue;
+    }
+    if (s.cfg_player_count >= kTableRows) {
+      ++over_capacity;
+      continue;
+    }
+    s.cfg_players[s.cfg_player_count] = std::make_unique<Player>(row);
+    ++s.cfg_player_count;
+  }
+  if (short_rows > 0)
+    std::printf(
+        "  warn: %d player rows in 'kivo.cfg' skipped: fewer than 8 "
+        "fields\n",
+        short_rows);
+  if (over_capacity > 0)
+    std::printf(
+        "  warn: %d player rows in 'kivo.cfg' skipped: more than %d "
+        "rows\n",
+        over_capacity, kTableRows);
+}
+
+void read_tier_rows(State& s, std::FILE* f) {
+  char buf[kConfigLineBytes];
+  int short_rows = 0;
+  int over_capacity = 0;
+  while (read_line(f, buf)) {
+    RowLine kind = classify_row(buf);
+    if (kind == RowLine::kEnd) break;
+    if (kind == RowLine::kSkip) continue;
+    std::string_view w[2];
+    if (line_words(buf, w) < 2) {
+      ++short_rows;
+      continue;
+    }
+    if (s.cfg_tier_count >= kTableRows) {
+      ++over_capacity;
+      continue;
+    }
+    s.cfg_tier_names[s.cfg_tier_count].set(w[0]);
+    s.cfg_tier_values[s.cfg_tier_count] = leading_integer(w[1]);
+    ++s.cfg_tier_count;
+  }
+  if (short_rows > 0)
+    std::printf("  warn: %d tier rows in 'kivo.cfg' skipped: no tier given\n",
+                short_rows);
+  if (over_capacity > 0)
+    std::printf(
+        "  warn: %d tier rows in 'kivo.cfg' skipped: more than %d "
+        "rows\n",
+        over_capacity, kTableRows);
+}
+
+}  // namespace
+
+void gd_read_config(State& s) {
+  s.cfg_player_count = 0;
+  s.cfg_tier_count = 0;
+  std::FILE* f = std::fopen(kConfigFile, "r");
+  if (f == nullptr) {
+    std::printf("  cannot open config file 'kivo.cfg' for read\n");
+    return;
+  }
+  gd_read_flags(s, f);
+
+  std::rewind(f);
+  Block players = find_block(f, '@', "ai_play", false, "name");
+  if (players == Block::kMissing) {
+    std::printf("  note: 'ai_players' block not found in 'kivo.cfg'\n");
+    std::fclose(f);
+    return;
+  }
+  if (players == Block::kRows) read_player_rows(s, f);
+  std::printf("  found %d player configs in file 'kivo.cfg'\n",
+              s.cfg_player_count);
+
+  std::rewind(f);
+  Block tiers = find_block(f, '@', "ai_tiers", false, "aifile");
+  if (tiers == Block::kMissing) {
+    std::printf("  note: 'ai_tiers' block not found in 'kivo.cfg'\n");
+    std::fclose(f);
+    return;
+  }
+  if (tiers == Block::kRows) read_tier_rows(s, f);
+  std::printf("  found %d ai bot names in file 'kivo.cfg'\n", s.cfg_tier_count);
+  std::fclose(f);
+}
+
+void gd_read_flags(State& s, std::FILE* f) {
+  if (find_block(f, '$', "flags", true, "") == Block::kMissing) {
+    std::printf("err: cannot find block '$ flags' in config file 'kivo.cfg'\n");
+    std::printf("...using defaults...\n");
+    return;
+  }
+  char buf[kConfigLineBytes];
+  std::string_view w[2];
+  while (read_line(f, buf)) {
+    int n = line_words(buf, w);
+    if (n >= 1 && w[0][0] == '$') break;
+    if (n < 2 || !is_digit(w[1][0])) continue;
+    for (const ConfigFlag& flag : kConfigFlags) {
+      if (w[0] != flag.name) continue;
+      int value = leading_digits(w[1]);
+      // The overflow set can never be made the active set from the file.
+      if (flag.field == &State::use_set && value > 8) value = 0;
+      s.*flag.field = value;
+    }
+  }
+}
+
+int gd_parse_player_row(Player& p, const char* row) {
+  std::string_view text(row, std::strlen(row));
+  // The line's own end is not part of the last field.
+  if (text.ends_with('\n')) text.remove_suffix(1);
+  if (text.ends_with('\r')) text.remove_suffix(1);
+  std::string_view f[8];
+  int n = split(text, kFieldSeparators, f, 8);
+  name_field* names[8] = {&p.name, &p.funname, &p.aifile, nullptr,
+                          nullptr, &p.model,   &p.player, &p.pk3file};
+  for (int i = 0; i < n; ++i)
+    if (names[i] != nullptr) names[i]->set(f[i]);
+  if (n > 3) p.set = leading_integer(f[3]);
+  if (n > 4) p.st = f[4][0];
+  return n;
 }

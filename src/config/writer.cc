@@ -1,12 +1,222 @@
+// Writes kivo.cfg anew from State at the end of a run: the flags, every
+// roster player in name order, and the AI files by tier. The text goes to a
+// temporary file beside kivo.cfg, which replaces it only when every write
+// went through, so the player's hand edits are never lost to a failed write.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include "config/config.h"
 
+namespace {
+
+void write_hyphens(std::FILE* f, int n) {
+  for (int i = 0; i < n; ++i) std::fputc('-', f);
+  std::fputc('\n', f);
+}
+
+void write_players_opening(std::FILE* f, int total, int active) {
+  std::fputc('#', f);
+  write_hyphens(f, 59);
+  std::fprintf(f, "@ ai_players\n");
+  std::fprintf(f, "\n");
+  gd_write_player_notes(f);
+  std::fprintf(f, "%-13s %-13s\n", "total_players", "active_players");
+  std::fprintf(f, "%-13d %-13d\n", total, active);
+  std::fprintf(f, "\n");
+  std::fprintf(f, "%-10s %-12s %-8s %-3s %-2s %-9s %-12s %-17s\n", "name",
+               "funname", "aifile", "set", "st", "model", "player", "pk3file");
+  std::fprintf(f, "\n");
+}
+
+void write_tiers_opening(std::FILE* f) {
+  write_hyphens(f, 59);
+  std::fprintf(f, "@ ai_tiers\n");
+  std::fprintf(f, "\n");
+  std::fprintf(f,
+               "// tier is a measure of ai skill; loosely follows game tier\n"
+               "// where: crash=0, xero=6, 7 and up beats xero,hunter,anarki\n"
+               "// valid range = 0...9, 9 = default for unranked user ai\n"
+               "// you can change the tier numeric assignments to suit "
+               "yourself\n"
+               "// aifile tier number only affects the randomizer selection "
+               "range\n");
+  std::fprintf(f, "\n");
+  std::fprintf(f, "%-12s %-4s\n", "aifile", "tier");
+  std::fprintf(f, "\n");
+}
+
+int lower_status(const Player& p) { return to_lower(p.st); }
+
+void report_failure(const char* target, int error) {
+  std::printf(
+      "error: cannot write config file '%s' (%s); it is left as it "
+      "was\n",
+      target, error != 0 ? std::strerror(error) : "write failed");
+}
+
+}  // namespace
+
 void gd_write_config(State& s, std::FILE* f) {
-  (void)s;
-  (void)f;
+  gd_write_flags(s, f);
+  gd_show_players(s, f);
+  gd_write_tiers(s, f);
+}
+
+void gd_write_flags(State& s, std::FILE* f) {
+  write_hyphens(f, 68);
+  std::fprintf(f, "$ flags\n");
+  std::fprintf(
+      f,
+      "// these globally affect 'st' and 'aifile' fields of '@ ai_players'\n");
+  std::fprintf(f, "\n");
+  for (const ConfigFlag& flag : kConfigFlags)
+    std::fprintf(f, "%-13s %d   // %s\n", flag.name, s.*flag.field,
+                 flag.comment);
+  std::fprintf(f, "\n$ end\n\n\n");
+}
+
+void gd_show_players(State& s, std::FILE* f) {
+  trace("gd_show_players()\n");
+  int count = s.roster_count < kTableRows ? s.roster_count : kTableRows;
+  int active = 0;
+  for (int i = 0; i < count; ++i) {
+    s.written_marks[i] = 0;
+    const Player* p = s.roster[i].get();
+    if (p == nullptr) {
+      s.written_marks[i] = 1;  // an empty slot has nothing to write
+      continue;
+    }
+    if (lower_status(*p) == 'x' ||
+        (p->set == s.use_set && lower_status(*p) == 'a'))
+      ++active;
+  }
+  // Selection by name: each pass writes the lowest unwritten name; among
+  // equal names the later roster row wins, so it comes out first.
+  bool first = true;
+  for (;;) {
+    int best = -1;
+    for (int i = 0; i < count; ++i) {
+      if (s.written_marks[i] != 0) continue;
+      if (best < 0 || std::strcmp(s.roster[i]->name.c_str(),
+                                  s.roster[best]->name.c_str()) <= 0)
+        best = i;
+    }
+    if (best < 0) break;
+    s.written_marks[best] = 1;
+    gd_write_player_row(s.roster[best].get(), f, first ? s.roster_count : 0,
+                        first ? active : 0);
+    first = false;
+  }
+  // Without a single row the opening lines still go out, so the next run
+  // finds the block.
+  if (first) write_players_opening(f, 0, 0);
+  gd_write_player_row(nullptr, f, 0, 1);
+}
+
+void gd_write_player_row(const Player* p, std::FILE* f, int total, int active) {
+  if (total == 0 && active != 0) {
+    std::fprintf(f, "\n@ end\n\n");
+    return;
+  }
+  if (total != 0) write_players_opening(f, total, active);
+  if (p == nullptr) return;
+  std::fprintf(f, "%-10s %-13s %-9s %d %c %-9s %-12s %-17s\n", p->name.c_str(),
+               p->funname.c_str(), p->aifile.c_str(), p->set, p->st,
+               p->model.c_str(), p->player.c_str(), p->pk3file.c_str());
+}
+
+void gd_write_player_notes(std::FILE* f) {
+  std::fprintf(
+      f,
+      "// > you can change: name, funname, aifile, set, and status(st)\n"
+      "// > the string 'default' is a placeholder keyword\n"
+      "// > funname can contain color symbols (but no embedded spaces)...\n"
+      "//     ^0black^1red^2green^3yellow^4blue^5cyan^6magenta^7white\n"
+      "// > the aifile must be a valid choice (find '@ ai_tiers' for a list)\n"
+      "// > set range is (0,8), 9 is overflow, 63 players per set\n"
+      "//     set 0 supports player activation status (I,i,a,A)\n"
+      "// > status (st) is 'a' or 'A' for active, 'i' or 'I' for inactive\n"
+      "//     (where upper case preempts the 'use' flags) and 'u' for\n"
+      "//     a skin referencing an unknown model\n"
+      "// > note: entries *must not* contain embedded spaces\n"
+      "// > quake3 imposes an add-on player limit around 63\n"
+      "\n");
+}
+
+void gd_write_tiers(State& s, std::FILE* f) {
+  int count = s.aifile_count < kTableRows ? s.aifile_count : kTableRows;
+  bool first = true;
+  for (int tier = 0; tier <= 8; ++tier) {
+    for (int r = 0; r < count; ++r) {
+      if (s.aifile_tiers[r] != tier) continue;
+      gd_write_tier_row(s, r, f, first ? 1 : 0, 0);
+      first = false;
+    }
+  }
+  // The opening lines go out even when no AI file has a tier 0 to 8, or the
+  // next run would not find the block.
+  if (first) write_tiers_opening(f);
+  std::fprintf(f, "\n");
+  for (int r = 0; r < count; ++r)
+    if (s.aifile_tiers[r] == 9) gd_write_tier_row(s, r, f, 0, 0);
+  gd_write_tier_row(s, 0, f, 0, 1);
+}
+
+void gd_write_tier_row(State& s, int row, std::FILE* f, int first,
+                       int closing) {
+  if (closing != 0) {
+    std::fprintf(f, "\n@ end\n\n");
+    return;
+  }
+  if (first != 0) write_tiers_opening(f);
+  std::fprintf(f, "%-12s %-2d\n", s.aifile_names[row].c_str(),
+               s.aifile_tiers[row]);
+}
+
+int gd_save_config_as(State& s, const char* target, const char* temp,
+                      ConfigOpener open) {
+  errno = 0;
+  std::FILE* f = open(temp);
+  if (f == nullptr) {
+    report_failure(target, errno);
+    return 0;
+  }
+  errno = 0;
+  gd_write_config(s, f);
+  // A full disk often shows only when the buffer is flushed or closed.
+  int error = 0;
+  if (std::fflush(f) != 0 || std::ferror(f) != 0) error = errno ? errno : EIO;
+  if (std::fclose(f) != 0 && error == 0) error = errno ? errno : EIO;
+  if (error == 0 && std::rename(temp, target) != 0) {
+    error = errno;
+#ifdef _WIN32
+    // Hosts whose rename will not replace a file need the old one gone
+    // first; should the second rename fail, the new text stays in `temp`.
+    if (std::remove(target) == 0) {
+      if (std::rename(temp, target) == 0) {
+        std::printf("wrote '%s'\n", target);
+        return 1;
+      }
+      std::printf(
+          "error: cannot rename '%s' to '%s'; the new text is in "
+          "'%s'\n",
+          temp, target, temp);
+      return 0;
+    }
+#endif
+  }
+  if (error != 0) {
+    std::remove(temp);
+    report_failure(target, error);
+    return 0;
+  }
+  std::printf("wrote '%s'\n", target);
+  return 1;
 }
 
 int gd_save_config(State& s) {
-  (void)s;
-  std::printf("wrote 'kivo.cfg'\n");
-  return 1;
+  return gd_save_config_as(
+      s, kConfigFile, kConfigTempFile,
+      [](const char* path) { return std::fopen(path, "w"); });
 }
