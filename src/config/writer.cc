@@ -189,7 +189,7 @@ int gd_save_config_as(State& s, const char* target, const char* temp,
   if (std::fflush(f) != 0 || std::ferror(f) != 0) error = errno ? errno : EIO;
   if (std::fclose(f) != 0 && error == 0) error = errno ? errno : EIO;
   if (error == 0 && std::rename(temp, target) != 0) {
-    error = errno;
+    error = errno ? errno : EIO;
 #ifdef _WIN32
     // Hosts whose rename will not replace a file need the old one gone
     // first; should the second rename fail, the new text stays in `temp`.
