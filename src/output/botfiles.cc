@@ -114,6 +114,14 @@ void gd_write_bot_def(const Player& p, std::FILE* f) {
 }
 
 void gd_write_descrete_players(State& s) {
+  ScriptsLoan loan;
+  // A tscripts in the way refuses the loan of the scripts folder; find that
+  // out before the old archive is deleted, so the player keeps it.
+  if (exists("tscripts")) {
+    sy_borrow_scripts(loan);  // says why
+    std::printf("error: 'kivo.pk3' was not written\n");
+    return;
+  }
   sy_cmd_delete_output();
   // zip adds to an archive that is there, so an old one that stayed would
   // keep the bots of earlier runs.
@@ -125,7 +133,6 @@ void gd_write_descrete_players(State& s) {
   }
   std::fprintf(stderr, "please wait while 'kivo.pk3' is being created...\n");
 
-  ScriptsLoan loan;
   if (!sy_borrow_scripts(loan)) {
     std::printf("error: 'kivo.pk3' was not written\n");
     return;
