@@ -48,7 +48,7 @@ void warn_unsafe_name(const char* what, std::string_view name);
 // The command families. Each builds its line for the build's command set and
 // runs it; those that take a name return 0, and run nothing, when the name
 // cannot be passed safely (the caller says what it skips).
-void sy_cmd_list_folder();                      // listing into kivo.tmp
+void sy_cmd_list_folder();                          // listing into kivo.tmp
 int sy_cmd_list_archive(std::string_view archive);  // unzip -l into kivo.tmp
 int sy_cmd_extract(std::string_view archive, std::string_view member);
 void sy_cmd_open_up_scripts();  // Unix: chmod +rw scripts/*; DOS: nothing
@@ -59,8 +59,15 @@ void sy_cmd_pack();                             // zip -r kivo.pk3 scripts
 int sy_cmd_delete_extracted(std::string_view member);
 int sy_cmd_delete_written_bot(std::string_view name);  // DOS only
 void sy_cmd_delete_output();                           // the old kivo.pk3
-void sy_cmd_remove_extract_scripts();  // after an extraction
-void sy_cmd_remove_output_scripts();   // after packing
+void sy_cmd_remove_extract_scripts();                  // after an extraction
+void sy_cmd_remove_output_scripts();                   // after packing
+// Unix set: gives the extracted scripts/<member> Unix line ends (a CR
+// before a LF is dropped) through a temporary file in scripts that then
+// replaces it; the file is left as it was when that fails, never emptied.
+// DOS/Windows set: nothing, the text-mode read does that work. 1 when done.
+int sy_cmd_line_ends(std::string_view member);
+// 1 when prefix+name can be put into a command line of this build's set.
+int sy_name_passes(std::string_view prefix, std::string_view name);
 // Path of a file inside scripts: "scripts\<member>" or "scripts/<member>".
 void scripts_path(std::string_view member, char* out, std::size_t size);
 
@@ -85,6 +92,11 @@ int sy_borrow_scripts(ScriptsLoan& loan);
 // so with an "error: " line. Returns 1 when the folder is back (or there was
 // none).
 int sy_give_back_scripts(ScriptsLoan& loan);
+
+// Cuts the next piece off `rest`: runs of separator characters count as
+// one and leading ones are skipped. Empty when no piece is left.
+std::string_view next_piece(std::string_view& rest,
+                            std::string_view separators);
 
 // ---- Archive list ----
 

@@ -1,8 +1,148 @@
+// Bot files inside archives: scripts/<file>.bot is extracted into a scripts
+// folder of the program's own, its bot definitions are read into the bot
+// definition table, and the folder is removed again, so that a scripts
+// folder of the player's is back as it was.
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
 #include "archive/archive.h"
+
+namespace {
+
+// A bot file line: one read gives at most 254 characters.
+constexpr int kBotLineBytes = 255;
+
+void lower_in_place(name_field& f) {
+  for (std::size_t i = 0; i < f.size(); ++i) f[i] = to_lower(f[i]);
+}
+
+// 1 when the extracted member is a file of its own: a link that an archive
+// restores must be neither opened up nor read, since it points outside.
+bool is_plain_file(const char* path) {
+  std::error_code ec;
+  return std::filesystem::symlink_status(path, ec).type() ==
+         std::filesystem::file_type::regular;
+}
+
+bool exists(const char* path) {
+  std::error_code ec;
+  auto type = std::filesystem::symlink_status(path, ec).type();
+  return !ec && type != std::filesystem::file_type::not_found;
+}
+
+// The key of a first word: its first three letters in lower case.
+bool key_is(std::string_view word, const char (&key)[4]) {
+  if (word.size() < 3) return false;
+  for (int i = 0; i < 3; ++i)
+    if (to_lower(word[i]) != key[i]) return false;
+  return true;
+}
+
+// Reads one line of a bot file into the row at xai_count.
+void parse_bot_line(State& s, std::string_view line, bool& in_block) {
+  constexpr std::string_view kBlanks = " \t\n";
+  std::string_view word = next_piece(line, kBlanks);
+  if (word.empty()) return;
+  std::string_view value = next_piece(line, kBlanks);
+  // A full table takes no more definitions: nothing is written past it.
+  if (s.xai_count < 0 || s.xai_count >= kTableRows) return;
+  int row = s.xai_count;
+
+  if (word[0] == '{') {
+    in_block = true;
+    s.xai_name[row].clear();
+    s.xai_funname[row].clear();
+    s.xai_aifile[row].clear();
+    s.xai_model[row].clear();
+    s.xai_player[row].clear();
+    return;
+  }
+  if (word[0] == '}') {
+    in_block = false;
+    if (s.xai_player[row].empty()) s.xai_player[row].set("default");
+    trace_to(stderr, "xai[%d]: model='%s' player='%s' aifile='%s'\n", row,
+             s.xai_model[row].c_str(), s.xai_player[row].c_str(),
+             s.xai_aifile[row].c_str());
+    ++s.xai_count;
+    return;
+  }
+  if (!in_block || value.empty()) return;
+
+  if (key_is(word, "aif")) {
+    next_piece(value, "/");
+    std::string_view part = next_piece(value, "/");
+    if (part.ends_with("_c.c"))
+      s.xai_aifile[row].set(part.substr(0, part.size() - 4));
+  } else if (key_is(word, "fun")) {
+    s.xai_funname[row].set(value);
+  } else if (key_is(word, "mod")) {
+    std::string_view model = next_piece(value, "/");
+    if (model.empty()) return;
+    s.xai_model[row].set(model);
+    std::string_view skin = next_piece(value, "/");
+    if (!skin.empty()) s.xai_player[row].set(skin);
+  } else if (key_is(word, "nam")) {
+    std::string_view name = next_piece(value, "/");
+    if (!name.empty()) s.xai_name[row].set(name);
+  }
+}
+
+// Reads every definition of an open bot file.
+void read_bot_file(State& s, std::FILE* f) {
+  bool in_block = false;
+  char line[kBotLineBytes];
+  while (std::fgets(line, kBotLineBytes, f) != nullptr) {
+    trace("    bot_ln: '%s'\n", line);
+    parse_bot_line(s, line, in_block);
+  }
+  for (int i = 0; i < s.xai_count && i < kTableRows; ++i) {
+    lower_in_place(s.xai_model[i]);
+    lower_in_place(s.xai_player[i]);
+    lower_in_place(s.xai_aifile[i]);
+  }
+}
+
+}  // namespace
 
 void gd_parse_aifile(State& s, std::string_view archive,
                      std::string_view bot_file) {
-  (void)s;
-  (void)archive;
-  (void)bot_file;
+  trace("  gd_parse_aifile()\n");
+  // Both names must reach the shell safely before anything is moved.
+  if (!sy_name_passes("", archive)) {
+    warn_unsafe_name("archive", archive);
+    return;
+  }
+  // unzip reads "*", "?" and "[" in a member name as a pattern, which would
+  // extract other members than this one.
+  if (!sy_name_passes("scripts/", bot_file) ||
+      bot_file.find_first_of("*?[") != std::string_view::npos) {
+    warn_unsafe_name("bot file", bot_file);
+    return;
+  }
+
+  ScriptsLoan loan;
+  if (!sy_borrow_scripts(loan)) return;
+
+  sy_cmd_extract(archive, bot_file);
+  char path[kCommandBytes];
+  scripts_path(bot_file, path, sizeof path);
+  std::FILE* f = nullptr;
+  if (is_plain_file(path)) {
+    sy_cmd_open_up_file(bot_file);
+    sy_cmd_line_ends(bot_file);
+    f = std::fopen(path, "r");
+  }
+  if (f == nullptr) {
+    std::fprintf(stderr, "err: cannot open '%s' for read\n", path);
+  } else {
+    read_bot_file(s, f);
+    std::fclose(f);
+  }
+
+  // Whatever happened, the folder of our own goes and the player's returns.
+  if (exists(path)) sy_cmd_delete_extracted(bot_file);
+  if (exists("scripts")) sy_cmd_remove_extract_scripts();
+  sy_give_back_scripts(loan);
 }

@@ -1,12 +1,179 @@
+// The content scan: every archive of the list is listed with unzip -l and
+// each member path teaches a model, a player (one per skin file), an AI file
+// or a bot file to read.
+#include <array>
+#include <cstring>
+#include <string_view>
+
 #include "archive/archive.h"
+#include "catalogue/catalogue.h"
+
+namespace {
+
+// An archive listing line: one read gives at most 254 characters.
+constexpr int kScanLineBytes = 255;
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The bot files of one archive, read once its listing is closed: reading one
+// runs commands that may overwrite the list file.
+struct PendingBotFiles {
+  std::array<name_field, kTableRows> names{};
+  int count = 0;
+};
+
+void lower_in_place(name_field& f) {
+  for (std::size_t i = 0; i < f.size(); ++i) f[i] = to_lower(f[i]);
+}
+
+void learn_model(State& s, const name_field& model) {
+  trace("    found model %s\n", model.c_str());
+  for (int i = 0; i < s.model_count && i < kTableRows; ++i)
+    if (s.model_names[i] == model) return;
+  if (s.model_count >= kTableRows) return;
+  trace("    found model '%s'\n", model.c_str());
+  append_name(s.model_names, s.model_count, model.view());
+}
+
+void learn_player(State& s, const name_field& model, const name_field& skin,
+                  std::string_view archive) {
+  trace("    found player %s/%s\n", model.c_str(), skin.c_str());
+  Player* p = add_roster_player(s);
+  if (p == nullptr) return;
+  trace("    found player: %s/%s'\n", model.c_str(), skin.c_str());
+  gd_name_player(*p, model.view(), skin.view(), kArchiveColours);
+  p->pk3file.set(archive.substr(0, archive.find('.')));
+}
+
+// botfiles/bots/<rest>: <name>_c.c makes <name> an AI file of tier 9.
+void learn_aifile(State& s, std::string_view rest) {
+  std::string_view base = next_piece(rest, ".");
+  std::string_view extension = next_piece(rest, ".");
+  if (base.empty() || extension.empty() || extension[0] != 'c') return;
+  if (!base.ends_with("_c")) return;
+  name_field name;
+  name.set(base.substr(0, base.size() - 2));
+  lower_in_place(name);
+  trace("    found aifile: '%s_c.c'\n", name.c_str());
+  if (s.aifile_count < 0 || s.aifile_count >= kTableRows) return;
+  s.aifile_tiers[s.aifile_count] = 9;
+  append_name(s.aifile_names, s.aifile_count, name.view());
+}
+
+// Learns what one line of an archive listing names.
+void parse_listing_line(State& s, std::string_view line,
+                        std::string_view archive, PendingBotFiles& bots) {
+  trace("  zpl: '%.*s'\n", static_cast<int>(line.size()), line.data());
+  constexpr std::string_view kBlanks = " \t\n";
+  std::string_view path = next_piece(line, kBlanks);
+  if (path.empty()) return;
+  // A member line starts with the size column: size, date, clock, path.
+  if (is_digit(path[0])) {
+    next_piece(line, kBlanks);
+    next_piece(line, kBlanks);
+    path = next_piece(line, kBlanks);
+    if (path.empty()) return;
+  }
+  // unzip shows unprintable characters as "^X": the path ends before them.
+  std::string_view cut = next_piece(path, "^");
+  if (cut.empty()) return;
+
+  std::string_view top = next_piece(cut, "/");
+  if (top == "models") {
+    if (next_piece(cut, "/") != "players") return;
+    std::string_view model_part = next_piece(cut, "/");
+    if (model_part.empty()) return;
+    name_field model;
+    model.set(model_part);
+    lower_in_place(model);
+    std::string_view file_part = next_piece(cut, "/");
+    if (file_part.empty()) return;
+    // parse_player_name takes a C string: the component alone.
+    char file[kScanLineBytes];
+    std::size_t n = file_part.copy(file, sizeof file - 1);
+    file[n] = '\0';
+    name_field skin;
+    char kind = parse_player_name(file, skin);
+    if (kind == 'm') learn_model(s, model);
+    if (kind == 's') learn_player(s, model, skin, archive);
+  } else if (top == "botfiles") {
+    if (next_piece(cut, "/") != "bots") return;
+    learn_aifile(s, cut);
+  } else if (top == "scripts") {
+    std::string_view file_part = next_piece(cut, "/");
+    if (file_part.empty()) return;
+    name_field file;
+    file.set(file_part);
+    std::string_view pieces = file.view();
+    next_piece(pieces, ".");
+    if (next_piece(pieces, ".") != "bot") return;
+    if (bots.count < kTableRows) bots.names[bots.count++] = file;
+  }
+}
+
+// Ends in `tail`, each letter matched in upper or lower case.
+bool ends_with_any_case(std::string_view text, std::string_view tail) {
+  if (text.size() < tail.size()) return false;
+  text = text.substr(text.size() - tail.size());
+  for (std::size_t i = 0; i < tail.size(); ++i)
+    if (to_lower(text[i]) != tail[i]) return false;
+  return true;
+}
+
+}  // namespace
+
+std::string_view next_piece(std::string_view& rest,
+                            std::string_view separators) {
+  std::size_t start = rest.find_first_not_of(separators);
+  if (start == std::string_view::npos) {
+    rest = {};
+    return {};
+  }
+  rest.remove_prefix(start);
+  std::size_t end = rest.find_first_of(separators);
+  std::string_view piece = rest.substr(0, end);
+  rest =
+      end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+  return piece;
+}
 
 int gd_get_models_players_aifiles(State& s) {
-  (void)s;
+  PendingBotFiles bots;
+  for (int i = 0; i < kPk3Slots && !s.pk3_list[i].empty(); ++i) {
+    std::string_view archive = s.pk3_list[i].view();
+    std::printf("  reading pk3 file '%s'\n", s.pk3_list[i].c_str());
+    if (!sy_cmd_list_archive(archive)) {
+      warn_unsafe_name("archive", archive);
+      continue;
+    }
+    std::FILE* f = std::fopen(kListFile, "r");
+    if (f == nullptr) {
+      std::printf("  error: cannot open 'kivo.tmp' for read\n");
+      return 0;
+    }
+    bots.count = 0;
+    char line[kScanLineBytes];
+    while (read_list_piece(f, line, kScanLineBytes))
+      parse_listing_line(s, line, archive, bots);
+    std::fclose(f);
+    for (int b = 0; b < bots.count; ++b)
+      gd_parse_aifile(s, archive, bots.names[b].view());
+  }
   return 1;
 }
 
 char parse_player_name(const char* file, name_field& skin) {
-  (void)file;
-  (void)skin;
-  return 'u';
+  if (file == nullptr) return 'u';
+  std::string_view n(file);
+  if (!n.starts_with("head") && !n.starts_with("HEAD")) return 'u';
+  if (ends_with_any_case(n, "md3")) {
+    trace("    found a model, in parse_player_name()\n");
+    return 'm';
+  }
+  if (!ends_with_any_case(n, "skin")) return 'u';
+  std::string_view name = n.size() > 10 ? n.substr(5, n.size() - 10) : "";
+  skin.set(name);
+  lower_in_place(skin);
+  trace("    found player '%s', in parse_player_name()\n", skin.c_str());
+  return 's';
 }

@@ -19,12 +19,12 @@ CommandRunner g_runner = system_runner;
 struct CommandSet {
   const char* list_folder;
   const char* list_archive;
-  const char* extract;           // archive, "scripts/" + member
-  const char* open_up_scripts;   // null: the set has no such step
+  const char* extract;          // archive, "scripts/" + member
+  const char* open_up_scripts;  // null: the set has no such step
   const char* set_aside;
   const char* make_scripts;
-  const char* open_up_file;      // "scripts/" + member
-  const char* move_bot_in;       // name + ".bot"
+  const char* open_up_file;  // "scripts/" + member
+  const char* move_bot_in;   // name + ".bot"
   const char* pack;
   const char* delete_extracted;  // scripts path of the member
   const char* delete_written;    // scripts path of name + ".bot"
@@ -32,7 +32,7 @@ struct CommandSet {
   const char* remove_extract_scripts[2];
   const char* remove_output_scripts;
   const char* give_back;
-  char separator;  // between "scripts" and a file inside it
+  char separator;    // between "scripts" and a file inside it
   const char* here;  // prefix that keeps a name from reading as an option
 };
 
@@ -80,8 +80,7 @@ constexpr CommandSet kCommands = {
 
 bool plain_char(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-         (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '+' ||
-         c == '-';
+         (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '+' || c == '-';
 }
 
 // Appends text to out[0..size) at *n; false when it does not fit.
@@ -169,8 +168,7 @@ int shell_argument(std::string_view prefix, std::string_view name,
   } else {
     // Inside single quotes sh takes every character literally; a quote is
     // closed, escaped and opened again.
-    if (!append(out, size, &n, "'") || !append(out, size, &n, prefix))
-      return 0;
+    if (!append(out, size, &n, "'") || !append(out, size, &n, prefix)) return 0;
     for (char c : name) {
       std::string_view piece = c == '\'' ? "'\\''" : std::string_view(&c, 1);
       if (!append(out, size, &n, piece)) return 0;
@@ -242,6 +240,46 @@ void sy_cmd_remove_extract_scripts() {
 
 void sy_cmd_remove_output_scripts() {
   run_command(kCommands.remove_output_scripts);
+}
+
+int sy_cmd_line_ends(std::string_view member) {
+  if constexpr (kDosCommands) {
+    (void)member;
+    return 1;
+  } else {
+    char path[kCommandBytes];
+    char temp[kCommandBytes + 8];
+    scripts_path(member, path, sizeof path);
+    std::snprintf(temp, sizeof temp, "%s~lf", path);
+    std::FILE* in = std::fopen(path, "rb");
+    if (in == nullptr) return 0;
+    std::FILE* out = std::fopen(temp, "wb");
+    if (out == nullptr) {
+      std::fclose(in);
+      return 0;
+    }
+    // A CR is held back until the next character shows whether a LF follows.
+    bool held_cr = false;
+    for (int c = std::fgetc(in); c != EOF; c = std::fgetc(in)) {
+      if (held_cr && c != '\n') std::fputc('\r', out);
+      held_cr = c == '\r';
+      if (!held_cr) std::fputc(c, out);
+    }
+    if (held_cr) std::fputc('\r', out);
+    bool ok = !std::ferror(in) && !std::ferror(out);
+    std::fclose(in);
+    ok = std::fclose(out) == 0 && ok;
+    if (!ok || std::rename(temp, path) != 0) {
+      std::remove(temp);
+      return 0;
+    }
+    return 1;
+  }
+}
+
+int sy_name_passes(std::string_view prefix, std::string_view name) {
+  char argument[kCommandBytes];
+  return shell_argument(prefix, name, "", argument, sizeof argument);
 }
 
 void scripts_path(std::string_view member, char* out, std::size_t size) {
