@@ -61,10 +61,7 @@ int sy_cmd_delete_written_bot(std::string_view name);  // DOS only
 void sy_cmd_delete_output();                           // the old kivo.pk3
 void sy_cmd_remove_extract_scripts();                  // after an extraction
 void sy_cmd_remove_output_scripts();                   // after packing
-// Unix set: gives the extracted scripts/<member> Unix line ends (a CR
-// before a LF is dropped) through a temporary file in scripts that then
-// replaces it; the file is left as it was when that fails, never emptied.
-// DOS/Windows set: nothing, the text-mode read does that work. 1 when done.
+// Unix set: drops every CR before a LF in scripts/<member>, never emptying it.
 int sy_cmd_line_ends(std::string_view member);
 // 1 when prefix+name can be put into a command line of this build's set.
 int sy_name_passes(std::string_view prefix, std::string_view name);
@@ -93,8 +90,7 @@ int sy_borrow_scripts(ScriptsLoan& loan);
 // none).
 int sy_give_back_scripts(ScriptsLoan& loan);
 
-// Cuts the next piece off `rest`: runs of separator characters count as
-// one and leading ones are skipped. Empty when no piece is left.
+// Cuts the next piece off `rest`, skipping runs of separator characters.
 std::string_view next_piece(std::string_view& rest,
                             std::string_view separators);
 
