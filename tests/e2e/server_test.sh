@@ -90,12 +90,17 @@ printf '{\nname\t\tZealot\nfunname\t\t^1Zea^7lot\nmodel\t\tzealot/sworn\naifile\
 (cd "$tree" && zip -q -r "$game/zealot.pk3" .) || fail "cannot build zealot.pk3"
 
 # The hand-made kivo.cfg: every group allowed, and OpenArena's default AI
-# file out of tier 9.
+# file out of tier 9. The players block has no rows; it stays because the
+# tiers block is looked for only after it.
 cat >"$game/kivo.cfg" <<'EOF'
 $ flags
 use_blue      1
 use_red       1
 $ end
+
+@ ai_players
+name
+@ end
 
 @ ai_tiers
 aifile       tier
