@@ -170,12 +170,12 @@ bytes=$( (cat "$work/members.txt"; echo scripts/zealot.bot) | listing_bytes)
 # kivo.cfg: name, the text the game shows (the fun name, else the name) and
 # the model (with the skin unless it is the default one). Each file must
 # define the bot it is named after and must not name OpenArena's default AI.
-for member in $(cat "$work/members.txt"); do
+while read -r member; do
   unzip -p kivo.pk3 "$member" | awk -v file="$member" '
     $1 == "name" { name = $2 }
     $1 == "aifile" && $2 == "bots/default_c.c" { print "FAIL: " file " names bots/default_c.c" }
     END { if (file != "scripts/" name ".bot") print "FAIL: " file " defines the bot " name }'
-done | grep . && failures=$((failures + 1))
+done <"$work/members.txt" | grep . && failures=$((failures + 1))
 sed 's#^scripts/##; s#\.bot$##' "$work/members.txt" |
   awk 'FNR == NR { fun[$1] = $7; model[$1] = $6 == "default" ? $5 : $5 "/" $6; next }
        !($1 in fun) { print "MISSING", $1; next }
