@@ -2,17 +2,41 @@
 // A player is known by its model and skin, not its name, so a renamed
 // player keeps its row; rows for models no archive holds any more do
 // nothing. Every matching row is applied in file order: the last one wins.
+//
+// Two archives may carry the same model and skin, which gives two players
+// with one key. The writer puts each player's archive in its row, so when
+// rows of the player's own archive are there, the player takes only those:
+// otherwise both would take the same row, the name check would rename one of
+// them, and its name would change again on every run.
 #include "config/config.h"
+
+namespace {
+
+bool same_key(const Player& row, const Player& p) {
+  return row.model == p.model && row.player == p.player;
+}
+
+// 1 when a row for the player's model and skin names its archive too.
+int has_own_archive_row(const State& s, const Player& p) {
+  for (int j = 0; j < s.cfg_player_count && j < kTableRows; ++j) {
+    const Player* row = s.cfg_players[j].get();
+    if (row != nullptr && same_key(*row, p) && row->pk3file == p.pk3file)
+      return 1;
+  }
+  return 0;
+}
+
+}  // namespace
 
 void gd_apply_config(State& s) {
   for (int i = 0; i < s.roster_count && i < kTableRows; ++i) {
     Player* p = s.roster[i].get();
     if (p == nullptr) continue;
+    int own_archive_only = has_own_archive_row(s, *p);
     for (int j = 0; j < s.cfg_player_count && j < kTableRows; ++j) {
       const Player* row = s.cfg_players[j].get();
-      if (row == nullptr || !(row->model == p->model) ||
-          !(row->player == p->player))
-        continue;
+      if (row == nullptr || !same_key(*row, *p)) continue;
+      if (own_archive_only && !(row->pk3file == p->pk3file)) continue;
       // A player of an archive's bot definition takes its name, status and
       // set from that definition again; the file may only give its AI file.
       if (to_lower(row->st) == 'x') {
