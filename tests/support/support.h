@@ -1,8 +1,9 @@
-// support.h: what the tests share: a scratch folder to run in, a recorder
-// that stands in for the shell, archives built from small trees with the
-// real zip, and a way to run the built program and capture what it prints.
+// support.h: what the tests share: a scratch folder, a recorder standing in
+// for the shell, files and archives made from text, runs of the program.
 #ifndef KIVO_TESTS_SUPPORT_SUPPORT_H
 #define KIVO_TESTS_SUPPORT_SUPPORT_H
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive.h"
 #include "core/core.h"
 
 namespace test {
@@ -21,56 +23,56 @@ class ScratchDir {
   ScratchDir();
   ~ScratchDir();
   ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
 
  private:
-  std::filesystem::path path_;
-  std::filesystem::path previous_;
+  std::filesystem::path path_, previous_;
 };
 
-// Replaces the command runner for its life: records every command line and
-// hands each to `respond` (when set), which may play the command's part,
-// for example by writing a listing into kivo.tmp.
+// Stands in for the shell for its life: records every command line and hands
+// it to `respond` (when set), which may play the command's part.
 class CommandRecorder {
  public:
   using Responder = std::function<void(const std::string& line)>;
   explicit CommandRecorder(Responder respond = nullptr);
   ~CommandRecorder();
   CommandRecorder(const CommandRecorder&) = delete;
-  CommandRecorder& operator=(const CommandRecorder&) = delete;
   const std::vector<std::string>& lines() const { return lines_; }
 
  private:
-  static int Record(const char* line);
+  static int record(const char* line);
   std::vector<std::string> lines_;
   Responder respond_;
-  void* previous_;
+  CommandRunner previous_;
 };
 
-// Writes `text` to `path` (binary, exactly these bytes), making folders.
+// Writes exactly `text` to `path`, making its folders.
 void write_file(const std::filesystem::path& path, const std::string& text);
 // The whole content of a file, or "" when it cannot be read.
 std::string read_file(const std::filesystem::path& path);
-
-// Members of an archive: path inside the archive -> content.
+// Builds `archive` here with the real zip from member path -> content.
 using Members = std::map<std::string, std::string>;
-// Builds `archive` in the current folder with the real zip from `members`.
 void make_pk3(const std::string& archive, const Members& members);
 
-// What a run of the built program printed and how it ended.
+// What the built program printed (both streams) when run here, and its status.
 struct ProgramRun {
   std::string out;
-  std::string err;
-  int status = -1;
+  int status;
 };
-// Runs the built kivorama in the current folder with `args`.
-ProgramRun run_program(const std::vector<std::string>& args,
-                       const std::string& env = "");
+ProgramRun run_program(const std::vector<std::string>& args);
 
-// A fresh State with the built-in catalogue and the generator seeded with
-// `seed`, as the program makes it.
+// A State as the program makes it, with the generator seeded with `seed`.
 std::unique_ptr<State> fresh_state(std::uint32_t seed = 1);
+// Appends `times` roster players from a row of kivo.cfg's players block.
+Player& add(State& s, const std::string& row, int times = 1);
+
+// What `body` prints on standard output.
+template <class Body>
+std::string printed(Body body) {
+  testing::internal::CaptureStdout();
+  body();
+  return testing::internal::GetCapturedStdout();
+}
 
 }  // namespace test
 
