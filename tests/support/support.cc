@@ -64,13 +64,26 @@ std::string read_file(const fs::path& path) {
   return text.str();
 }
 
+// The members go in in the map's order, so listings come in that order.
 void make_pk3(const std::string& archive, const Members& members) {
   fs::path tree = fs::current_path() / ".pk3-tree";
-  for (const auto& [member, text] : members) write_file(tree / member, text);
-  std::string line = "cd " + sh_quote(tree) + " && zip -q -r " +
-                     sh_quote(fs::absolute(archive)) + " . >/dev/null 2>&1";
+  std::string line =
+      "cd " + sh_quote(tree) + " && zip -q " + sh_quote(fs::absolute(archive));
+  for (const auto& [member, text] : members) {
+    write_file(tree / member, text);
+    line += " " + sh_quote(member);
+  }
+  line += " >/dev/null 2>&1";
   if (std::system(line.c_str()) != 0) std::abort();
   fs::remove_all(tree);
+}
+
+std::map<std::string, std::string> folder() {
+  std::map<std::string, std::string> tree;
+  for (const auto& e : fs::recursive_directory_iterator("."))
+    tree[e.path().string()] = e.is_directory() ? "/" : read_file(e.path());
+  tree.erase("./kivo.tmp");
+  return tree;
 }
 
 ProgramRun run_program(const std::vector<std::string>& args) {

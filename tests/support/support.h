@@ -53,6 +53,8 @@ std::string read_file(const std::filesystem::path& path);
 // Builds `archive` here with the real zip from member path -> content.
 using Members = std::map<std::string, std::string>;
 void make_pk3(const std::string& archive, const Members& members);
+// The current folder but kivo.tmp: path -> content ("/" for a folder).
+std::map<std::string, std::string> folder();
 
 // What the built program printed (both streams) when run here, and its status.
 struct ProgramRun {
