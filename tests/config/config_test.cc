@@ -1,0 +1,224 @@
+#include "config/config.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "support/support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The eight values of a player, "|"-separated.
+std::string fields(const Player& p) {
+  return std::string(p.name.view()) + "|" + p.funname.c_str() + "|" +
+         p.aifile.c_str() + "|" + std::to_string(p.set) + "|" + p.st + "|" +
+         p.model.c_str() + "|" + p.player.c_str() + "|" + p.pk3file.c_str();
+}
+
+// Reads `text` as kivo.cfg of the current folder; returns what was printed.
+std::string read_text(State& s, const std::string& text) {
+  test::write_file(kConfigFile, text);
+  return test::printed([&] { gd_read_config(s); });
+}
+
+TEST(ConfigWriter, SmallRosterMatchesReviewedText) {
+  test::ScratchDir dir;
+  auto s = test::fresh_state();
+  s->roster_count = 0;
+  test::add(*s, "zed ^1z^2ed default 0 a sarge default pak0");
+  test::add(
+      *s,
+      "Abe ^5Abe^6Long_funname_x bitterman_long 9 i abelongmodelname skin "
+      "addon-with-a-very-long-name");
+  test::add(*s, "Zoe default visor 3 X zoe red zoe");
+  test::add(*s, "Abe ^1A crash 0 A abe blue abe");
+  test::add(*s, "abe default default 0 I abe green abe");
+  test::add(*s, "NameThatIsLong ^3N xaero 1 a xaero default pak0");
+  s->aifile_count = 0;
+  for (auto [name, tier] : {std::pair{"crash", 0},
+                            {"hunter", 6},
+                            {"mymod_ai", 9},
+                            {"sarge", 0},
+                            {"oddball", 12},
+                            {"b", 9},
+                            {"xaero", 6},
+                            {"verylongaifilename", 3},
+                            {"neg", -1}}) {
+    s->aifile_tiers[s->aifile_count] = tier;
+    append_name(s->aifile_names, s->aifile_count, name);
+  }
+  s->tier_hi = 7, s->tier_lo = 2, s->use_blue = 1, s->use_defa = 0;
+  s->use_pak0 = 0, s->use_red = 1, s->ai_reset = 0, s->ai_override = 1;
+  const std::string golden =
+      test::read_file(KIVO_SOURCE_DIR "/tests/config/golden_small_roster.cfg");
+  for (int run = 0; run < 2; ++run) {  // the writer's marks do not stay set
+    EXPECT_EQ(test::printed([&] { EXPECT_EQ(gd_save_config(*s), 1); }),
+              "wrote 'kivo.cfg'\n");
+    EXPECT_EQ(test::read_file(kConfigFile), golden);
+  }
+}
+
+// The players a run adds from archives, the same in both runs.
+void add_archive_players(State& s) {
+  test::add(s, "KniRed ^5Kni^6Red kniai 4 A knight red knight");
+  test::add(s, "KniDefaul default default 9 u knight default a-long-archive");
+  s.aifile_tiers[s.aifile_count] = 9;
+  append_name(s.aifile_names, s.aifile_count, "kniai");
+}
+
+TEST(ConfigSave, NextRunReadsBackWhatARunWrote) {
+  test::ScratchDir dir;
+  auto first = test::fresh_state();
+  add_archive_players(*first);
+  first->tier_hi = 8, first->tier_lo = 0, first->use_blue = 1;
+  first->use_others = 0, first->use_set = 4, first->ai_reset = 0;
+  first->roster[0]->aifile.set("doom");
+  first->aifile_tiers[3] = 8;
+  test::printed([&] { gd_save_config(*first); });
+  const std::string text = test::read_file(kConfigFile);
+
+  auto next = test::fresh_state();
+  add_archive_players(*next);
+  test::printed([&] { gd_read_config(*next); });
+  for (const ConfigFlag& flag : kConfigFlags)
+    EXPECT_EQ((*next).*flag.field, (*first).*flag.field) << flag.name;
+  std::multiset<std::string> wrote, read;
+  for (int i = 0; i < first->roster_count; ++i)
+    wrote.insert(fields(*first->roster[i]));
+  for (int i = 0; i < next->cfg_player_count; ++i)
+    read.insert(fields(*next->cfg_players[i]));
+  EXPECT_EQ(read, wrote);
+  EXPECT_EQ(next->cfg_tier_count, first->aifile_count);
+  gd_apply_config(*next);
+  gd_apply_ai_cfg(*next);
+  test::printed([&] { gd_save_config(*next); });
+  EXPECT_EQ(test::read_file(kConfigFile), text);
+}
+
+// Creates the temporary file as asked, but hands back a stream on a full
+// device, so the writes fail when flushed.
+std::FILE* open_full_disk(const char* path) {
+  std::fclose(std::fopen(path, "w"));
+  return std::fopen("/dev/full", "w");
+}
+std::FILE* open_for_write(const char* path) { return std::fopen(path, "w"); }
+
+TEST(ConfigSave, FailedWriteKeepsOldFileAndLeavesNoTemp) {
+  const std::tuple<const char*, ConfigOpener, const char*> cases[] = {
+      {kConfigTempFile, open_full_disk, kConfigFile},
+      {"missing/kivo.cfg.tmp", open_for_write, kConfigFile},
+      {kConfigTempFile, open_for_write, "kivo.cfg/keep"}};  // rename refused
+  for (auto [temp, open, old_file] : cases) {
+    test::ScratchDir dir;
+    const std::string old_text = "$ flags\ntier_hi 3 // my edit\n$ end\n";
+    test::write_file(old_file, old_text);
+    auto s = test::fresh_state();
+    std::string out = test::printed(
+        [&] { EXPECT_EQ(gd_save_config_as(*s, kConfigFile, temp, open), 0); });
+    EXPECT_TRUE(out.starts_with("error: cannot write config file 'kivo.cfg' ("))
+        << out;
+    EXPECT_EQ(out.find("wrote"), std::string::npos) << out;
+    EXPECT_EQ(test::read_file(old_file), old_text) << temp;
+    EXPECT_FALSE(fs::exists(kConfigTempFile)) << temp;
+  }
+}
+
+TEST(ConfigReader, TolerancesAndRefusals) {
+  const std::string players = "@ ai_players\nname\na\tb c d 1 a m p k\n@ end\n";
+  const std::string tiers = "@ ai_tiers\naifile\nsarge 3\n@ end\n";
+  const std::string no_players =
+      "  note: 'ai_players' block not found in 'kivo.cfg'\n";
+  const std::string no_flags =
+      "err: cannot find block '$ flags' in config file 'kivo.cfg'\n...using "
+      "defaults...\n";
+  const std::string found = "  found 1 player configs in file 'kivo.cfg'\n";
+  const std::string found_tiers = "  found 1 ai bot names in file 'kivo.cfg'\n";
+  // Text, then what was printed and "tier_hi tier_lo use_set; first player".
+  const std::pair<std::string, std::string> cases[] = {
+      {"\n  $ \t flags  \n// c\n\n  tier_hi\t 3 // c\n$ end\n",
+       no_players + "3 1 0"},
+      {"$ flags\ntier_hi 3\n$x\ntier_hi 4\n", no_players + "3 1 0"},
+      {"$flags\ntier_hi 3\n", no_flags + no_players + "5 1 0"},
+      {"$ flags\nuse_set 4\nuse_set 9\ntier_lo -1\ntier_hi 7x\n",
+       no_players + "7 1 0"},
+      {"$ flags\nuse_set 4\nuse_set 12\ntier_lo 2\n", no_players + "5 2 0"},
+      {"$ flags\nuse_set 4\nTier_hi 3\n// tier_hi 2\ntier_hi\n",
+       no_players + "5 1 4"},
+      {"$ flags\n" + players + tiers,
+       found + found_tiers + "5 1 0; a\tb|c|d|1|a|m|p|k"},  // a tab joins
+      {"$ flags\n@ ai_players\nnam funname\na f ai 0 a m p k\n@ end\n" + tiers,
+       "  found 0 player configs in file 'kivo.cfg'\n" + found_tiers + "5 1 0"},
+      {"$ flags\n" + players,
+       found + "  note: 'ai_tiers' block not found in 'kivo.cfg'\n5 1 0; "
+               "a\tb|c|d|1|a|m|p|k"},
+      {tiers + players,
+       "err: cannot find block '$ flags' in config file 'kivo.cfg'\n...using "
+       "defaults...\n" +
+           found + found_tiers + "5 1 0; a\tb|c|d|1|a|m|p|k"},
+  };
+  for (const auto& [text, want] : cases) {
+    test::ScratchDir dir;
+    auto s = test::fresh_state();
+    std::string got = read_text(*s, text);
+    got += std::to_string(s->tier_hi) + " " + std::to_string(s->tier_lo) + " " +
+           std::to_string(s->use_set);
+    if (s->cfg_player_count > 0) got += "; " + fields(*s->cfg_players[0]);
+    EXPECT_EQ(got, want) << text;
+  }
+  test::ScratchDir empty;
+  auto s = test::fresh_state();
+  EXPECT_EQ(test::printed([&] { gd_read_config(*s); }),
+            "  cannot open config file 'kivo.cfg' for read\n");
+}
+
+TEST(ConfigApply, RowsMatchByModelAndSkin) {
+  struct Case {
+    int ai_reset, ai_override;
+    const char* rows;      // rows of the players block
+    const char* expected;  // the roster's first player afterwards
+  };
+  const char* unchanged = "SarRed|^1Sar^4Red|visor|0|i|sarge|red|pak0";
+  const Case cases[] = {
+      {0, 0, "N F crash 2 A sarge red k\n", "N|F|crash|2|A|sarge|red|pak0"},
+      {1, 0, "N F crash 2 A sarge red k\n", "N|F|visor|2|A|sarge|red|pak0"},
+      {0, 0, "N F crash 2 A Sarge red k\nN F crash 2 A sarge blue k\n",
+       unchanged},
+      {0, 0, "N F crash 2 A sarge red k\nM G doom 3 I sarge red k\n",
+       "M|G|doom|3|I|sarge|red|pak0"},
+      {0, 0, "N F crash 2 X sarge red k\n", unchanged},
+      {1, 1, "N F crash 2 x sarge red k\n",
+       "SarRed|^1Sar^4Red|crash|0|i|sarge|red|pak0"},
+  };
+  for (const Case& c : cases) {
+    test::ScratchDir dir;
+    auto s = test::fresh_state();
+    s->roster_count = 0;
+    test::add(*s, "SarRed ^1Sar^4Red visor 0 i sarge red pak0");
+    read_text(*s, std::string("@ ai_players\nname\n") + c.rows + "@ end\n");
+    s->ai_reset = c.ai_reset;
+    s->ai_override = c.ai_override;
+    gd_apply_config(*s);
+    EXPECT_EQ(fields(*s->roster[0]), c.expected) << c.rows;
+  }
+  test::ScratchDir dir;  // tier rows: exact names, the later row wins
+  auto s = test::fresh_state();
+  const int count = s->aifile_count;
+  read_text(*s,
+            "@ ai_players\n@ end\n@ ai_tiers\naifile\nsarge 3\nSarge 8\n"
+            "nobody 4\nsarge 5\nxaero 12\n@ end\n");
+  gd_apply_ai_cfg(*s);
+  EXPECT_EQ(s->aifile_count, count);
+  for (int i = 0; i < count; ++i) {
+    const auto name = s->aifile_names[i].view();
+    if (name == "sarge" || name == "xaero" || name == "crash") {
+      EXPECT_EQ(s->aifile_tiers[i], name == "sarge"   ? 5
+                                    : name == "xaero" ? 12
+                                                      : 0);
+    }
+  }
+}
+
+}  // namespace
