@@ -1,0 +1,48 @@
+// The output phase's command lines of the DOS/Windows set. A recorder plays
+// the commands on the scratch folder, so that the checks the phase makes
+// between them see what the real commands would leave.
+#include <gtest/gtest.h>
+
+#include "output/output_helpers.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(WriteBotsDos, CommandSequenceWithThePlayersScriptsFolder) {
+  test::ScratchDir dir;
+  test::write_file("scripts/mine.bot", "mine\n");
+  auto s = std::make_unique<State>();
+  output_test::add(*s, "Bob");
+  output_test::add(*s, "50%off");  // cmd would expand the variable
+  output_test::add(*s, "a b");
+  test::CommandRecorder shell([](const std::string& line) {
+    std::error_code ec;
+    if (line == "move scripts tscripts >kivo.tmp")
+      fs::rename("scripts", "tscripts", ec);
+    if (line == "move tscripts scripts >kivo.tmp")
+      fs::rename("tscripts", "scripts", ec);
+    if (line == "mkdir scripts >kivo.tmp") fs::create_directory("scripts", ec);
+    if (line == "rmdir scripts >kivo.tmp") fs::remove("scripts", ec);
+    if (line == "zip -r kivo.pk3 scripts >kivo.tmp")
+      test::write_file("kivo.pk3", "PK");
+  });
+  EXPECT_EQ(
+      output_test::run_phase(*s),
+      "warn: player '50%off' skipped: its name cannot be passed safely to the "
+      "shell\n"
+      "|please wait while 'kivo.pk3' is being created...\nwrote 'kivo.pk3'\n");
+  EXPECT_EQ(
+      shell.lines(),
+      (std::vector<std::string>{
+          "del kivo.pk3", "move scripts tscripts >kivo.tmp",
+          "mkdir scripts >kivo.tmp", "move Bob.bot scripts >kivo.tmp",
+          "move \"a b.bot\" scripts >kivo.tmp",
+          "zip -r kivo.pk3 scripts >kivo.tmp", "del scripts\\Bob.bot >kivo.tmp",
+          "del \"scripts\\a b.bot\" >kivo.tmp", "rmdir scripts >kivo.tmp",
+          "move tscripts scripts >kivo.tmp"}));
+  EXPECT_EQ(test::read_file("scripts/mine.bot"), "mine\n");
+  EXPECT_FALSE(fs::exists("50%off.bot"));
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+// The output phase with the real Unix tools; kivo.pk3 is inspected with
+// unzip.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "output/output_helpers.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using output_test::add;
+using output_test::run_phase;
+
+// Member names of kivo.pk3 as unzip lists them, sorted, one a line.
+std::string members() {
+  std::string list =
+      fs::temp_directory_path() / ("kivo-members-" + std::to_string(getpid()));
+  std::system(("unzip -Z1 kivo.pk3 | LC_ALL=C sort >'" + list + "'").c_str());
+  std::string names = test::read_file(list);
+  fs::remove(list);
+  return names;
+}
+
+const char kWrote[] =
+    "please wait while 'kivo.pk3' is being created...\nwrote 'kivo.pk3'\n";
+
+TEST(BotDef, BlockRows) {
+  auto s = test::fresh_state();
+  Player& bob = add(*s, "Bob");
+  Player& blank = add(*s, "Blank");
+  blank.funname.set("");  // no key without a value: the game would misread it
+  const std::pair<const Player*, const char*> cases[] = {
+      {&bob, "{\nname\t\tBob\nmodel\t\tvisor\naifile  bots/hunter_c.c\n}\n\n"},
+      {s->roster[38].get(),
+       "{\nname\t\tSarRed\nfunname ^1Sar^4Red\nmodel\t\tsarge/red\n"
+       "aifile  bots/default_c.c\n}\n\n"},
+      {&blank,
+       "{\nname\t\tBlank\nmodel\t\tvisor\naifile  bots/hunter_c.c\n}\n\n"}};
+  for (auto [p, text] : cases) {
+    std::FILE* f = std::tmpfile();
+    gd_write_bot_def(*p, f);
+    std::string got(static_cast<std::size_t>(std::ftell(f)), '\0');
+    std::rewind(f);
+    got.resize(std::fread(got.data(), 1, got.size(), f));
+    std::fclose(f);
+    EXPECT_EQ(got, text);
+  }
+}
+
+// Only the active players of the active set are packed; the player's own
+// scripts folder stays as it was and is not packed; an old kivo.pk3 goes.
+TEST(WriteBots, ActivePlayersOfTheActiveSet) {
+  test::ScratchDir dir;
+  test::write_file("scripts/mine.bot", "my own bot\n");
+  test::make_pk3("kivo.pk3", {{"scripts/Old.bot", "old"}});
+  const auto before = test::folder();
+  auto s = std::make_unique<State>();
+  s->use_set = 3;
+  for (char st : std::string("aAiIuX")) add(*s, std::string("P") + st, st, 3);
+  add(*s, "Other", 'a', 0);
+  add(*s, "Overflow", 'a', 9);
+  EXPECT_TRUE(run_phase(*s).ends_with(kWrote));
+  EXPECT_EQ(members(), "scripts/\nscripts/PA.bot\nscripts/Pa.bot\n");
+  auto after = test::folder();
+  after.erase("./kivo.pk3");
+  auto expected = before;
+  expected.erase("./kivo.pk3");
+  EXPECT_EQ(after, expected);  // no tscripts, no bot file left behind
+}
+
+TEST(WriteBots, NamesNeverLeaveTheFolderNorRunCommands) {
+  test::ScratchDir dir;
+  fs::create_directories("game/Bob.bot");  // a folder where a file would go
+  fs::current_path("game");
+  auto s = std::make_unique<State>();
+  std::string want, packed = "scripts/\n";
+  for (const char* name : {"../escaped", "a/b", "a\\b", ".", "..", ""}) {
+    add(*s, name);
+    want += std::string("warn: player '") + name +
+            "' skipped: its name cannot be a file name in this folder\n";
+  }
+  add(*s, "Bob");
+  want += "error: cannot write 'Bob.bot'; player 'Bob' skipped\n|";
+  for (const char* name : {"$(touch pwned)", "-dash", "`touch pwned`", "a b",
+                           "a;touch pwned", "it's"}) {
+    add(*s, name);
+    packed += std::string("scripts/") + name + ".bot\n";
+  }
+  EXPECT_EQ(run_phase(*s), want + kWrote);
+  EXPECT_EQ(members(), packed);
+  fs::current_path(dir.path());
+  auto after = test::folder();
+  EXPECT_EQ(after.size(), 4u);  // game, game/Bob.bot, game/kivo.pk3 only
+  EXPECT_EQ(after.count("./game/kivo.pk3"), 1u);
+}
+
+TEST(WriteBots, FailuresAreNeverReportedAsWritten) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"zip",
+       "error: 'kivo.pk3' was not created; is the 'zip' program installed?\n"},
+      {"kivo.pk3/inside",
+       "error: the old 'kivo.pk3' could not be deleted, so no new one is "
+       "written\n"},
+      {"tscripts/left.bot",
+       "error: 'tscripts' is in the way; the 'scripts' folder cannot be set "
+       "aside, so "
+       "this step is skipped\nerror: 'kivo.pk3' was not written\n"}};
+  for (auto [what, message] : cases) {
+    test::ScratchDir dir;
+    test::write_file("scripts/mine.bot", "my own bot\n");
+    std::string path = std::getenv("PATH");
+    if (std::string(what) == "zip") {  // a PATH with the usual tools but zip
+      fs::create_directory("bin");
+      for (const char* tool : {"mv", "rm", "mkdir", "rmdir", "chmod"})
+        fs::create_symlink(fs::path("/usr/bin") / tool,
+                           fs::path(fs::path("bin") / tool));
+      setenv("PATH", (dir.path() / "bin").c_str(), 1);
+    } else {
+      test::write_file(what, "x");
+    }
+    const auto before = test::folder();
+    auto s = std::make_unique<State>();
+    add(*s, "Bob");
+    std::string printed = run_phase(*s);
+    setenv("PATH", path.c_str(), 1);
+    EXPECT_TRUE(printed.starts_with(message)) << printed;
+    EXPECT_EQ(printed.find("wrote"), std::string::npos) << what;
+    EXPECT_EQ(test::folder(), before) << what;
+  }
+}
+
+TEST(WriteBots, WarnsWhenBotFileNamesOverflowTheGamesBuffer) {
+  // Nine-letter names take 14 bytes each: 73 of them need 1022 bytes.
+  for (int bots : {73, 74}) {
+    test::ScratchDir dir;
+    auto s = std::make_unique<State>();
+    for (int i = 0; i < bots; ++i) add(*s, "Player" + std::to_string(100 + i));
+    EXPECT_EQ(
+        run_phase(*s),
+        std::string(
+            bots == 73
+                ? ""
+                : "warn: the game reads only 1024 bytes of bot file names; "
+                  "1 of the 74 bots in 'kivo.pk3' will not be found\n"
+                  "  use fewer bots: give players status 'I' in 'kivo.cfg', "
+                  "move them to another set, or leave out groups with -a\n") +
+            "|" + kWrote);
+  }
+}
+
+}  // namespace
