@@ -1,9 +1,6 @@
-// The output phase with the real Unix tools; kivo.pk3 is inspected with
+// The output phase with the real Unix tools; kivo.pk3 is read back with
 // unzip.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
 
 #include "output/output_helpers.h"
 
@@ -13,40 +10,12 @@ namespace fs = std::filesystem;
 using output_test::add;
 using output_test::run_phase;
 
-// Member names of kivo.pk3 as unzip lists them, sorted, one a line.
-std::string members() {
-  std::string list =
-      fs::temp_directory_path() / ("kivo-members-" + std::to_string(getpid()));
-  std::system(("unzip -Z1 kivo.pk3 | LC_ALL=C sort >'" + list + "'").c_str());
-  std::string names = test::read_file(list);
-  fs::remove(list);
-  return names;
-}
-
 const char kWrote[] =
     "please wait while 'kivo.pk3' is being created...\nwrote 'kivo.pk3'\n";
 
-TEST(BotDef, BlockRows) {
-  auto s = test::fresh_state();
-  Player& bob = add(*s, "Bob");
-  Player& blank = add(*s, "Blank");
-  blank.funname.set("");  // no key without a value: the game would misread it
-  const std::pair<const Player*, const char*> cases[] = {
-      {&bob, "{\nname\t\tBob\nmodel\t\tvisor\naifile  bots/hunter_c.c\n}\n\n"},
-      {s->roster[38].get(),
-       "{\nname\t\tSarRed\nfunname ^1Sar^4Red\nmodel\t\tsarge/red\n"
-       "aifile  bots/default_c.c\n}\n\n"},
-      {&blank,
-       "{\nname\t\tBlank\nmodel\t\tvisor\naifile  bots/hunter_c.c\n}\n\n"}};
-  for (auto [p, text] : cases) {
-    std::FILE* f = std::tmpfile();
-    gd_write_bot_def(*p, f);
-    std::string got(static_cast<std::size_t>(std::ftell(f)), '\0');
-    std::rewind(f);
-    got.resize(std::fread(got.data(), 1, got.size(), f));
-    std::fclose(f);
-    EXPECT_EQ(got, text);
-  }
+// Member names of kivo.pk3, sorted, one a line.
+std::string members() {
+  return test::shell("unzip -Z1 kivo.pk3 | LC_ALL=C sort");
 }
 
 // Only the active players of the active set are packed; the player's own
@@ -55,19 +24,30 @@ TEST(WriteBots, ActivePlayersOfTheActiveSet) {
   test::ScratchDir dir;
   test::write_file("scripts/mine.bot", "my own bot\n");
   test::make_pk3("kivo.pk3", {{"scripts/Old.bot", "old"}});
-  const auto before = test::folder();
-  auto s = std::make_unique<State>();
+  auto before = test::folder();
+  auto s = test::fresh_state();
   s->use_set = 3;
-  for (char st : std::string("aAiIuX")) add(*s, std::string("P") + st, st, 3);
+  s->roster[38]->st = 'a', s->roster[38]->set = 3;  // SarRed
+  add(*s, "Bob", 'a', 3);
+  for (char st : std::string("AiIuX")) add(*s, std::string("P") + st, st, 3);
+  s->roster[64]->funname.set("");  // no key without a value
   add(*s, "Other", 'a', 0);
   add(*s, "Overflow", 'a', 9);
   EXPECT_TRUE(run_phase(*s).ends_with(kWrote));
-  EXPECT_EQ(members(), "scripts/\nscripts/PA.bot\nscripts/Pa.bot\n");
+  EXPECT_EQ(members(),
+            "scripts/\nscripts/Bob.bot\nscripts/PA.bot\nscripts/SarRed.bot\n");
+  EXPECT_EQ(
+      test::shell("unzip -p kivo.pk3 scripts/Bob.bot && unzip -p kivo.pk3 "
+                  "scripts/PA.bot"),
+      "{\nname\t\tBob\nmodel\t\tvisor\naifile  bots/hunter_c.c\n}\n\n"
+      "{\nname\t\tPA\nmodel\t\tvisor\naifile  bots/hunter_c.c\n}\n\n");
+  EXPECT_EQ(test::shell("unzip -p kivo.pk3 scripts/SarRed.bot"),
+            "{\nname\t\tSarRed\nfunname ^1Sar^4Red\nmodel\t\tsarge/red\n"
+            "aifile  bots/default_c.c\n}\n\n");
   auto after = test::folder();
+  before.erase("./kivo.pk3");
   after.erase("./kivo.pk3");
-  auto expected = before;
-  expected.erase("./kivo.pk3");
-  EXPECT_EQ(after, expected);  // no tscripts, no bot file left behind
+  EXPECT_EQ(after, before);  // no tscripts, no bot file left behind
 }
 
 TEST(WriteBots, NamesNeverLeaveTheFolderNorRunCommands) {
@@ -97,28 +77,23 @@ TEST(WriteBots, NamesNeverLeaveTheFolderNorRunCommands) {
 }
 
 TEST(WriteBots, FailuresAreNeverReportedAsWritten) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"zip",
-       "error: 'kivo.pk3' was not created; is the 'zip' program installed?\n"},
-      {"kivo.pk3/inside",
-       "error: the old 'kivo.pk3' could not be deleted, so no new one is "
-       "written\n"},
+  const std::pair<std::string, std::string> cases[] = {
+      {"bin/", "error: 'kivo.pk3' was not created; is the 'zip' program "},
+      {"kivo.pk3/inside", "error: the old 'kivo.pk3' could not be deleted, "},
       {"tscripts/left.bot",
-       "error: 'tscripts' is in the way; the 'scripts' folder cannot be set "
-       "aside, so "
-       "this step is skipped\nerror: 'kivo.pk3' was not written\n"}};
-  for (auto [what, message] : cases) {
+       "error: 'tscripts' is in the way; the 'scripts' "
+       "folder cannot be set aside, so this step is "
+       "skipped\nerror: 'kivo.pk3' was not written\n"}};
+  const std::string path = std::getenv("PATH");
+  for (const auto& [what, message] : cases) {
     test::ScratchDir dir;
     test::write_file("scripts/mine.bot", "my own bot\n");
-    std::string path = std::getenv("PATH");
-    if (std::string(what) == "zip") {  // a PATH with the usual tools but zip
-      fs::create_directory("bin");
+    test::write_file(what, "");
+    if (what.starts_with("tscripts")) test::write_file("kivo.pk3", "old");
+    if (what == "bin/") {  // a PATH with the usual tools but not zip
       for (const char* tool : {"mv", "rm", "mkdir", "rmdir", "chmod"})
-        fs::create_symlink(fs::path("/usr/bin") / tool,
-                           fs::path(fs::path("bin") / tool));
+        fs::create_symlink(fs::path("/usr/bin") / tool, fs::path("bin") / tool);
       setenv("PATH", (dir.path() / "bin").c_str(), 1);
-    } else {
-      test::write_file(what, "x");
     }
     const auto before = test::folder();
     auto s = std::make_unique<State>();
@@ -137,16 +112,10 @@ TEST(WriteBots, WarnsWhenBotFileNamesOverflowTheGamesBuffer) {
     test::ScratchDir dir;
     auto s = std::make_unique<State>();
     for (int i = 0; i < bots; ++i) add(*s, "Player" + std::to_string(100 + i));
-    EXPECT_EQ(
-        run_phase(*s),
-        std::string(
-            bots == 73
-                ? ""
-                : "warn: the game reads only 1024 bytes of bot file names; "
-                  "1 of the 74 bots in 'kivo.pk3' will not be found\n"
-                  "  use fewer bots: give players status 'I' in 'kivo.cfg', "
-                  "move them to another set, or leave out groups with -a\n") +
-            "|" + kWrote);
+    EXPECT_EQ(run_phase(*s).find("warn: the game reads only 1024 bytes of bot "
+                                 "file names; 1 of the 74 bots in 'kivo.pk3' "
+                                 "will not be found\n  use fewer bots"),
+              bots == 73 ? std::string::npos : 0);
   }
 }
 

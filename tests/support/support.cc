@@ -86,15 +86,19 @@ std::map<std::string, std::string> folder() {
   return tree;
 }
 
-ProgramRun run_program(const std::vector<std::string>& args) {
+std::string shell(const std::string& line, int* status) {
+  std::FILE* pipe = popen(line.c_str(), "r");
+  std::string out;
+  for (int c; (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
+  int ended = pclose(pipe);
+  if (status != nullptr) *status = WIFEXITED(ended) ? WEXITSTATUS(ended) : -1;
+  return out;
+}
+
+std::string run_program(const std::vector<std::string>& args, int* status) {
   std::string line = sh_quote(KIVORAMA_EXE);
   for (const auto& arg : args) line += " " + sh_quote(arg);
-  std::FILE* pipe = popen((line + " 2>&1").c_str(), "r");
-  ProgramRun run;
-  for (int c; (c = std::fgetc(pipe)) != EOF;) run.out += static_cast<char>(c);
-  int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+  return shell(line + " 2>&1", status);
 }
 
 std::unique_ptr<State> fresh_state(std::uint32_t seed) {

@@ -56,12 +56,10 @@ void make_pk3(const std::string& archive, const Members& members);
 // The current folder but kivo.tmp: path -> content ("/" for a folder).
 std::map<std::string, std::string> folder();
 
-// What the built program printed (both streams) when run here, and its status.
-struct ProgramRun {
-  std::string out;
-  int status;
-};
-ProgramRun run_program(const std::vector<std::string>& args);
+// What a shell command line run here printed on standard output.
+std::string shell(const std::string& line, int* status = nullptr);
+// What the built program run here with `args` printed (both streams).
+std::string run_program(const std::vector<std::string>& args, int* status);
 
 // A State as the program makes it, with the generator seeded with `seed`.
 std::unique_ptr<State> fresh_state(std::uint32_t seed = 1);
