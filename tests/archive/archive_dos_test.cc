@@ -47,13 +47,12 @@ TEST(DosCommands, WholeScanOfAnArchiveWithABotFile) {
       "  reading pk3 file 'knight.pk3'\n  reading pk3 file '100%.pk3'\n"
       "warn: archive '100%.pk3' skipped: its name cannot be passed safely "
       "to the shell\n");
-  EXPECT_EQ(
-      host.lines(),
-      (std::vector<std::string>{
-          "dir /b >kivo.tmp", "unzip -l knight.pk3 >kivo.tmp",
-          "move scripts tscripts >kivo.tmp",
-          "unzip knight.pk3 scripts/knight.bot", "del scripts\\knight.bot",
-          "rmdir scripts", "move tscripts scripts >kivo.tmp"}));
+  EXPECT_EQ(host.lines, (std::vector<std::string>{
+                            "dir /b >kivo.tmp", "unzip -l knight.pk3 >kivo.tmp",
+                            "move scripts tscripts >kivo.tmp",
+                            "unzip knight.pk3 scripts/knight.bot",
+                            "del scripts\\knight.bot", "rmdir scripts",
+                            "move tscripts scripts >kivo.tmp"}));
   EXPECT_EQ(test::added(*s),
             "model knight; KniRed ^5Kni^6Red knight red knight; "
             "bot Knight||knight|knight|red; ");

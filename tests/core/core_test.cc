@@ -52,7 +52,7 @@ TEST(Program, HelpPrintsBothTextsAndTouchesNoFile) {
   EXPECT_EQ(test::run_program({"-s", "2", "+h", "+r", "3"}, &status),
             test::read_file(KIVO_SOURCE_DIR "/tests/core/help_expected.txt"));
   EXPECT_EQ(status, 0);
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path));
 }
 
 TEST(Program, EmptyFolderRunEndsWithClosingLines) {

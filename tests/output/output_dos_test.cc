@@ -33,7 +33,7 @@ TEST(WriteBotsDos, CommandSequenceWithThePlayersScriptsFolder) {
       "shell\n"
       "|please wait while 'kivo.pk3' is being created...\nwrote 'kivo.pk3'\n");
   EXPECT_EQ(
-      shell.lines(),
+      shell.lines,
       (std::vector<std::string>{
           "del kivo.pk3", "move scripts tscripts >kivo.tmp",
           "mkdir scripts >kivo.tmp", "move Bob.bot scripts >kivo.tmp",

@@ -70,7 +70,7 @@ TEST(WriteBots, NamesNeverLeaveTheFolderNorRunCommands) {
   }
   EXPECT_EQ(run_phase(*s), want + kWrote);
   EXPECT_EQ(members(), packed);
-  fs::current_path(dir.path());
+  fs::current_path(dir.path);
   auto after = test::folder();
   EXPECT_EQ(after.size(), 4u);  // game, game/Bob.bot, game/kivo.pk3 only
   EXPECT_EQ(after.count("./game/kivo.pk3"), 1u);
@@ -93,7 +93,7 @@ TEST(WriteBots, FailuresAreNeverReportedAsWritten) {
     if (what == "bin/") {  // a PATH with the usual tools but not zip
       for (const char* tool : {"mv", "rm", "mkdir", "rmdir", "chmod"})
         fs::create_symlink(fs::path("/usr/bin") / tool, fs::path("bin") / tool);
-      setenv("PATH", (dir.path() / "bin").c_str(), 1);
+      setenv("PATH", (dir.path / "bin").c_str(), 1);
     }
     const auto before = test::folder();
     auto s = std::make_unique<State>();

@@ -13,17 +13,17 @@ namespace test {
 
 namespace fs = std::filesystem;
 
-ScratchDir::ScratchDir() : previous_(fs::current_path()) {
+ScratchDir::ScratchDir() : previous(fs::current_path()) {
   std::string pattern = fs::temp_directory_path() / "kivo-test-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  path_ = pattern;
-  fs::current_path(path_);
+  path = pattern;
+  fs::current_path(path);
 }
 
 ScratchDir::~ScratchDir() {
   std::error_code ec;
-  fs::current_path(previous_, ec);
-  fs::remove_all(path_, ec);
+  fs::current_path(previous, ec);
+  fs::remove_all(path, ec);
 }
 
 namespace {
@@ -36,20 +36,18 @@ std::string sh_quote(const std::string& text) {
 }
 }  // namespace
 
-CommandRecorder::CommandRecorder(Responder r) : respond_(std::move(r)) {
+CommandRecorder::CommandRecorder(Responder r) : respond(std::move(r)) {
   g_recorder = this;
-  previous_ = set_command_runner(&record);
+  previous = set_command_runner([](const char* line) {
+    g_recorder->lines.emplace_back(line);
+    if (g_recorder->respond) g_recorder->respond(line);
+    return 0;
+  });
 }
 
 CommandRecorder::~CommandRecorder() {
-  set_command_runner(previous_);
+  set_command_runner(previous);
   g_recorder = nullptr;
-}
-
-int CommandRecorder::record(const char* line) {
-  g_recorder->lines_.emplace_back(line);
-  if (g_recorder->respond_) g_recorder->respond_(line);
-  return 0;
 }
 
 void write_file(const fs::path& path, const std::string& text) {
@@ -102,9 +100,7 @@ std::string run_program(const std::vector<std::string>& args, int* status) {
 }
 
 std::unique_ptr<State> fresh_state(std::uint32_t seed) {
-  static char program[] = "kivorama";
-  static char* argv[] = {program, nullptr};
-  auto s = create_state(1, argv);
+  auto s = create_state(0, nullptr);  // no command line of its own
   rng_seed(*s, seed);
   return s;
 }

@@ -18,32 +18,23 @@
 namespace test {
 
 // A fresh empty folder that is the current folder for the object's life.
-class ScratchDir {
- public:
+struct ScratchDir {
   ScratchDir();
   ~ScratchDir();
   ScratchDir(const ScratchDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_, previous_;
+  std::filesystem::path path, previous;
 };
 
 // Stands in for the shell for its life: records every command line and hands
 // it to `respond` (when set), which may play the command's part.
-class CommandRecorder {
- public:
+struct CommandRecorder {
   using Responder = std::function<void(const std::string& line)>;
   explicit CommandRecorder(Responder respond = nullptr);
   ~CommandRecorder();
   CommandRecorder(const CommandRecorder&) = delete;
-  const std::vector<std::string>& lines() const { return lines_; }
-
- private:
-  static int record(const char* line);
-  std::vector<std::string> lines_;
-  Responder respond_;
-  CommandRunner previous_;
+  std::vector<std::string> lines;
+  Responder respond;
+  CommandRunner previous;
 };
 
 // Writes exactly `text` to `path`, making its folders.
