@@ -114,6 +114,11 @@ TEST(Validate, NamesEndUnique) {
   for (int n = 0; n <= 18; ++n)
     thirty.push_back("SarDefaul" + std::to_string(n));
   thirty.push_back("SarDefaul");
+  // A hand-edited kivo.cfg can give a full roster one name.
+  Names full(thirty.begin(), thirty.begin() + 10);
+  for (int n = 0; n < kTableRows - 11; ++n)
+    full.push_back("SarDefaul" + std::to_string(n));
+  full.push_back("SarDefaul");
   const std::pair<Names, Names> cases[] = {
       {Names(3, "SarDefaul"), {"SarDefau0", "SarDefau1", "SarDefaul"}},
       {{"SarDefau1", "SarDefau2"}, {"SarDefau1", "SarDefau2"}},
@@ -121,6 +126,7 @@ TEST(Validate, NamesEndUnique) {
       {{"Ab", "Ab1", "Ab", "Ab0"}, {"Ab2", "Ab1", "Ab", "Ab0"}},
       {Names(12, w48), twelve48},
       {Names(30, "SarDefaul"), thirty},
+      {Names(kTableRows, "SarDefaul"), full},
       {Names(300, z48), {}},  // numbers of different widths overlap here
   };
   for (const auto& [in, want] : cases) {
