@@ -115,10 +115,13 @@ void search_unique_name(Player& p, Taken taken) {
     std::size_t keep = original.size();
     if (keep + digits > kNameChars) keep = kNameChars - digits;
     for (int number = first; number < end; ++number) {
+      // The number has exactly `digits` digits; written by hand, as a
+      // roster of one name tries half a million of them.
       char candidate[kNameBytes + 8];
-      std::snprintf(candidate, sizeof candidate, "%.*s%d",
-                    static_cast<int>(keep), original.c_str(), number);
-      p.name.set(candidate);
+      original.view().substr(0, keep).copy(candidate, keep);
+      for (int d = digits - 1, n = number; d >= 0; --d, n /= 10)
+        candidate[keep + d] = static_cast<char>('0' + n % 10);
+      p.name.set(std::string_view(candidate, keep + digits));
       if (!taken()) return;
     }
     first = end;
