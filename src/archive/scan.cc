@@ -124,16 +124,24 @@ bool ends_with_any_case(std::string_view text, std::string_view tail) {
 
 std::string_view next_piece(std::string_view& rest,
                             std::string_view separators) {
-  std::size_t start = rest.find_first_not_of(separators);
-  if (start == std::string_view::npos) {
+  // Every character of every listing line passes through here: the
+  // separator sets are a few characters, so a plain loop beats a library
+  // search per character.
+  auto is_separator = [separators](char c) {
+    for (char sep : separators)
+      if (c == sep) return true;
+    return false;
+  };
+  std::size_t start = 0;
+  while (start < rest.size() && is_separator(rest[start])) ++start;
+  if (start == rest.size()) {
     rest = {};
     return {};
   }
-  rest.remove_prefix(start);
-  std::size_t end = rest.find_first_of(separators);
-  std::string_view piece = rest.substr(0, end);
-  rest =
-      end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+  std::size_t end = start;
+  while (end < rest.size() && !is_separator(rest[end])) ++end;
+  std::string_view piece = rest.substr(start, end - start);
+  rest = end == rest.size() ? std::string_view{} : rest.substr(end + 1);
   return piece;
 }
 
