@@ -71,22 +71,36 @@ std::unique_ptr<State> full_state() {
   return s;
 }
 
-// The phases of a run from reading kivo.cfg to writing it.
-void run_phases(State& s, const char* out) {
-  gd_read_config(s);
-  gd_parse_options(s, 1, g_argv);
-  gd_apply_config(s);
-  gd_apply_ai_cfg(s);
-  gd_apply_xai(s);
-  gd_classify_players(s);
-  gd_validate_players_and_aifiles(s);
-  gd_supplimental_ai_mapping(s);
-  gd_clip_active_set(s);
-  gd_clip_sets(s);
+void write_config(State& s, const char* out) {
   s.ai_reset = 0;
   std::string temp = std::string(out) + ".tmp";
   gd_save_config_as(s, out, temp.c_str(),
                     [](const char* path) { return std::fopen(path, "w"); });
+}
+
+struct Phase {
+  const char* name;
+  void (*run)(State& s);
+};
+// The phases of a run from reading kivo.cfg to writing it, in run order.
+constexpr Phase kPhases[] = {
+    {"gd_read_config", gd_read_config},
+    {"gd_parse_options", [](State& s) { gd_parse_options(s, 1, g_argv); }},
+    {"gd_apply_config", gd_apply_config},
+    {"gd_apply_ai_cfg", gd_apply_ai_cfg},
+    {"gd_apply_xai", gd_apply_xai},
+    {"gd_classify_players", gd_classify_players},
+    {"gd_validate_players_and_aifiles", gd_validate_players_and_aifiles},
+    {"gd_supplimental_ai_mapping", gd_supplimental_ai_mapping},
+    {"gd_clip_active_set", gd_clip_active_set},
+    {"gd_clip_sets", gd_clip_sets},
+    {"gd_write_config", [](State& s) { write_config(s, "out.cfg"); }},
+};
+constexpr int kPhaseCount = static_cast<int>(std::size(kPhases));
+
+void run_phases(State& s, const char* out) {
+  for (int i = 0; i + 1 < kPhaseCount; ++i) kPhases[i].run(s);
+  write_config(s, out);
 }
 
 // Writes the kivo.cfg of a previous run; with `same_name`, as if the player
@@ -120,6 +134,25 @@ void BM_phases_identical_names(benchmark::State& st) {
   bench_phases(st, "SarDefaul");
 }
 BENCHMARK(BM_phases_identical_names)->Unit(benchmark::kMillisecond);
+
+// One phase alone, the phases before it run untimed: where the time goes.
+void BM_phase(benchmark::State& st) {
+  const Phase& phase = kPhases[st.range(0)];
+  st.SetLabel(phase.name);
+  previous_config(nullptr);
+  for (auto _ : st) {
+    st.PauseTiming();
+    auto s = full_state();
+    for (int i = 0; i < st.range(0); ++i) kPhases[i].run(*s);
+    st.ResumeTiming();
+    phase.run(*s);
+    benchmark::DoNotOptimize(s->roster_count);
+  }
+}
+BENCHMARK(BM_phase)
+    ->DenseRange(0, kPhaseCount - 1)
+    ->Iterations(30)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
