@@ -117,5 +117,7 @@ char parse_player_name(const char* file, name_field& skin);
 // into the bot definition table.
 void gd_parse_aifile(State& s, std::string_view archive,
                      std::string_view bot_file);
+// Reads every bot definition of an open bot file into the xai table.
+void gd_read_bot_defs(State& s, std::FILE* f);
 
 #endif  // KIVO_ARCHIVE_ARCHIVE_H

@@ -89,8 +89,9 @@ void parse_bot_line(State& s, std::string_view line, bool& in_block) {
   }
 }
 
-// Reads every definition of an open bot file.
-void read_bot_file(State& s, std::FILE* f) {
+}  // namespace
+
+void gd_read_bot_defs(State& s, std::FILE* f) {
   bool in_block = false;
   char line[kBotLineBytes];
   while (std::fgets(line, kBotLineBytes, f) != nullptr) {
@@ -103,8 +104,6 @@ void read_bot_file(State& s, std::FILE* f) {
     lower_in_place(s.xai_aifile[i]);
   }
 }
-
-}  // namespace
 
 void gd_parse_aifile(State& s, std::string_view archive,
                      std::string_view bot_file) {
@@ -137,7 +136,7 @@ void gd_parse_aifile(State& s, std::string_view archive,
   if (f == nullptr) {
     std::fprintf(stderr, "err: cannot open '%s' for read\n", path);
   } else {
-    read_bot_file(s, f);
+    gd_read_bot_defs(s, f);
     std::fclose(f);
   }
 
