@@ -160,10 +160,29 @@ int gd_get_models_players_aifiles(State& s) {
       return 0;
     }
     bots.count = 0;
+    int pieces = 0;
+    int sized = 0;  // lines that start with a number: members and totals
     char line[kScanLineBytes];
-    while (read_list_piece(f, line, kScanLineBytes))
+    while (read_list_piece(f, line, kScanLineBytes)) {
+      ++pieces;
+      std::string_view rest(line);
+      std::string_view first = next_piece(rest, " \t\n");
+      if (!first.empty() && is_digit(first[0])) ++sized;
       parse_listing_line(s, line, archive, bots);
+    }
     std::fclose(f);
+    // A listing without a single member line is no reading at all; say so
+    // rather than let the archive pass for one without models.
+    if (pieces == 0)
+      std::printf(
+          "warn: archive '%s' gave no listing; is the 'unzip' program "
+          "installed?\n",
+          s.pk3_list[i].c_str());
+    else if (sized == 0)
+      std::printf(
+          "warn: archive '%s' lists no members: it is empty or not a zip "
+          "archive\n",
+          s.pk3_list[i].c_str());
     for (int b = 0; b < bots.count; ++b)
       gd_parse_aifile(s, archive, bots.names[b].view());
   }

@@ -200,4 +200,29 @@ TEST(ContentScan, ArchiveAndMemberNamesRunNothing) {
       "bot Inj||||default; bot Inj||||default; ");
 }
 
+TEST(ContentScan, ArchivesThatListNoMembersAreReported) {
+  test::ScratchDir dir;
+  test::write_file("junk.pk3", "not a zip at all");
+  test::write_file("empty.pk3", "");
+  auto s = test::fresh_state();
+  testing::internal::CaptureStdout();
+  test::scan(*s, {"junk.pk3", "empty.pk3"});
+  {
+    // A missing unzip leaves the list file empty.
+    test::Playback play{"unzip -l", ""};
+    test::scan(*s, {"knight.pk3"});
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "  reading pk3 file 'junk.pk3'\n"
+            "warn: archive 'junk.pk3' lists no members: it is empty or not a "
+            "zip archive\n"
+            "  reading pk3 file 'empty.pk3'\n"
+            "warn: archive 'empty.pk3' lists no members: it is empty or not a "
+            "zip archive\n"
+            "  reading pk3 file 'knight.pk3'\n"
+            "warn: archive 'knight.pk3' gave no listing; is the 'unzip' "
+            "program installed?\n");
+  EXPECT_EQ(s->roster_count, kStockPlayers);
+}
+
 }  // namespace
