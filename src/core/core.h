@@ -118,6 +118,7 @@ struct State {
   PlayerTable roster;  // stock players first, then those of the archives
   int roster_count = 0;
   std::uint32_t rng_state = 0;  // the run's one random generator
+  int cfg_unread = 0;  // blocks, rows or lines of kivo.cfg the reader skipped
 };
 
 // Creates the State record with the built-in catalogue and start flags, and
