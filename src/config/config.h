@@ -14,6 +14,9 @@
 inline constexpr char kConfigFile[] = "kivo.cfg";
 // The new text goes here first, so a failed write never costs the old file.
 inline constexpr char kConfigTempFile[] = "kivo.cfg.tmp";
+// Where kivo.cfg goes before it is replaced, when the reader skipped parts
+// of it, so the player's hand edits are never lost.
+inline constexpr char kConfigBackupSuffix[] = ".bak";
 // The reader takes lines into buffers of this size (254 characters and NUL);
 // longer lines come in pieces.
 inline constexpr int kConfigLineBytes = 255;
@@ -83,7 +86,8 @@ void gd_write_tier_row(State& s, int row, std::FILE* f, int first, int closing);
 
 // Replaces kivo.cfg with the writer's text, only once every write has
 // succeeded, and prints "wrote 'kivo.cfg'"; on failure an "error: " line and
-// the old file untouched. Returns 1 when the file was replaced.
+// the old file untouched. When the reader skipped parts of the old file, it
+// is kept as kivo.cfg.bak first. Returns 1 when the file was replaced.
 int gd_save_config(State& s);
 
 // Opens the stream the new text is written to (fopen for writing).

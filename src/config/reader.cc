@@ -59,9 +59,16 @@ int leading_integer(std::string_view word) {
   return negative ? -value : value;
 }
 
+// Lines longer than a buffer seen since the file was opened; their pieces
+// are read as lines of their own, which is seldom what the player meant.
+int g_long_lines = 0;
+
 // Reads the next line, or the next 254 characters of a longer one.
 bool read_line(std::FILE* f, char (&buf)[kConfigLineBytes]) {
-  return std::fgets(buf, kConfigLineBytes, f) != nullptr;
+  if (std::fgets(buf, kConfigLineBytes, f) == nullptr) return false;
+  std::size_t n = std::strlen(buf);
+  if (n == kConfigLineBytes - 1 && buf[n - 1] != '\n') ++g_long_lines;
+  return true;
 }
 
 // The first two words of a line split at blanks; strlen keeps a NUL byte
@@ -127,6 +134,7 @@ void read_player_rows(State& s, std::FILE* f) {
     s.cfg_players[s.cfg_player_count] = std::make_unique<Player>(row);
     ++s.cfg_player_count;
   }
+  s.cfg_unread += short_rows + over_capacity;
   if (short_rows > 0)
     std::printf(
         "  warn: %d player rows in 'kivo.cfg' skipped: fewer than 8 "
@@ -160,6 +168,7 @@ void read_tier_rows(State& s, std::FILE* f) {
     s.cfg_tier_values[s.cfg_tier_count] = leading_integer(w[1]);
     ++s.cfg_tier_count;
   }
+  s.cfg_unread += short_rows + over_capacity;
   if (short_rows > 0)
     std::printf("  warn: %d tier rows in 'kivo.cfg' skipped: no tier given\n",
                 short_rows);
@@ -175,21 +184,25 @@ void read_tier_rows(State& s, std::FILE* f) {
 void gd_read_config(State& s) {
   s.cfg_player_count = 0;
   s.cfg_tier_count = 0;
+  s.cfg_unread = 0;
   std::FILE* f = std::fopen(kConfigFile, "r");
   if (f == nullptr) {
     std::printf("  cannot open config file 'kivo.cfg' for read\n");
     return;
   }
+  g_long_lines = 0;
   gd_read_flags(s, f);
 
   std::rewind(f);
   Block players = find_block(f, '@', "ai_play", false, "name");
   if (players == Block::kMissing) {
     std::printf("  note: 'ai_players' block not found in 'kivo.cfg'\n");
+    s.cfg_unread += 1 + (g_long_lines > 0 ? 1 : 0);
     std::fclose(f);
     return;
   }
   if (players == Block::kRows) read_player_rows(s, f);
+  if (players == Block::kNoRows) ++s.cfg_unread;
   std::printf("  found %d player configs in file 'kivo.cfg'\n",
               s.cfg_player_count);
 
@@ -197,16 +210,20 @@ void gd_read_config(State& s) {
   Block tiers = find_block(f, '@', "ai_tiers", false, "aifile");
   if (tiers == Block::kMissing) {
     std::printf("  note: 'ai_tiers' block not found in 'kivo.cfg'\n");
+    s.cfg_unread += 1 + (g_long_lines > 0 ? 1 : 0);
     std::fclose(f);
     return;
   }
   if (tiers == Block::kRows) read_tier_rows(s, f);
+  if (tiers == Block::kNoRows) ++s.cfg_unread;
+  if (g_long_lines > 0) ++s.cfg_unread;
   std::printf("  found %d ai bot names in file 'kivo.cfg'\n", s.cfg_tier_count);
   std::fclose(f);
 }
 
 void gd_read_flags(State& s, std::FILE* f) {
   if (find_block(f, '$', "flags", true, "") == Block::kMissing) {
+    ++s.cfg_unread;
     std::printf("err: cannot find block '$ flags' in config file 'kivo.cfg'\n");
     std::printf("...using defaults...\n");
     return;

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "config/config.h"
 
@@ -53,6 +55,35 @@ void report_failure(const char* target, int error) {
       "error: cannot write config file '%s' (%s); it is left as it "
       "was\n",
       target, error != 0 ? std::strerror(error) : "write failed");
+}
+
+// Moves the old file aside as `backup` before it is replaced, so that what
+// the reader skipped of a hand-edited file stays with the player. Only a
+// plain file is moved (then `moved` is set); anything else is left to the
+// replacing rename.
+bool keep_backup(const char* target, const char* backup, bool& moved) {
+  moved = false;
+  std::error_code ec;
+  if (std::filesystem::symlink_status(target, ec).type() !=
+      std::filesystem::file_type::regular)
+    return true;
+#ifdef _WIN32
+  std::remove(backup);  // rename does not replace a file there
+#endif
+  errno = 0;
+  if (std::rename(target, backup) != 0) {
+    std::printf(
+        "error: cannot keep the old '%s' as '%s' (%s); it is left as it "
+        "was\n",
+        target, backup, std::strerror(errno));
+    return false;
+  }
+  moved = true;
+  std::printf(
+      "note: '%s' held lines this run could not use; the old file is kept "
+      "as '%s'\n",
+      target, backup);
+  return true;
 }
 
 }  // namespace
@@ -188,6 +219,13 @@ int gd_save_config_as(State& s, const char* target, const char* temp,
   int error = 0;
   if (std::fflush(f) != 0 || std::ferror(f) != 0) error = errno ? errno : EIO;
   if (std::fclose(f) != 0 && error == 0) error = errno ? errno : EIO;
+  char backup[FILENAME_MAX];
+  std::snprintf(backup, sizeof backup, "%s%s", target, kConfigBackupSuffix);
+  bool moved = false;
+  if (error == 0 && s.cfg_unread > 0 && !keep_backup(target, backup, moved)) {
+    std::remove(temp);
+    return 0;
+  }
   if (error == 0 && std::rename(temp, target) != 0) {
     error = errno ? errno : EIO;
 #ifdef _WIN32
@@ -208,6 +246,7 @@ int gd_save_config_as(State& s, const char* target, const char* temp,
   }
   if (error != 0) {
     std::remove(temp);
+    if (moved) std::rename(backup, target);
     report_failure(target, error);
     return 0;
   }
@@ -217,6 +256,14 @@ int gd_save_config_as(State& s, const char* target, const char* temp,
 
 int gd_save_config(State& s) {
   return gd_save_config_as(
-      s, kConfigFile, kConfigTempFile,
-      [](const char* path) { return std::fopen(path, "w"); });
+      s, kConfigFile, kConfigTempFile, [](const char* path) -> std::FILE* {
+        // A leftover temp file goes; a link there is removed, never written
+        // through, so the text cannot land outside the folder.
+        std::error_code ec;
+        auto type = std::filesystem::symlink_status(path, ec).type();
+        if (type == std::filesystem::file_type::regular ||
+            type == std::filesystem::file_type::symlink)
+          std::remove(path);
+        return std::fopen(path, "wx");
+      });
 }

@@ -212,4 +212,63 @@ TEST(ConfigApply, RowsMatchByModelAndSkin) {
   }
 }
 
+std::string players_block(const std::string& rows) {
+  return "@ ai_players\nname funname\n" + rows + "@ end\n";
+}
+
+// A run rewrites the file it read; what the reader had to skip of a
+// hand-edited file must not vanish with it.
+TEST(ConfigSave, SkippedPartsOfTheOldFileAreKeptAsBak) {
+  struct Case {
+    const char* harm;
+    std::string text;
+  };
+  const std::string flags = "$ flags\ntier_hi 3\n$ end\n";
+  const std::string tiers = "@ ai_tiers\naifile\nsarge 2\n@ end\n";
+  const Case cases[] = {
+      {"header line deleted", flags + "@ ai_players\nKniRed a b 0 a c d e\n"},
+      {"short row", flags + players_block("KniRed a b\n") + tiers},
+      {"no flags block", players_block("") + tiers},
+      {"no tiers block", flags + players_block("")},
+      {"line of 300 characters",
+       flags + players_block(std::string(300, 'x') + "\n") + tiers},
+  };
+  for (const Case& c : cases) {
+    test::ScratchDir dir;
+    auto s = test::fresh_state();
+    std::string out = read_text(*s, c.text);
+    out += test::printed([&] { EXPECT_EQ(gd_save_config(*s), 1); });
+    EXPECT_NE(out.find("note: 'kivo.cfg' held lines this run could not use; "
+                       "the old file is kept as 'kivo.cfg.bak'\n"),
+              std::string::npos)
+        << c.harm << "\n"
+        << out;
+    EXPECT_EQ(test::read_file("kivo.cfg.bak"), c.text) << c.harm;
+    EXPECT_NE(test::read_file(kConfigFile).find("$ flags"), std::string::npos);
+  }
+  // A file the writer made is read whole and needs no copy.
+  test::ScratchDir dir;
+  auto s = test::fresh_state();
+  gd_save_config(*s);
+  auto next = test::fresh_state();
+  std::string out = test::printed([&] {
+    gd_read_config(*next);
+    gd_save_config(*next);
+  });
+  EXPECT_EQ(out.find("note:"), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists("kivo.cfg.bak"));
+}
+
+TEST(ConfigSave, TempFileLinkIsNotWrittenThrough) {
+  test::ScratchDir dir;
+  test::write_file("elsewhere/target", "not yours");
+  fs::create_symlink("elsewhere/target", kConfigTempFile);
+  auto s = test::fresh_state();
+  test::printed([&] { EXPECT_EQ(gd_save_config(*s), 1); });
+  EXPECT_EQ(test::read_file("elsewhere/target"), "not yours");
+  EXPECT_FALSE(fs::is_symlink(kConfigFile));
+  EXPECT_FALSE(fs::exists(kConfigTempFile));
+}
+
+
 }  // namespace
