@@ -42,9 +42,10 @@ bool exists(const char* path) {
 }
 
 // Writes <name>.bot; false (with the file removed again) when it cannot be
-// written whole.
+// written whole. A file or link of that name already in the folder is the
+// player's: it is neither replaced nor written through.
 bool write_bot_file(const Player& p, const char* file) {
-  std::FILE* f = std::fopen(file, "w");
+  std::FILE* f = std::fopen(file, "wx");
   if (f == nullptr) return false;
   gd_write_bot_def(p, f);
   bool ok = std::ferror(f) == 0;

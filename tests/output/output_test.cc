@@ -119,4 +119,25 @@ TEST(WriteBots, WarnsWhenBotFileNamesOverflowTheGamesBuffer) {
   }
 }
 
+// A file or link of the player's named like a bot is never replaced or
+// written through.
+TEST(WriteBots, APlayersFileOrLinkNamedLikeABotIsLeftAlone) {
+  test::ScratchDir dir;
+  fs::create_directory("game");
+  fs::current_path("game");
+  test::write_file("Bob.bot", "the player's own\n");
+  test::write_file("../outside", "not the program's\n");
+  fs::create_symlink("../outside", "Eve.bot");
+  auto s = std::make_unique<State>();
+  for (const char* name : {"Bob", "Eve", "Joe"}) add(*s, name);
+  EXPECT_EQ(run_phase(*s),
+            "error: cannot write 'Bob.bot'; player 'Bob' skipped\n"
+            "error: cannot write 'Eve.bot'; player 'Eve' skipped\n|" +
+                std::string(kWrote));
+  EXPECT_EQ(members(), "scripts/\nscripts/Joe.bot\n");
+  EXPECT_EQ(test::read_file("Bob.bot"), "the player's own\n");
+  EXPECT_EQ(test::read_file("../outside"), "not the program's\n");
+  EXPECT_TRUE(fs::is_symlink("Eve.bot"));
+}
+
 }  // namespace
