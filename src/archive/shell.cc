@@ -132,6 +132,13 @@ CommandRunner set_command_runner(CommandRunner runner) {
 void run_command(const char* line) {
   std::fflush(stdout);
   std::fflush(stderr);
+  // The shell writes through a link, so a kivo.tmp that is one would carry
+  // a listing out of the folder; the list file is the program's own.
+  std::error_code ec;
+  if (std::strstr(line, kListFile) != nullptr &&
+      std::filesystem::is_symlink(
+          std::filesystem::symlink_status(kListFile, ec)))
+    std::filesystem::remove(kListFile, ec);
   trace("  system: '%s'\n", line);
   g_runner(line);
 }
@@ -303,7 +310,11 @@ int sy_borrow_scripts(ScriptsLoan& loan) {
     return 0;
   }
   if (!exists("scripts")) return 1;
-  sy_cmd_open_up_scripts();
+  // Opening up the files of a linked folder would change files elsewhere.
+  std::error_code ec;
+  if (!std::filesystem::is_symlink(
+          std::filesystem::symlink_status("scripts", ec)))
+    sy_cmd_open_up_scripts();
   run_command(kCommands.set_aside);
   if (exists("scripts") || !exists("tscripts")) {
     std::printf(
