@@ -57,6 +57,14 @@ const Case kCases[] = {
      .says = {"error: 'tscripts' is in the way; the 'scripts' folder cannot be "
               "set aside, so this step is skipped\n",
               "error: 'kivo.pk3' was not written\n"}},
+    {.harm = "TscriptsFileBesideScriptsIsNotReplaced",
+     .setup =
+         [] {
+           archive_with_bot_file();
+           players_scripts();
+           test::write_file("tscripts", "a file of the player's");
+         },
+     .says = {"error: 'tscripts' is in the way"}},
     {.harm = "TscriptsFileWithoutScriptsIsNotReplaced",
      .setup =
          [] {
