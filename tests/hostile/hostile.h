@@ -74,12 +74,14 @@ inline const fs::path& tools_root() {
   static const fs::path root = [] {
     std::string pattern = fs::temp_directory_path() / "kivo-tools-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    std::atexit([] {
-      std::error_code ec;
-      fs::remove_all(tools_root(), ec);
-    });
     return fs::path(pattern);
   }();
+  // Registered once the path is made, so it runs before the path goes.
+  static const int cleanup = std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(tools_root(), ec);
+  });
+  (void)cleanup;
   return root;
 }
 
