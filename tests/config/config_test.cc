@@ -270,5 +270,4 @@ TEST(ConfigSave, TempFileLinkIsNotWrittenThrough) {
   EXPECT_FALSE(fs::exists(kConfigTempFile));
 }
 
-
 }  // namespace

@@ -109,7 +109,7 @@ const Case kCases[] = {
      .setup = [] { hostile::knight_pk3("big.pk3"); },
      .env = [] { return tools_path("", &ten_thousand_members()); },
      .check =
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            EXPECT_EQ(total_players(), "1024");
            EXPECT_EQ(tier_nine_rows(), 1024 - 32);
          }},
@@ -117,7 +117,7 @@ const Case kCases[] = {
      .setup = [] { hostile::knight_pk3("long.pk3"); },
      .env = [] { return tools_path("", &long_lines()); },
      .check =
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            // Each 254-character piece that looks like a member line counts.
            EXPECT_NE(test::read_file("kivo.cfg").find("PieRed "),
                      std::string::npos);
@@ -134,7 +134,7 @@ const Case kCases[] = {
               "are not read\n",
               "  reading pk3 file 'a1534.pk3'\n"},
      .check =
-         [](const test::ProgramRun& run) {
+         [](const hostile::ProgramRun& run) {
            EXPECT_EQ(run.out.find("reading pk3 file 'a1535.pk3'"),
                      std::string::npos);
            EXPECT_EQ(total_players(), "1024");
@@ -148,7 +148,7 @@ const Case kCases[] = {
            test::make_pk3("skins.pk3", m);
          },
      .check =
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            EXPECT_EQ(total_players(), "1024");
            // 80 players of the active set get a bot file.
            EXPECT_NE(test::read_file("kivo.cfg").find("1024          80 "),
@@ -163,7 +163,7 @@ const Case kCases[] = {
            test::make_pk3("ais.pk3", m);
          },
      .check =
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            // zip lists them in no set order: count the rows of tier 9.
            EXPECT_EQ(tier_nine_rows(), 1024 - 32);
          }},
@@ -182,7 +182,7 @@ const Case kCases[] = {
                            {"scripts/many.bot", defs}});
          },
      .check =
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            std::string cfg = test::read_file("kivo.cfg");
            EXPECT_NE(cfg.find("\nB1023 "), std::string::npos);
            EXPECT_EQ(cfg.find("\nB1024 "), std::string::npos);
@@ -198,7 +198,7 @@ const Case kCases[] = {
      .says = {"  reading pk3 file 'a b.pk3'\n",
               "  reading pk3 file '$(touch pwned).pk3'\n"},
      .check =
-         [](const test::ProgramRun& run) {
+         [](const hostile::ProgramRun& run) {
            // Every archive but the one split by its line end was listed.
            EXPECT_EQ(run.out.find("warn: archive 'a b.pk3'"),
                      std::string::npos);
@@ -231,7 +231,7 @@ const Case kCases[] = {
      .says = {"warn: bot file '*.bot' skipped: its name cannot be passed "
               "safely to the shell\n"},
      .check =
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            std::string cfg = test::read_file("kivo.cfg");
            EXPECT_NE(cfg.find("\nX;tRed "), std::string::npos);
          }},

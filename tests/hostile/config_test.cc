@@ -54,7 +54,7 @@ std::string row_of(const std::string& name) {
 // kivo.cfg.bak when `backup`.
 Case edit(const char* harm, std::function<std::string()> make,
           std::vector<std::string> says, bool backup,
-          std::function<void(const test::ProgramRun&)> check = nullptr) {
+          std::function<void(const hostile::ProgramRun&)> check = nullptr) {
   auto text = std::make_shared<std::string>();
   Case c{.harm = harm,
          .setup =
@@ -69,7 +69,7 @@ Case edit(const char* harm, std::function<std::string()> make,
         "kept as 'kivo.cfg.bak'\n");
     c.may_change.insert("kivo.cfg.bak");
   }
-  c.check = [text, backup, check](const test::ProgramRun& run) {
+  c.check = [text, backup, check](const hostile::ProgramRun& run) {
     if (backup) {
       EXPECT_TRUE(test::read_file("kivo.cfg.bak") == *text);
     } else {
@@ -84,7 +84,7 @@ Case edit(const char* harm, std::function<std::string()> make,
 // The same with a fixed text.
 Case edit(const char* harm, const std::string& text,
           std::vector<std::string> says, bool backup,
-          std::function<void(const test::ProgramRun&)> check = nullptr) {
+          std::function<void(const hostile::ProgramRun&)> check = nullptr) {
   return edit(
       harm, [text] { return text; }, std::move(says), backup, check);
 }
@@ -101,7 +101,7 @@ const std::vector<Case> kCases = {
              "SarMine default default 0 A sarge krusade pak0\n"
              "@ ai_tiers\naifile\nsarge 3\n",
          {"  found 1 player configs", "  found 1 ai bot names"}, false,
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            // Validation gives the placeholder AI file a real one and makes
            // the player active.
            EXPECT_NE(row_of("SarMine").find(" 0 a sarge "), std::string::npos)
@@ -124,21 +124,21 @@ const std::vector<Case> kCases = {
          {"  found 0 player configs", "  found 0 ai bot names"}, true),
     edit("NegativeFlagValueIsPassedOver", "$ flags\ntier_lo -1\n$ end\n", {},
          true,
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            EXPECT_NE(test::read_file("kivo.cfg").find("tier_lo       1 "),
                      std::string::npos);
          }),
     edit("OverflowSetCannotBeMadeActive",
          "$ flags\nuse_set 12\n$ end\n" + kPlayersHead + "@ end\n" + kTiers, {},
          false,
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            EXPECT_NE(test::read_file("kivo.cfg").find("use_set       0 "),
                      std::string::npos);
          }),
     edit("TierOutsideTheRangeIsNotWrittenAgain",
          kFlags + kPlayersHead + "@ end\n@ ai_tiers\naifile\nsarge 12\n@ end\n",
          {}, false,
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            EXPECT_EQ(test::read_file("kivo.cfg").find("\nsarge "),
                      std::string::npos);
          }),
@@ -179,7 +179,7 @@ Case identical_names() {
                                 kFlags + kPlayersHead + rows + "@ end\n");
              },
          .check =
-             [](const test::ProgramRun&) {
+             [](const hostile::ProgramRun&) {
                std::string cfg = test::read_file("kivo.cfg");
                for (const char* name : {"\nSame ", "\nSame0 ", "\nSame959 "})
                  EXPECT_NE(cfg.find(name), std::string::npos) << name;

@@ -43,7 +43,7 @@ const Case kCases[] = {
            players_scripts();
          },
      .check =
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            EXPECT_NE(test::read_file("kivo.cfg").find("\nKnight "),
                      std::string::npos);
          }},
@@ -88,7 +88,7 @@ const Case kCases[] = {
            fs::create_directory_symlink(g_linked, "scripts");
          },
      .check =
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            EXPECT_EQ(fs::status(g_linked / "theirs.bot").permissions(),
                      kReadOnly);
            EXPECT_EQ(test::read_file(g_linked / "theirs.bot"), "read only");
@@ -118,7 +118,7 @@ const Case kCases[] = {
            fs::create_symlink(g_linked, "kivo.tmp");
          },
      .check =
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            EXPECT_EQ(test::read_file(g_linked), "not the program's");
          }},
     {.harm = "KivoCfgLinkedElsewhereIsNotWrittenThrough",
@@ -129,7 +129,7 @@ const Case kCases[] = {
            fs::create_symlink(g_linked, "kivo.cfg");
          },
      .check =
-         [](const test::ProgramRun&) {
+         [](const hostile::ProgramRun&) {
            EXPECT_EQ(test::read_file(g_linked), "$ flags\ntier_hi 3\n$ end\n");
            EXPECT_NE(test::read_file("kivo.cfg").find("tier_hi       3 "),
                      std::string::npos);

@@ -33,6 +33,12 @@ using Snapshot = std::map<std::string, std::string>;
 inline const std::set<std::string> kOwnFiles = {"kivo.cfg", "kivo.pk3",
                                                 "kivo.tmp"};
 
+// What a run printed (standard output and error together) and its status.
+struct ProgramRun {
+  std::string out;
+  int status = -1;
+};
+
 // One hostile folder.
 struct Case {
   const char* harm =
@@ -42,7 +48,7 @@ struct Case {
   std::function<std::string()> env{};  // e.g. tools_path("unzip")
   std::vector<std::string> says{};     // texts standard output must hold
   std::set<std::string> may_change = kOwnFiles;
-  std::function<void(const test::ProgramRun&)> check{};  // more checks
+  std::function<void(const ProgramRun&)> check{};  // more checks
 };
 
 // gtest names a case by what it guards against.
@@ -149,10 +155,11 @@ inline void run_case(const Case& c) {
   if (c.setup) c.setup();
   Snapshot before = snapshot();
   std::string env = c.env ? c.env() : "";
-  test::ProgramRun run = test::run_program(c.args, env);
+  ProgramRun run;
+  run.out = test::run_program(c.args, &run.status, env);
   Snapshot after = snapshot();
 
-  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.status, 0) << run.out;
   for (const std::string& line : c.says)
     EXPECT_NE(run.out.find(line), std::string::npos)
         << "missing: " << line << "\n"

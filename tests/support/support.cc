@@ -93,8 +93,9 @@ std::string shell(const std::string& line, int* status) {
   return out;
 }
 
-std::string run_program(const std::vector<std::string>& args, int* status) {
-  std::string line = sh_quote(KIVORAMA_EXE);
+std::string run_program(const std::vector<std::string>& args, int* status,
+                        const std::string& env) {
+  std::string line = (env.empty() ? "" : env + " ") + sh_quote(KIVORAMA_EXE);
   for (const auto& arg : args) line += " " + sh_quote(arg);
   return shell(line + " 2>&1", status);
 }

@@ -50,7 +50,8 @@ std::map<std::string, std::string> folder();
 // What a shell command line run here printed on standard output.
 std::string shell(const std::string& line, int* status = nullptr);
 // What the built program run here with `args` printed (both streams).
-std::string run_program(const std::vector<std::string>& args, int* status);
+std::string run_program(const std::vector<std::string>& args, int* status,
+                        const std::string& env = "");
 
 // A State as the program makes it, with the generator seeded with `seed`.
 std::unique_ptr<State> fresh_state(std::uint32_t seed = 1);
