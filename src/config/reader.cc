@@ -59,16 +59,23 @@ int leading_integer(std::string_view word) {
   return negative ? -value : value;
 }
 
-// Lines longer than a buffer seen since the file was opened; their pieces
-// are read as lines of their own, which is seldom what the player meant.
-int g_long_lines = 0;
-
 // Reads the next line, or the next 254 characters of a longer one.
 bool read_line(std::FILE* f, char (&buf)[kConfigLineBytes]) {
-  if (std::fgets(buf, kConfigLineBytes, f) == nullptr) return false;
-  std::size_t n = std::strlen(buf);
-  if (n == kConfigLineBytes - 1 && buf[n - 1] != '\n') ++g_long_lines;
-  return true;
+  return std::fgets(buf, kConfigLineBytes, f) != nullptr;
+}
+
+// 1 when a line of the file is longer than the reader's buffer: its pieces
+// are read as lines of their own, which is seldom what the player meant.
+// Leaves the file at its start.
+int has_long_lines(std::FILE* f) {
+  char buf[kConfigLineBytes];
+  int found = 0;
+  while (found == 0 && read_line(f, buf)) {
+    std::size_t n = std::strlen(buf);
+    found = n == kConfigLineBytes - 1 && buf[n - 1] != '\n';
+  }
+  std::rewind(f);
+  return found;
 }
 
 // The first two words of a line split at blanks; strlen keeps a NUL byte
@@ -190,14 +197,14 @@ void gd_read_config(State& s) {
     std::printf("  cannot open config file 'kivo.cfg' for read\n");
     return;
   }
-  g_long_lines = 0;
+  s.cfg_unread += has_long_lines(f);
   gd_read_flags(s, f);
 
   std::rewind(f);
   Block players = find_block(f, '@', "ai_play", false, "name");
   if (players == Block::kMissing) {
     std::printf("  note: 'ai_players' block not found in 'kivo.cfg'\n");
-    s.cfg_unread += 1 + (g_long_lines > 0 ? 1 : 0);
+    ++s.cfg_unread;
     std::fclose(f);
     return;
   }
@@ -210,13 +217,12 @@ void gd_read_config(State& s) {
   Block tiers = find_block(f, '@', "ai_tiers", false, "aifile");
   if (tiers == Block::kMissing) {
     std::printf("  note: 'ai_tiers' block not found in 'kivo.cfg'\n");
-    s.cfg_unread += 1 + (g_long_lines > 0 ? 1 : 0);
+    ++s.cfg_unread;
     std::fclose(f);
     return;
   }
   if (tiers == Block::kRows) read_tier_rows(s, f);
   if (tiers == Block::kNoRows) ++s.cfg_unread;
-  if (g_long_lines > 0) ++s.cfg_unread;
   std::printf("  found %d ai bot names in file 'kivo.cfg'\n", s.cfg_tier_count);
   std::fclose(f);
 }
