@@ -57,8 +57,8 @@ TEST(DosCommands, WholeScanOfAnArchiveWithABotFile) {
             "model knight; KniRed ^5Kni^6Red knight red knight; "
             "bot Knight||knight|knight|red; ");
   EXPECT_EQ(test::folder(),
-            (std::map<std::string, std::string>{
-                {"./scripts", "/"}, {"./scripts/own.bot", "mine"}}));
+            (std::map<std::string, std::string>{{"scripts", "d"},
+                                                {"scripts/own.bot", "fmine"}}));
 }
 
 }  // namespace

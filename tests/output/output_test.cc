@@ -45,8 +45,8 @@ TEST(WriteBots, ActivePlayersOfTheActiveSet) {
             "{\nname\t\tSarRed\nfunname ^1Sar^4Red\nmodel\t\tsarge/red\n"
             "aifile  bots/default_c.c\n}\n\n");
   auto after = test::folder();
-  before.erase("./kivo.pk3");
-  after.erase("./kivo.pk3");
+  before.erase("kivo.pk3");
+  after.erase("kivo.pk3");
   EXPECT_EQ(after, before);  // no tscripts, no bot file left behind
 }
 
@@ -73,7 +73,7 @@ TEST(WriteBots, NamesNeverLeaveTheFolderNorRunCommands) {
   fs::current_path(dir.path);
   auto after = test::folder();
   EXPECT_EQ(after.size(), 4u);  // game, game/Bob.bot, game/kivo.pk3 only
-  EXPECT_EQ(after.count("./game/kivo.pk3"), 1u);
+  EXPECT_EQ(after.count("game/kivo.pk3"), 1u);
 }
 
 TEST(WriteBots, FailuresAreNeverReportedAsWritten) {

@@ -78,9 +78,14 @@ void make_pk3(const std::string& archive, const Members& members) {
 
 std::map<std::string, std::string> folder() {
   std::map<std::string, std::string> tree;
-  for (const auto& e : fs::recursive_directory_iterator("."))
-    tree[e.path().string()] = e.is_directory() ? "/" : read_file(e.path());
-  tree.erase("./kivo.tmp");
+  for (const auto& e : fs::recursive_directory_iterator(".")) {
+    std::string& entry = tree[e.path().lexically_relative(".").string()];
+    if (e.is_symlink())
+      entry = "l" + fs::read_symlink(e.path()).string();
+    else
+      entry = e.is_directory() ? "d" : "f" + read_file(e.path());
+  }
+  tree.erase("kivo.tmp");
   return tree;
 }
 

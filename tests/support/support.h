@@ -44,7 +44,8 @@ std::string read_file(const std::filesystem::path& path);
 // Builds `archive` here with the real zip from member path -> content.
 using Members = std::map<std::string, std::string>;
 void make_pk3(const std::string& archive, const Members& members);
-// The current folder but kivo.tmp: path -> content ("/" for a folder).
+// Every entry under the current folder but kivo.tmp: relative path -> "d"
+// for a folder, "l" + target for a link, "f" + content for a file.
 std::map<std::string, std::string> folder();
 
 // What a shell command line run here printed on standard output.
