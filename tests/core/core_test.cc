@@ -55,15 +55,6 @@ TEST(Program, HelpPrintsBothTextsAndTouchesNoFile) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.path));
 }
 
-TEST(Program, EmptyFolderRunEndsWithClosingLines) {
-  test::ScratchDir dir;
-  int status = -1;
-  EXPECT_TRUE(test::run_program({}, &status)
-                  .ends_with(std::string("wrote 'kivo.cfg'\n\nfor help, '") +
-                             KIVORAMA_EXE + " -h'\n"));
-  EXPECT_EQ(status, 0);
-}
-
 TEST(Core, RandomSequenceAndNameField) {
   State s;
   rng_seed(s, 1);
