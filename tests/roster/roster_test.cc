@@ -52,39 +52,6 @@ TEST(Classify, StartFlagsAndKeptStatuses) {
   EXPECT_EQ(runs(*s), "1x9A 1x2I 1x2u 1x2X 1x3i 1x2a 3x9a 1x2a");
 }
 
-TEST(ApplyXai, MatchesModelAndSkinLaterRowWins) {
-  for (int override : {0, 1}) {
-    auto s = empty_roster();
-    s->use_set = 4, s->ai_override = override;
-    add(*s, 1, "0 i knight red k", "keel");
-    add(*s, 1, "0 i knight blue k");
-    add(*s, 1, "3 i Knight red k");
-    const char* defs[][5] = {{"Sir", "^2Sir", "sirai", "knight", "red"},
-                             {"Blu", "", "bluai", "knight", "blue"},
-                             {"Sir2", "^3Sir2", "sir2ai", "knight", "red"}};
-    for (const auto& d : defs) {
-      const int n = s->xai_count++;
-      for (auto [table, i] : {std::pair{&s->xai_name, 0},
-                              {&s->xai_funname, 1},
-                              {&s->xai_aifile, 2},
-                              {&s->xai_model, 3},
-                              {&s->xai_player, 4}})
-        (*table)[n].set(d[i]);
-    }
-    gd_apply_xai(*s);
-    std::string got;
-    for (int i = 0; i < 3; ++i)
-      got += std::string(s->roster[i]->name.view()) + " " +
-             s->roster[i]->funname.c_str() + " " +
-             s->roster[i]->aifile.c_str() + "; ";
-    EXPECT_EQ(got, override ? "Sir2 ^3Sir2 keel; Blu default default; "
-                              "KniRed f default; "
-                            : "Sir2 ^3Sir2 sir2ai; Blu default bluai; "
-                              "KniRed f default; ");
-    EXPECT_EQ(runs(*s), "2x4X 1x3i");
-  }
-}
-
 TEST(Validate, ModelThenAifile) {
   auto s = empty_roster();
   add(*s, 1, "0 A nomodel green k", "keel");
