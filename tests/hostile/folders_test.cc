@@ -49,15 +49,15 @@ TEST(HostileFolders, OwnFileNamesTakenByFolders) {
 TEST(HostileFolders, LinksPointingOutside) {
   Folder f;
   archive_with_bot_file();
-  const fs::path out = f.path / "outside";
-  for (const char* name :
-       {"kivo.tmp", "kivo.cfg", "kivo.cfg.tmp", "UriZael.bot", "scripts/x.bot"})
-    test::write_file(out / name, "$ flags\ntier_hi 3\n$ end\n");
-  fs::permissions(out / "scripts/x.bot", fs::perms::owner_read);
-  for (const char* name :
-       {"kivo.tmp", "kivo.cfg", "kivo.cfg.tmp", "UriZael.bot"})
-    fs::create_symlink(out / name, name);
-  fs::create_directory_symlink(out / "scripts", "scripts");
+  const fs::path out = f.path / "outside";  // targets named "<link>.out"
+  const char* links[] = {"kivo.tmp", "kivo.cfg", "kivo.cfg.tmp", "UriZael.bot"};
+  for (std::string name : links) {
+    test::write_file(out / (name + ".out"), "$ flags\ntier_hi 3\n$ end\n");
+    fs::create_symlink(out / (name + ".out"), name);
+  }
+  test::write_file(out / "scripts.out/x.bot", "theirs");
+  fs::permissions(out / "scripts.out/x.bot", fs::perms::owner_read);
+  fs::create_directory_symlink(out / "scripts.out", "scripts");
   test::write_file("SlaGrrl.bot", "the player's own");
   fs::current_path(out);
   const auto outside = test::folder();
@@ -68,6 +68,8 @@ TEST(HostileFolders, LinksPointingOutside) {
   EXPECT_NE(cfg().find("tier_hi       3 "), std::string::npos);
   fs::current_path(out);
   EXPECT_EQ(test::folder(), outside);
+  EXPECT_EQ(fs::status("scripts.out/x.bot").permissions(),
+            fs::perms::owner_read);
 }
 
 }  // namespace
