@@ -55,6 +55,16 @@ TEST(Program, HelpPrintsBothTextsAndTouchesNoFile) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.path));
 }
 
+TEST(Program, RunInAnEmptyFolderEndsWithTheClosingLines) {
+  test::ScratchDir dir;
+  int status = -1;
+  std::string out = test::run_program({}, &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(
+      out.ends_with(std::string("\nfor help, '") + KIVORAMA_EXE + " -h'\n"))
+      << out;
+}
+
 TEST(Core, RandomSequenceAndNameField) {
   State s;
   rng_seed(s, 1);

@@ -52,6 +52,32 @@ TEST(Classify, StartFlagsAndKeptStatuses) {
   EXPECT_EQ(runs(*s), "1x9A 1x2I 1x2u 1x2X 1x3i 1x2a 3x9a 1x2a");
 }
 
+// Bot definitions of archives: matched by model and skin, the later row
+// wins, an empty fun name gives "default", and with ai_override the AI file
+// stays the one the player had.
+TEST(ApplyXai, LaterRowWinsAndOverrideKeepsTheAifile) {
+  for (int override : {0, 1}) {
+    auto s = empty_roster();
+    s->use_set = 4, s->ai_override = override;
+    add(*s, 1, "0 i knight red k", "keel");
+    add(*s, 1, "3 i Knight red k", "keel");  // another model: no match
+    const char* defs[][5] = {{"Sir", "^2Sir", "sirai", "knight", "red"},
+                             {"Sir2", "", "sir2ai", "knight", "red"}};
+    for (const auto& d : defs) {
+      const int n = s->xai_count++;
+      NameTable* columns[] = {&s->xai_name, &s->xai_funname, &s->xai_aifile,
+                              &s->xai_model, &s->xai_player};
+      for (int i = 0; i < 5; ++i) (*columns[i])[n].set(d[i]);
+    }
+    gd_apply_xai(*s);
+    const Player& p = *s->roster[0];
+    EXPECT_EQ(std::string(p.name.view()) + " " + p.funname.c_str() + " " +
+                  p.aifile.c_str() + " " + std::to_string(p.set) + p.st,
+              override ? "Sir2 default keel 4X" : "Sir2 default sir2ai 4X");
+    EXPECT_EQ(s->roster[1]->st, 'i');
+  }
+}
+
 TEST(Validate, ModelThenAifile) {
   auto s = empty_roster();
   add(*s, 1, "0 A nomodel green k", "keel");
