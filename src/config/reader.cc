@@ -186,6 +186,27 @@ void read_tier_rows(State& s, std::FILE* f) {
         over_capacity, kTableRows);
 }
 
+// Finds a rows block from the start of the file (second word beginning
+// with `word`, rows after the `header` line) and reads its rows. 0 when the
+// block is not in the file, which a note says; a block without its header
+// line has no rows. Both count as parts of the file left unread.
+int read_rows_block(State& s, std::FILE* f, const char* word,
+                    const char* header, const char* block,
+                    void (*read_rows)(State&, std::FILE*)) {
+  std::rewind(f);
+  Block found = find_block(f, '@', word, false, header);
+  if (found == Block::kMissing) {
+    std::printf("  note: '%s' block not found in 'kivo.cfg'\n", block);
+    ++s.cfg_unread;
+    return 0;
+  }
+  if (found == Block::kRows)
+    read_rows(s, f);
+  else
+    ++s.cfg_unread;
+  return 1;
+}
+
 }  // namespace
 
 void gd_read_config(State& s) {
@@ -200,30 +221,14 @@ void gd_read_config(State& s) {
   s.cfg_unread += has_long_lines(f);
   gd_read_flags(s, f);
 
-  std::rewind(f);
-  Block players = find_block(f, '@', "ai_play", false, "name");
-  if (players == Block::kMissing) {
-    std::printf("  note: 'ai_players' block not found in 'kivo.cfg'\n");
-    ++s.cfg_unread;
-    std::fclose(f);
-    return;
+  if (read_rows_block(s, f, "ai_play", "name", "ai_players",
+                      read_player_rows)) {
+    std::printf("  found %d player configs in file 'kivo.cfg'\n",
+                s.cfg_player_count);
+    if (read_rows_block(s, f, "ai_tiers", "aifile", "ai_tiers", read_tier_rows))
+      std::printf("  found %d ai bot names in file 'kivo.cfg'\n",
+                  s.cfg_tier_count);
   }
-  if (players == Block::kRows) read_player_rows(s, f);
-  if (players == Block::kNoRows) ++s.cfg_unread;
-  std::printf("  found %d player configs in file 'kivo.cfg'\n",
-              s.cfg_player_count);
-
-  std::rewind(f);
-  Block tiers = find_block(f, '@', "ai_tiers", false, "aifile");
-  if (tiers == Block::kMissing) {
-    std::printf("  note: 'ai_tiers' block not found in 'kivo.cfg'\n");
-    ++s.cfg_unread;
-    std::fclose(f);
-    return;
-  }
-  if (tiers == Block::kRows) read_tier_rows(s, f);
-  if (tiers == Block::kNoRows) ++s.cfg_unread;
-  std::printf("  found %d ai bot names in file 'kivo.cfg'\n", s.cfg_tier_count);
   std::fclose(f);
 }
 
