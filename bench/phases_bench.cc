@@ -8,6 +8,8 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "config/config.h"
@@ -78,25 +80,24 @@ void write_config(State& s, const char* out) {
                     [](const char* path) { return std::fopen(path, "w"); });
 }
 
-struct Phase {
-  const char* name;
-  void (*run)(State& s);
-};
-// The phases of a run from reading kivo.cfg to writing it, in run order.
-constexpr Phase kPhases[] = {
-    {"gd_read_config", gd_read_config},
-    {"gd_parse_options", [](State& s) { gd_parse_options(s, 1, g_argv); }},
-    {"gd_apply_config", gd_apply_config},
-    {"gd_apply_ai_cfg", gd_apply_ai_cfg},
-    {"gd_apply_xai", gd_apply_xai},
-    {"gd_classify_players", gd_classify_players},
-    {"gd_validate_players_and_aifiles", gd_validate_players_and_aifiles},
-    {"gd_supplimental_ai_mapping", gd_supplimental_ai_mapping},
-    {"gd_clip_active_set", gd_clip_active_set},
-    {"gd_clip_sets", gd_clip_sets},
-    {"gd_write_config", [](State& s) { write_config(s, "out.cfg"); }},
-};
-constexpr int kPhaseCount = static_cast<int>(std::size(kPhases));
+// The phases of a run from reading kivo.cfg up to the bot files (which are
+// shell work), taken from the run's own table, then the configuration
+// written to `out.cfg`.
+std::vector<Phase> own_phases() {
+  std::vector<Phase> phases;
+  bool reading = false;
+  for (const Phase& phase : run_phases()) {
+    std::string_view name = phase.name != nullptr ? phase.name : "";
+    if (name == "gd_write_descrete_players") break;
+    reading = reading || name == "gd_read_config";
+    if (reading) phases.push_back(phase);
+  }
+  phases.push_back(
+      {"gd_write_config", [](State& s) { write_config(s, "out.cfg"); }});
+  return phases;
+}
+const std::vector<Phase> kPhases = own_phases();
+const int kPhaseCount = static_cast<int>(kPhases.size());
 
 void run_phases(State& s, const char* out) {
   for (int i = 0; i + 1 < kPhaseCount; ++i) kPhases[i].run(s);

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string_view>
 
 // Every name is a 49-byte field: at most 48 characters and a NUL.
@@ -153,7 +154,15 @@ int rng_draw(State& s);
 inline char to_lower(char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
 inline char to_upper(char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
 
-// Runs the phases of one run over `s`, in their fixed order. Returns 1.
+// One phase of a run: its name (null for a step without a trace line) and
+// the operation, which takes the State record.
+struct Phase {
+  const char* name;
+  void (*run)(State& s);
+};
+// The phases after the help check, in the order every run takes them.
+std::span<const Phase> run_phases();
+// Runs the help check, then the phases over `s`. Returns 1.
 int run(State& s, int argc, char** argv);
 
 // 1 when an argument asks for help: first character '-' or '+', second 'h'.

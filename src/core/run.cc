@@ -11,11 +11,6 @@ namespace {
 // The phases after the help check, in the order that makes a run merge the
 // archives, the previous kivo.cfg and the command line correctly. Each
 // prints its name as a trace line before it runs.
-struct Phase {
-  const char* name;
-  void (*run)(State& s);
-};
-
 constexpr Phase kPhases[] = {
     {"sy_get_pk3_list",
      [](State& s) {
@@ -41,6 +36,8 @@ constexpr Phase kPhases[] = {
 };
 
 }  // namespace
+
+std::span<const Phase> run_phases() { return kPhases; }
 
 int run(State& s, int argc, char** argv) {
   gd_show_help(argc, argv);
