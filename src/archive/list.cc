@@ -11,8 +11,6 @@ namespace {
 // The listing line buffer: one read gives at most 47 characters.
 constexpr int kListLineBytes = 48;
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
 // 1 for a listed name that is an add-on archive: ends in ".pk3" (lower case
 // only) and is none of pak0.pk3 to pak9.pk3, zbot.pk3 or an output archive.
 bool is_add_on_archive(std::string_view name) {

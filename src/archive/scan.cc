@@ -13,8 +13,6 @@ namespace {
 // An archive listing line: one read gives at most 254 characters.
 constexpr int kScanLineBytes = 255;
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
 // The bot files of one archive, read once its listing is closed: reading one
 // runs commands that may overwrite the list file.
 struct PendingBotFiles {

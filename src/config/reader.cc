@@ -34,19 +34,6 @@ int split(std::string_view text, std::string_view separators,
   return n;
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// The value of the leading digits of `word`, held at INT_MAX when too big.
-int leading_digits(std::string_view word) {
-  long long value = 0;
-  for (char c : word) {
-    if (!is_digit(c)) break;
-    value = value * 10 + (c - '0');
-    if (value > INT_MAX) value = INT_MAX;
-  }
-  return static_cast<int>(value);
-}
-
 // A decimal integer from the word's start: an optional sign, then digits;
 // 0 when no digit follows.
 int leading_integer(std::string_view word) {

@@ -153,6 +153,19 @@ int rng_draw(State& s);
 // Lowers/raises one character; only 'A'..'Z' / 'a'..'z' change.
 inline char to_lower(char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
 inline char to_upper(char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
+// 1 for the decimal digits '0' to '9'.
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+// The value of the leading decimal digits of `text` (0 without any); a value
+// too large for an int stays at the largest int instead of wrapping.
+inline int leading_digits(std::string_view text) {
+  long long value = 0;
+  for (char c : text) {
+    if (!is_digit(c)) break;
+    value = value * 10 + (c - '0');
+    if (value > 2147483647LL) return 2147483647;
+  }
+  return static_cast<int>(value);
+}
 
 // One phase of a run: its name (null for a step without a trace line) and
 // the operation, which takes the State record.

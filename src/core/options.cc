@@ -59,20 +59,7 @@ constexpr const char* kHelpSecond =
     "      player set assignment is done manually in config file 'kivo.cfg' \n";
 
 bool is_option(const char* arg) { return arg[0] == '-' || arg[0] == '+'; }
-bool starts_with_digit(const char* arg) {
-  return arg[0] >= '0' && arg[0] <= '9';
-}
-
-// The leading decimal digits of `text` as a number; a value too large for an
-// int stays at the largest int instead of wrapping.
-int leading_number(const char* text) {
-  long long value = 0;
-  for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
-    value = value * 10 + (*p - '0');
-    if (value > 2147483647LL) return 2147483647;
-  }
-  return static_cast<int>(value);
-}
+bool starts_with_digit(const char* arg) { return is_digit(arg[0]); }
 
 // Sets the flag of a group word (recognised by its first three characters)
 // to `value`; other words change nothing.
@@ -126,9 +113,9 @@ void gd_parse_options(State& s, int argc, char** argv) {
       case 'r':
         s.ai_reset = on;
         if (i + 1 < argc && starts_with_digit(argv[i + 1]))
-          s.tier_lo = leading_number(argv[++i]);
+          s.tier_lo = leading_digits(argv[++i]);
         if (i + 1 < argc && starts_with_digit(argv[i + 1])) {
-          s.tier_hi = leading_number(argv[++i]);
+          s.tier_hi = leading_digits(argv[++i]);
           if (s.tier_hi < s.tier_lo) {
             int lower = s.tier_hi;
             s.tier_hi = s.tier_lo;
@@ -142,7 +129,7 @@ void gd_parse_options(State& s, int argc, char** argv) {
       case 's':
         // The number itself is passed over by the scan like any word.
         if (i + 1 < argc && starts_with_digit(argv[i + 1])) {
-          int set = leading_number(argv[i + 1]);
+          int set = leading_digits(argv[i + 1]);
           if (set >= 0 && set < 9) s.use_set = set;
         }
         break;
