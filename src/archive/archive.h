@@ -65,6 +65,9 @@ void sy_cmd_remove_output_scripts();                   // after packing
 int sy_cmd_line_ends(std::string_view member);
 // 1 when prefix+name can be put into a command line of this build's set.
 int sy_name_passes(std::string_view prefix, std::string_view name);
+// 1 when anything is at `path` in the current folder, a link included
+// (whatever it points to).
+int sy_exists(const char* path);
 // Path of a file inside scripts: "scripts\<member>" or "scripts/<member>".
 void scripts_path(std::string_view member, char* out, std::size_t size);
 

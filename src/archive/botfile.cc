@@ -26,12 +26,6 @@ bool is_plain_file(const char* path) {
          std::filesystem::file_type::regular;
 }
 
-bool exists(const char* path) {
-  std::error_code ec;
-  auto type = std::filesystem::symlink_status(path, ec).type();
-  return !ec && type != std::filesystem::file_type::not_found;
-}
-
 // The key of a first word: its first three letters in lower case.
 bool key_is(std::string_view word, const char (&key)[4]) {
   if (word.size() < 3) return false;
@@ -141,7 +135,7 @@ void gd_parse_aifile(State& s, std::string_view archive,
   }
 
   // Whatever happened, the folder of our own goes and the player's returns.
-  if (exists(path)) sy_cmd_delete_extracted(bot_file);
-  if (exists("scripts")) sy_cmd_remove_extract_scripts();
+  if (sy_exists(path)) sy_cmd_delete_extracted(bot_file);
+  if (sy_exists("scripts")) sy_cmd_remove_extract_scripts();
   sy_give_back_scripts(loan);
 }

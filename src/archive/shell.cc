@@ -115,13 +115,13 @@ std::string_view scripts_prefix() {
   return kCommands.separator == '/' ? "scripts/" : "scripts\\";
 }
 
-bool exists(const char* path) {
+}  // namespace
+
+int sy_exists(const char* path) {
   std::error_code ec;
   auto st = std::filesystem::symlink_status(path, ec);
   return !ec && st.type() != std::filesystem::file_type::not_found;
 }
-
-}  // namespace
 
 CommandRunner set_command_runner(CommandRunner runner) {
   CommandRunner previous = g_runner;
@@ -303,20 +303,20 @@ int read_list_piece(std::FILE* f, char* buf, int size) {
 
 int sy_borrow_scripts(ScriptsLoan& loan) {
   loan.set_aside = false;
-  if (exists("tscripts")) {
+  if (sy_exists("tscripts")) {
     std::printf(
         "error: 'tscripts' is in the way; the 'scripts' folder cannot be "
         "set aside, so this step is skipped\n");
     return 0;
   }
-  if (!exists("scripts")) return 1;
+  if (!sy_exists("scripts")) return 1;
   // Opening up the files of a linked folder would change files elsewhere.
   std::error_code ec;
   if (!std::filesystem::is_symlink(
           std::filesystem::symlink_status("scripts", ec)))
     sy_cmd_open_up_scripts();
   run_command(kCommands.set_aside);
-  if (exists("scripts") || !exists("tscripts")) {
+  if (sy_exists("scripts") || !sy_exists("tscripts")) {
     std::printf(
         "error: the 'scripts' folder could not be set aside as "
         "'tscripts', so this step is skipped\n");
@@ -328,14 +328,14 @@ int sy_borrow_scripts(ScriptsLoan& loan) {
 
 int sy_give_back_scripts(ScriptsLoan& loan) {
   if (!loan.set_aside) return 1;
-  if (exists("scripts")) {
+  if (sy_exists("scripts")) {
     std::printf(
         "error: the program's own 'scripts' folder could not be removed; "
         "your 'scripts' folder waits in 'tscripts'\n");
     return 0;
   }
   run_command(kCommands.give_back);
-  if (exists("tscripts") || !exists("scripts")) {
+  if (sy_exists("tscripts") || !sy_exists("scripts")) {
     std::printf(
         "error: 'tscripts' could not be moved back to 'scripts'; your "
         "'scripts' folder waits in 'tscripts'\n");

@@ -36,11 +36,6 @@ bool is_folder(const char* path) {
   return std::filesystem::is_directory(path, ec);
 }
 
-bool exists(const char* path) {
-  std::error_code ec;
-  return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
-}
-
 // Writes <name>.bot; false (with the file removed again) when it cannot be
 // written whole. A file or link of that name already in the folder is the
 // player's: it is neither replaced nor written through.
@@ -118,7 +113,7 @@ void gd_write_descrete_players(State& s) {
   ScriptsLoan loan;
   // A tscripts in the way refuses the loan of the scripts folder; find that
   // out before the old archive is deleted, so the player keeps it.
-  if (exists("tscripts")) {
+  if (sy_exists("tscripts")) {
     sy_borrow_scripts(loan);  // says why
     std::printf("error: 'kivo.pk3' was not written\n");
     return;
@@ -126,7 +121,7 @@ void gd_write_descrete_players(State& s) {
   sy_cmd_delete_output();
   // zip adds to an archive that is there, so an old one that stayed would
   // keep the bots of earlier runs.
-  if (exists("kivo.pk3")) {
+  if (sy_exists("kivo.pk3")) {
     std::printf(
         "error: the old 'kivo.pk3' could not be deleted, so no new one is "
         "written\n");
