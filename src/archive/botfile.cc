@@ -14,10 +14,6 @@ namespace {
 // A bot file line: one read gives at most 254 characters.
 constexpr int kBotLineBytes = 255;
 
-void lower_in_place(name_field& f) {
-  for (std::size_t i = 0; i < f.size(); ++i) f[i] = to_lower(f[i]);
-}
-
 // 1 when the extracted member is a file of its own: a link that an archive
 // restores must be neither opened up nor read, since it points outside.
 bool is_plain_file(const char* path) {
@@ -93,9 +89,9 @@ void gd_read_bot_defs(State& s, std::FILE* f) {
     parse_bot_line(s, line, in_block);
   }
   for (int i = 0; i < s.xai_count && i < kTableRows; ++i) {
-    lower_in_place(s.xai_model[i]);
-    lower_in_place(s.xai_player[i]);
-    lower_in_place(s.xai_aifile[i]);
+    s.xai_model[i].lower();
+    s.xai_player[i].lower();
+    s.xai_aifile[i].lower();
   }
 }
 

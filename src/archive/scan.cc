@@ -20,10 +20,6 @@ struct PendingBotFiles {
   int count = 0;
 };
 
-void lower_in_place(name_field& f) {
-  for (std::size_t i = 0; i < f.size(); ++i) f[i] = to_lower(f[i]);
-}
-
 void learn_model(State& s, const name_field& model) {
   trace("    found model %s\n", model.c_str());
   for (int i = 0; i < s.model_count && i < kTableRows; ++i)
@@ -51,7 +47,7 @@ void learn_aifile(State& s, std::string_view rest) {
   if (!base.ends_with("_c")) return;
   name_field name;
   name.set(base.substr(0, base.size() - 2));
-  lower_in_place(name);
+  name.lower();
   trace("    found aifile: '%s_c.c'\n", name.c_str());
   if (s.aifile_count < 0 || s.aifile_count >= kTableRows) return;
   s.aifile_tiers[s.aifile_count] = 9;
@@ -83,7 +79,7 @@ void parse_listing_line(State& s, std::string_view line,
     if (model_part.empty()) return;
     name_field model;
     model.set(model_part);
-    lower_in_place(model);
+    model.lower();
     std::string_view file_part = next_piece(cut, "/");
     if (file_part.empty()) return;
     // parse_player_name takes a C string: the component alone.
@@ -198,7 +194,7 @@ char parse_player_name(const char* file, name_field& skin) {
   if (!ends_with_any_case(n, "skin")) return 'u';
   std::string_view name = n.size() > 10 ? n.substr(5, n.size() - 10) : "";
   skin.set(name);
-  lower_in_place(skin);
+  skin.lower();
   trace("    found player '%s', in parse_player_name()\n", skin.c_str());
   return 's';
 }

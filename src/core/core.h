@@ -36,6 +36,10 @@ inline constexpr bool kDosCommands = true;
 inline constexpr bool kDosCommands = false;
 #endif
 
+// Lowers/raises one character; only 'A'..'Z' / 'a'..'z' change.
+inline char to_lower(char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+inline char to_upper(char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
+
 // A name held inline, cut to 48 characters by construction; no heap.
 struct name_field {
   std::array<char, kNameBytes> bytes{};  // the tail after the text is NUL
@@ -48,6 +52,10 @@ struct name_field {
     return n == text.size() ? 1 : 0;
   }
   void clear() { bytes.fill('\0'); }
+  // Changes the letters 'A' to 'Z' of the text to lower case.
+  void lower() {
+    for (char* c = bytes.data(); *c != '\0'; ++c) *c = to_lower(*c);
+  }
   std::string_view view() const { return bytes.data(); }
   const char* c_str() const { return bytes.data(); }
   char* data() { return bytes.data(); }
@@ -150,9 +158,6 @@ int rng_draw(State& s);
 [[gnu::format(printf, 2, 3)]] void trace_to(std::FILE* stream,
                                             const char* format, ...);
 
-// Lowers/raises one character; only 'A'..'Z' / 'a'..'z' change.
-inline char to_lower(char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
-inline char to_upper(char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
 // 1 for the decimal digits '0' to '9'.
 inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // The value of the leading decimal digits of `text` (0 without any); a value
