@@ -1,5 +1,5 @@
 // The folder listing of a folder full of downloads: the archive list reads it
-// from kivo.tmp (the listing command runs nothing).
+// from kivo.tmp (the listing command plays the input back).
 #include "archive/archive.h"
 #include "support.h"
 
@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
-  fuzz::write_input(kListFile, data, size);
+  fuzz::write_input(fuzz::kListingInput, data, size);
   auto s = fuzz::fresh_state();
   sy_get_pk3_list(s->pk3_list.data(), static_cast<int>(kNameChars), kPk3Slots);
   // A shorter list too, so the end mark lands early.

@@ -1,6 +1,6 @@
 // An archive listing as unzip prints it, for an archive from anywhere: the
-// content scan reads it from kivo.tmp (the listing command runs nothing), and
-// the input also goes to parse_player_name as one file name.
+// content scan reads it from kivo.tmp (the listing command plays the input
+// back), and the input also goes to parse_player_name as one file name.
 #include <cstring>
 #include <string>
 
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   parse_player_name(file.c_str(), skin);
   parse_player_name(nullptr, skin);
 
-  fuzz::write_input(kListFile, data, size);
+  fuzz::write_input(fuzz::kListingInput, data, size);
   auto s = fuzz::fresh_state();
   s->pk3_list[0].set("add-on.pk3");
   s->pk3_list[1].clear();

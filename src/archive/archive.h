@@ -20,13 +20,10 @@
 // The file every listing is redirected into; left in the folder after a run.
 inline constexpr char kListFile[] = "kivo.tmp";
 
-// Runs one command line and waits for it; the result is not looked at.
-using CommandRunner = int (*)(const char* line);
-// Replaces the runner (tests record lines with it); returns the previous one.
-CommandRunner set_command_runner(CommandRunner runner);
-// Hands `line` to the runner, after flushing the program's own output so
-// that what the command prints comes after it.
-void run_command(const char* line);
+// Hands `line` to the host and waits for it. A line that writes the list
+// file first has the old one removed, so that what is read back is this
+// command's; when that cannot be done the command is not run.
+CommandStatus run_command(const char* line);
 
 // Room for one command line: every pattern with three quoted 48-character
 // names fits.
@@ -45,22 +42,24 @@ int shell_argument(std::string_view prefix, std::string_view name,
 // the shell" on standard output.
 void warn_unsafe_name(const char* what, std::string_view name);
 
-// The command families. Each builds its line for the build's command set and
-// runs it; those that take a name return 0, and run nothing, when the name
-// cannot be passed safely (the caller says what it skips).
-void sy_cmd_list_folder();                          // listing into kivo.tmp
-int sy_cmd_list_archive(std::string_view archive);  // unzip -l into kivo.tmp
-int sy_cmd_extract(std::string_view archive, std::string_view member);
-void sy_cmd_open_up_scripts();  // Unix: chmod +rw scripts/*; DOS: nothing
-int sy_cmd_open_up_file(std::string_view member);  // Unix: chmod 777
-void sy_cmd_make_scripts();
-int sy_cmd_move_bot_in(std::string_view name);  // <name>.bot into scripts
-void sy_cmd_pack();                             // zip -r kivo.pk3 scripts
-int sy_cmd_delete_extracted(std::string_view member);
-int sy_cmd_delete_written_bot(std::string_view name);  // DOS only
-void sy_cmd_delete_output();                           // the old kivo.pk3
-void sy_cmd_remove_extract_scripts();                  // after an extraction
-void sy_cmd_remove_output_scripts();                   // after packing
+// The command families. Each builds its line for the build's command set,
+// runs it and says how it ended; a line that takes a name is not run (code
+// kCommandNotRun) when the name cannot be passed safely.
+inline constexpr int kCommandNotRun = -1;
+CommandStatus sy_cmd_list_folder();  // listing into kivo.tmp
+const char* sy_list_folder_line();   // ... and its command line
+CommandStatus sy_cmd_list_archive(std::string_view archive);  // unzip -l
+CommandStatus sy_cmd_extract(std::string_view archive, std::string_view member);
+CommandStatus sy_cmd_open_up_file(std::string_view member);  // Unix: chmod 777
+CommandStatus sy_cmd_make_scripts();
+CommandStatus sy_cmd_move_bot_in(std::string_view name);  // <name>.bot in
+CommandStatus sy_cmd_pack();  // zip -r kivo.pk3 scripts
+CommandStatus sy_cmd_delete_extracted(std::string_view member);
+CommandStatus sy_cmd_delete_written_bot(std::string_view name);  // DOS only
+CommandStatus sy_cmd_remove_extract_scripts();  // after an extraction
+CommandStatus sy_cmd_remove_output_scripts();   // after packing
+// 1 when the shell could not find the command's program.
+int sy_tool_missing(const CommandStatus& status);
 // Unix set: drops every CR before a LF in scripts/<member>, never emptying it.
 int sy_cmd_line_ends(std::string_view member);
 // 1 when prefix+name can be put into a command line of this build's set.
@@ -71,6 +70,10 @@ int sy_exists(const char* path);
 // Path of a file inside scripts: "scripts\<member>" or "scripts/<member>".
 void scripts_path(std::string_view member, char* out, std::size_t size);
 
+// Reads one whole line of a list file: its first size - 1 characters go to
+// buf, without the line's last character (taken to be the newline), and its
+// whole length, less that character, to *length. Returns 0 at the end.
+int read_list_line(std::FILE* f, char* buf, int size, std::size_t* length);
 // Reads the next piece of a list file into buf (at most size - 1 characters,
 // as fgets does) and removes its last character, whatever it is: it is taken
 // to be the newline. Returns 0 at the end of the file.
@@ -80,17 +83,20 @@ int read_list_piece(std::FILE* f, char* buf, int size);
 // own first sets the player's aside under tscripts, and gives it back after
 // removing its own. The loan never deletes, fills or packs a folder the
 // program did not create.
+// Each step is recorded in the journal before it is taken, so that a run
+// stopped dead is undone by the next one.
 struct ScriptsLoan {
   bool set_aside = false;  // a scripts of the player's waits in tscripts
+  bool own = false;        // the caller may make and fill a scripts of its own
 };
 // Sets an existing scripts aside. 1: the caller may create and fill its own
-// scripts. 0: refused with an "error: " line (a tscripts is in the way, or the
-// move did not happen); nothing was moved and the caller skips its work.
+// scripts. 0: refused with an "error: " line (a tscripts is in the way, the
+// move did not happen, or the journal cannot be written); the player's
+// folder is where it was and the caller skips its work.
 int sy_borrow_scripts(ScriptsLoan& loan);
-// Moves a set-aside folder back once the caller removed its own scripts;
-// when the caller's folder is still there, leaves tscripts in place and says
-// so with an "error: " line. Returns 1 when the folder is back (or there was
-// none).
+// Removes what is left of the caller's own scripts and moves a set-aside
+// folder back. Returns 1 when the player's folder is back (or there was
+// none); otherwise says so with an "error: " line and stops the run.
 int sy_give_back_scripts(ScriptsLoan& loan);
 
 // Cuts the next piece off `rest`, skipping runs of separator characters.

@@ -3,9 +3,7 @@
 // definition table, and the folder is removed again, so that a scripts
 // folder of the player's is back as it was.
 #include <cstring>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
 
 #include "archive/archive.h"
 
@@ -17,9 +15,7 @@ constexpr int kBotLineBytes = 255;
 // 1 when the extracted member is a file of its own: a link that an archive
 // restores must be neither opened up nor read, since it points outside.
 bool is_plain_file(const char* path) {
-  std::error_code ec;
-  return std::filesystem::symlink_status(path, ec).type() ==
-         std::filesystem::file_type::regular;
+  return host().entry(path) == Entry::kFile;
 }
 
 // The key of a first word: its first three letters in lower case.
@@ -114,18 +110,31 @@ void gd_parse_aifile(State& s, std::string_view archive,
   ScriptsLoan loan;
   if (!sy_borrow_scripts(loan)) return;
 
-  sy_cmd_extract(archive, bot_file);
   char path[kCommandBytes];
   scripts_path(bot_file, path, sizeof path);
+  CommandStatus status = sy_cmd_extract(archive, bot_file);
+  if (sy_tool_missing(status) || status.code == 50) {
+    say_error(
+        "error: cannot extract 'scripts/%.*s' from '%.*s': %s (status %d); "
+        "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
+        static_cast<int>(bot_file.size()), bot_file.data(),
+        static_cast<int>(archive.size()), archive.data(),
+        status.code == 50 ? "the disk is full"
+                          : "the 'unzip' program was not found",
+        status.code);
+    stop_run();
+  }
   std::FILE* f = nullptr;
-  if (is_plain_file(path)) {
+  if (!stopping() && is_plain_file(path)) {
     sy_cmd_open_up_file(bot_file);
     sy_cmd_line_ends(bot_file);
-    f = std::fopen(path, "r");
-  }
-  if (f == nullptr) {
+    f = host().open_read(path);
+    if (f == nullptr)
+      std::fprintf(stderr, "err: cannot open '%s' for read\n", path);
+  } else if (!stopping()) {
     std::fprintf(stderr, "err: cannot open '%s' for read\n", path);
-  } else {
+  }
+  if (f != nullptr) {
     gd_read_bot_defs(s, f);
     std::fclose(f);
   }

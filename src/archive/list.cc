@@ -1,6 +1,7 @@
 // The archive list: the .pk3 files of the current folder that the scan
 // reads, in the order of the folder listing, without the game's own archives
 // and the program's output.
+#include <cerrno>
 #include <cstring>
 #include <string_view>
 
@@ -8,8 +9,8 @@
 
 namespace {
 
-// The listing line buffer: one read gives at most 47 characters.
-constexpr int kListLineBytes = 48;
+// Listing lines are read whole; what a name needs of them fits here.
+constexpr int kListLineBytes = 1024;
 
 // 1 for a listed name that is an add-on archive: ends in ".pk3" (lower case
 // only) and is none of pak0.pk3 to pak9.pk3, zbot.pk3 or an output archive.
@@ -32,21 +33,49 @@ int sy_get_pk3_list(name_field* list, int name_length, int capacity) {
           ? static_cast<std::size_t>(name_length)
           : kNameChars;
 
-  sy_cmd_list_folder();
-  std::FILE* f = std::fopen(kListFile, "r");
+  CommandStatus status = sy_cmd_list_folder();
+  if (status.signal != 0 || status.code == kCommandNotRun) return 0;
+  if (!status.ok()) {
+    say_error(
+        "error: cannot list this folder: '%s' ended with status %d; "
+        "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
+        sy_list_folder_line(), status.code);
+    stop_run();
+    return 0;
+  }
+  errno = 0;
+  std::FILE* f = host().open_read(kListFile);
   if (f == nullptr) {
-    std::printf("error: cannot open dir list file, 'kivo.tmp'");
+    say_error(
+        "error: cannot open dir list file, 'kivo.tmp' (%s); 'kivo.pk3' and "
+        "'kivo.cfg' are left as they were\n",
+        std::strerror(errno ? errno : ENOENT));
+    stop_run();
     return 0;
   }
 
   // The last slot stays empty to end the list. Every line of the listing is
-  // read, so files that are no archives never crowd out later archives.
+  // read, so files that are no archives never crowd out later archives, and
+  // read whole, so no piece of a long name passes for a name.
   int kept = 0;
   bool full_reported = false;
   char line[kListLineBytes];
-  while (read_list_piece(f, line, kListLineBytes)) {
+  std::size_t length = 0;
+  while (read_list_line(f, line, kListLineBytes, &length)) {
     std::string_view name(line);
+    if (length >= kListLineBytes - 1) {
+      std::printf(
+          "warn: a name in the folder listing is too long; it is skipped\n");
+      continue;
+    }
     if (!is_add_on_archive(name)) continue;
+    if (name.size() > cut) {
+      std::printf(
+          "warn: archive '%.*s...' skipped: its name is longer than %d "
+          "characters\n",
+          static_cast<int>(cut), line, static_cast<int>(cut));
+      continue;
+    }
     if (kept >= capacity - 1) {
       if (!full_reported)
         std::printf(
@@ -56,7 +85,7 @@ int sy_get_pk3_list(name_field* list, int name_length, int capacity) {
       full_reported = true;
       continue;
     }
-    list[kept].set(name.substr(0, cut));
+    list[kept].set(name);
     ++kept;
   }
   std::fclose(f);

@@ -2,6 +2,7 @@
 // each member path teaches a model, a player (one per skin file), an AI file
 // or a bot file to read.
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <string_view>
 
@@ -18,7 +19,27 @@ constexpr int kScanLineBytes = 255;
 struct PendingBotFiles {
   std::array<name_field, kTableRows> names{};
   int count = 0;
+  bool roster_full = false;  // a skin found no room in the roster
 };
+
+// unzip's exit statuses that say something about the archive itself: its
+// listing is read for what it holds, as that of any archive.
+bool archive_problem(int code) {
+  switch (code) {
+    case 0:   // all well
+    case 1:   // warnings
+    case 2:   // a format error
+    case 3:   // a severe format error
+    case 9:   // not found or not a zip archive
+    case 11:  // no such member
+    case 51:  // cut short
+    case 81:  // an unsupported compression method
+    case 82:  // a bad password
+      return true;
+    default:
+      return false;
+  }
+}
 
 void learn_model(State& s, const name_field& model) {
   trace("    found model %s\n", model.c_str());
@@ -30,10 +51,13 @@ void learn_model(State& s, const name_field& model) {
 }
 
 void learn_player(State& s, const name_field& model, const name_field& skin,
-                  std::string_view archive) {
+                  std::string_view archive, bool& roster_full) {
   trace("    found player %s/%s\n", model.c_str(), skin.c_str());
   Player* p = add_roster_player(s);
-  if (p == nullptr) return;
+  if (p == nullptr) {
+    roster_full = true;
+    return;
+  }
   trace("    found player: %s/%s'\n", model.c_str(), skin.c_str());
   gd_name_player(*p, model.view(), skin.view(), kArchiveColours);
   p->pk3file.set(archive.substr(0, archive.find('.')));
@@ -89,7 +113,7 @@ void parse_listing_line(State& s, std::string_view line,
     name_field skin;
     char kind = parse_player_name(file, skin);
     if (kind == 'm') learn_model(s, model);
-    if (kind == 's') learn_player(s, model, skin, archive);
+    if (kind == 's') learn_player(s, model, skin, archive, bots.roster_full);
   } else if (top == "botfiles") {
     if (next_piece(cut, "/") != "bots") return;
     learn_aifile(s, cut);
@@ -141,24 +165,54 @@ std::string_view next_piece(std::string_view& rest,
 
 int gd_get_models_players_aifiles(State& s) {
   PendingBotFiles bots;
+  bool full_reported = false;
   for (int i = 0; i < kPk3Slots && !s.pk3_list[i].empty(); ++i) {
+    if (stopping()) return 0;
     std::string_view archive = s.pk3_list[i].view();
     std::printf("  reading pk3 file '%s'\n", s.pk3_list[i].c_str());
-    if (!sy_cmd_list_archive(archive)) {
+    // unzip reads "*", "?" and "[" in an archive name as a pattern, which
+    // would list other archives than this one.
+    if (archive.find_first_of("*?[") != std::string_view::npos) {
       warn_unsafe_name("archive", archive);
       continue;
     }
-    std::FILE* f = std::fopen(kListFile, "r");
+    CommandStatus status = sy_cmd_list_archive(archive);
+    if (status.code == kCommandNotRun && !stopping()) {
+      warn_unsafe_name("archive", archive);
+      continue;
+    }
+    if (stopping()) return 0;
+    if (!archive_problem(status.code)) {
+      if (sy_tool_missing(status))
+        say_error(
+            "error: cannot list archive '%s': the 'unzip' program was not "
+            "found (status %d); 'kivo.pk3' and 'kivo.cfg' are left as they "
+            "were\n",
+            s.pk3_list[i].c_str(), status.code);
+      else
+        say_error(
+            "error: cannot list archive '%s': 'unzip' ended with status %d%s; "
+            "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
+            s.pk3_list[i].c_str(), status.code,
+            status.code == 50 ? " (the disk is full)" : "");
+      stop_run();
+      return 0;
+    }
+    errno = 0;
+    std::FILE* f = host().open_read(kListFile);
     if (f == nullptr) {
-      std::printf("  error: cannot open 'kivo.tmp' for read\n");
+      say_error(
+          "  error: cannot open 'kivo.tmp' for read (%s); 'kivo.pk3' and "
+          "'kivo.cfg' are left as they were\n",
+          std::strerror(errno ? errno : ENOENT));
+      stop_run();
       return 0;
     }
     bots.count = 0;
-    int pieces = 0;
+    bots.roster_full = false;
     int sized = 0;  // lines that start with a number: members and totals
     char line[kScanLineBytes];
     while (read_list_piece(f, line, kScanLineBytes)) {
-      ++pieces;
       std::string_view rest(line);
       std::string_view first = next_piece(rest, " \t\n");
       if (!first.empty() && is_digit(first[0])) ++sized;
@@ -167,17 +221,19 @@ int gd_get_models_players_aifiles(State& s) {
     std::fclose(f);
     // A listing without a single member line is no reading at all; say so
     // rather than let the archive pass for one without models.
-    if (pieces == 0)
-      std::printf(
-          "warn: archive '%s' gave no listing; is the 'unzip' program "
-          "installed?\n",
-          s.pk3_list[i].c_str());
-    else if (sized == 0)
+    if (sized == 0)
       std::printf(
           "warn: archive '%s' lists no members: it is empty or not a zip "
           "archive\n",
           s.pk3_list[i].c_str());
-    for (int b = 0; b < bots.count; ++b)
+    if (bots.roster_full && !full_reported) {
+      std::printf(
+          "warn: the roster is full (%d players); the skins of '%s' and of "
+          "later archives are not taken\n",
+          kTableRows, s.pk3_list[i].c_str());
+      full_reported = true;
+    }
+    for (int b = 0; b < bots.count && !stopping(); ++b)
       gd_parse_aifile(s, archive, bots.names[b].view());
   }
   return 1;

@@ -1,26 +1,19 @@
-// The host command layer: every command line of both command sets, the one
-// place that calls std::system, the list-file reader and the loan of the
-// scripts folder.
-#include <cstdlib>
+// The shell command layer: every command line of both command sets, the
+// list-file reader and the loan of the scripts folder. Commands and file
+// operations go through the host, which reports how each one ended.
+#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "archive/archive.h"
 
 namespace {
-
-int system_runner(const char* line) { return std::system(line); }
-
-CommandRunner g_runner = system_runner;
 
 // Every command line of the program, for the set this build uses. "%s" is
 // filled with one shell argument built by shell_argument().
 struct CommandSet {
   const char* list_folder;
   const char* list_archive;
-  const char* extract;          // archive, "scripts/" + member
-  const char* open_up_scripts;  // null: the set has no such step
+  const char* extract;  // archive, "scripts/" + member
   const char* set_aside;
   const char* make_scripts;
   const char* open_up_file;  // "scripts/" + member
@@ -28,7 +21,6 @@ struct CommandSet {
   const char* pack;
   const char* delete_extracted;  // scripts path of the member
   const char* delete_written;    // scripts path of name + ".bot"
-  const char* delete_output;
   const char* remove_extract_scripts[2];
   const char* remove_output_scripts;
   const char* give_back;
@@ -41,7 +33,6 @@ constexpr CommandSet kCommands = {
     "dir /b >kivo.tmp",
     "unzip -l %s >kivo.tmp",
     "unzip %s %s",
-    nullptr,
     "move scripts tscripts >kivo.tmp",
     "mkdir scripts >kivo.tmp",
     nullptr,
@@ -49,7 +40,6 @@ constexpr CommandSet kCommands = {
     "zip -r kivo.pk3 scripts >kivo.tmp",
     "del %s",
     "del %s >kivo.tmp",
-    "del kivo.pk3",
     {"rmdir scripts", nullptr},
     "rmdir scripts >kivo.tmp",
     "move tscripts scripts >kivo.tmp",
@@ -61,7 +51,6 @@ constexpr CommandSet kCommands = {
     "ls -p >kivo.tmp",
     "unzip -l %s >kivo.tmp 2>/dev/null",
     "unzip %s %s",
-    "chmod +rw scripts/*",
     "mv scripts tscripts 2>/dev/null",
     "mkdir scripts",
     "chmod 777 %s",
@@ -69,7 +58,6 @@ constexpr CommandSet kCommands = {
     "zip -r kivo.pk3 scripts >kivo.tmp >/dev/null",
     "rm %s",
     nullptr,
-    "rm kivo.pk3 >/dev/null",
     {"rmdir scripts", "rm -R scripts 2>/dev/null"},
     "rm -R scripts",
     "mv tscripts scripts 2>/dev/null",
@@ -92,23 +80,25 @@ bool append(char* out, std::size_t size, std::size_t* n, std::string_view t) {
   return true;
 }
 
+constexpr CommandStatus kNotRun = {kCommandNotRun, 0};
+
 // Formats `pattern` with one argument into a fixed line and runs it.
-void run_pattern(const char* pattern, const char* argument) {
+CommandStatus run_pattern(const char* pattern, const char* argument) {
   char line[kCommandBytes];
   int n = std::snprintf(line, sizeof line, pattern, argument);
-  if (n < 0 || static_cast<std::size_t>(n) >= sizeof line) return;
-  run_command(line);
+  if (n < 0 || static_cast<std::size_t>(n) >= sizeof line) return kNotRun;
+  return run_command(line);
 }
 
-// Runs a pattern whose one "%s" is prefix+name+suffix; 0 when refused.
-int run_with_name(const char* pattern, std::string_view prefix,
-                  std::string_view name, std::string_view suffix) {
-  if (pattern == nullptr) return 1;
+// Runs a pattern whose one "%s" is prefix+name+suffix; not run when the
+// name cannot be passed safely.
+CommandStatus run_with_name(const char* pattern, std::string_view prefix,
+                            std::string_view name, std::string_view suffix) {
+  if (pattern == nullptr) return {};
   char argument[kCommandBytes];
   if (!shell_argument(prefix, name, suffix, argument, sizeof argument))
-    return 0;
-  run_pattern(pattern, argument);
-  return 1;
+    return kNotRun;
+  return run_pattern(pattern, argument);
 }
 
 std::string_view scripts_prefix() {
@@ -118,29 +108,27 @@ std::string_view scripts_prefix() {
 }  // namespace
 
 int sy_exists(const char* path) {
-  std::error_code ec;
-  auto st = std::filesystem::symlink_status(path, ec);
-  return !ec && st.type() != std::filesystem::file_type::not_found;
+  // What cannot be looked at counts as there: it is never taken for room.
+  return host().entry(path) != Entry::kNone;
 }
 
-CommandRunner set_command_runner(CommandRunner runner) {
-  CommandRunner previous = g_runner;
-  g_runner = runner != nullptr ? runner : system_runner;
-  return previous;
-}
-
-void run_command(const char* line) {
-  std::fflush(stdout);
-  std::fflush(stderr);
-  // The shell writes through a link, so a kivo.tmp that is one would carry
-  // a listing out of the folder; the list file is the program's own.
-  std::error_code ec;
-  if (std::strstr(line, kListFile) != nullptr &&
-      std::filesystem::is_symlink(
-          std::filesystem::symlink_status(kListFile, ec)))
-    std::filesystem::remove(kListFile, ec);
+CommandStatus run_command(const char* line) {
+  // The old list file goes first, so that a command that fails cannot leave
+  // an earlier listing to be read as its own; a link there is removed, never
+  // written through.
+  if (std::strstr(line, kListFile) != nullptr && sy_exists(kListFile)) {
+    int error = host().remove(kListFile);
+    if (error != 0) {
+      say_error(
+          "error: cannot remove the old list file '%s' (%s); the run stops "
+          "and leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
+          kListFile, std::strerror(error));
+      stop_run();
+      return kNotRun;
+    }
+  }
   trace("  system: '%s'\n", line);
-  g_runner(line);
+  return host().run(line);
 }
 
 int is_plain_name(std::string_view name) {
@@ -191,62 +179,68 @@ void warn_unsafe_name(const char* what, std::string_view name) {
       what, static_cast<int>(name.size()), name.data());
 }
 
-void sy_cmd_list_folder() { run_command(kCommands.list_folder); }
+CommandStatus sy_cmd_list_folder() {
+  return run_command(kCommands.list_folder);
+}
 
-int sy_cmd_list_archive(std::string_view archive) {
+const char* sy_list_folder_line() { return kCommands.list_folder; }
+
+CommandStatus sy_cmd_list_archive(std::string_view archive) {
   return run_with_name(kCommands.list_archive, "", archive, "");
 }
 
-int sy_cmd_extract(std::string_view archive, std::string_view member) {
+CommandStatus sy_cmd_extract(std::string_view archive,
+                             std::string_view member) {
   char a[kCommandBytes];
   char m[kCommandBytes];
   // A member name always uses "/", as archives store it.
   if (!shell_argument("", archive, "", a, sizeof a) ||
       !shell_argument("scripts/", member, "", m, sizeof m))
-    return 0;
+    return kNotRun;
   char line[kCommandBytes];
   int n = std::snprintf(line, sizeof line, kCommands.extract, a, m);
-  if (n < 0 || static_cast<std::size_t>(n) >= sizeof line) return 0;
-  run_command(line);
-  return 1;
+  if (n < 0 || static_cast<std::size_t>(n) >= sizeof line) return kNotRun;
+  return run_command(line);
 }
 
-void sy_cmd_open_up_scripts() {
-  if (kCommands.open_up_scripts != nullptr)
-    run_command(kCommands.open_up_scripts);
-}
-
-int sy_cmd_open_up_file(std::string_view member) {
+CommandStatus sy_cmd_open_up_file(std::string_view member) {
   return run_with_name(kCommands.open_up_file, scripts_prefix(), member, "");
 }
 
-void sy_cmd_make_scripts() { run_command(kCommands.make_scripts); }
+CommandStatus sy_cmd_make_scripts() {
+  return run_command(kCommands.make_scripts);
+}
 
-int sy_cmd_move_bot_in(std::string_view name) {
+CommandStatus sy_cmd_move_bot_in(std::string_view name) {
   return run_with_name(kCommands.move_bot_in, "", name, ".bot");
 }
 
-void sy_cmd_pack() { run_command(kCommands.pack); }
+CommandStatus sy_cmd_pack() { return run_command(kCommands.pack); }
 
-int sy_cmd_delete_extracted(std::string_view member) {
+CommandStatus sy_cmd_delete_extracted(std::string_view member) {
   return run_with_name(kCommands.delete_extracted, scripts_prefix(), member,
                        "");
 }
 
-int sy_cmd_delete_written_bot(std::string_view name) {
+CommandStatus sy_cmd_delete_written_bot(std::string_view name) {
   return run_with_name(kCommands.delete_written, scripts_prefix(), name,
                        ".bot");
 }
 
-void sy_cmd_delete_output() { run_command(kCommands.delete_output); }
-
-void sy_cmd_remove_extract_scripts() {
+CommandStatus sy_cmd_remove_extract_scripts() {
+  CommandStatus last;
   for (const char* line : kCommands.remove_extract_scripts)
-    if (line != nullptr) run_command(line);
+    if (line != nullptr) last = run_command(line);
+  return last;
 }
 
-void sy_cmd_remove_output_scripts() {
-  run_command(kCommands.remove_output_scripts);
+CommandStatus sy_cmd_remove_output_scripts() {
+  return run_command(kCommands.remove_output_scripts);
+}
+
+int sy_tool_missing(const CommandStatus& status) {
+  // sh says 127 for a command it cannot find, cmd says 9009.
+  return status.signal == 0 && (status.code == 127 || status.code == 9009);
 }
 
 int sy_cmd_line_ends(std::string_view member) {
@@ -258,9 +252,10 @@ int sy_cmd_line_ends(std::string_view member) {
     char temp[kCommandBytes + 8];
     scripts_path(member, path, sizeof path);
     std::snprintf(temp, sizeof temp, "%s~lf", path);
-    std::FILE* in = std::fopen(path, "rb");
+    std::FILE* in = host().open_read(path);
     if (in == nullptr) return 0;
-    std::FILE* out = std::fopen(temp, "wb");
+    if (sy_exists(temp)) host().remove(temp);
+    std::FILE* out = host().create(temp);
     if (out == nullptr) {
       std::fclose(in);
       return 0;
@@ -273,11 +268,11 @@ int sy_cmd_line_ends(std::string_view member) {
       if (!held_cr) std::fputc(c, out);
     }
     if (held_cr) std::fputc('\r', out);
-    bool ok = !std::ferror(in) && !std::ferror(out);
+    bool ok = !std::ferror(in);
     std::fclose(in);
-    ok = std::fclose(out) == 0 && ok;
-    if (!ok || std::rename(temp, path) != 0) {
-      std::remove(temp);
+    ok = host().close(out, false) == 0 && ok;
+    if (!ok || host().rename(temp, path) != 0) {
+      host().remove(temp);
       return 0;
     }
     return 1;
@@ -301,46 +296,100 @@ int read_list_piece(std::FILE* f, char* buf, int size) {
   return 1;
 }
 
+int read_list_line(std::FILE* f, char* buf, int size, std::size_t* length) {
+  std::size_t n = 0;  // characters of the line, its newline included
+  int c = std::fgetc(f);
+  if (c == EOF) return 0;
+  for (; c != EOF; c = std::fgetc(f)) {
+    if (n + 1 < static_cast<std::size_t>(size)) buf[n] = static_cast<char>(c);
+    ++n;
+    if (c == '\n') break;
+  }
+  // The last character goes, whatever it is: it is taken to be the newline.
+  std::size_t kept = n - 1;
+  std::size_t stored = kept < static_cast<std::size_t>(size) - 1
+                           ? kept
+                           : static_cast<std::size_t>(size) - 1;
+  buf[stored] = '\0';
+  if (length != nullptr) *length = kept;
+  return 1;
+}
+
 int sy_borrow_scripts(ScriptsLoan& loan) {
-  loan.set_aside = false;
+  loan = ScriptsLoan{};
   if (sy_exists("tscripts")) {
-    std::printf(
+    say_error(
         "error: 'tscripts' is in the way; the 'scripts' folder cannot be "
         "set aside, so this step is skipped\n");
     return 0;
   }
-  if (!sy_exists("scripts")) return 1;
-  // Opening up the files of a linked folder would change files elsewhere.
-  std::error_code ec;
-  if (!std::filesystem::is_symlink(
-          std::filesystem::symlink_status("scripts", ec)))
-    sy_cmd_open_up_scripts();
-  run_command(kCommands.set_aside);
-  if (sy_exists("scripts") || !sy_exists("tscripts")) {
-    std::printf(
-        "error: the 'scripts' folder could not be set aside as "
-        "'tscripts', so this step is skipped\n");
+  Entry scripts = host().entry("scripts");
+  if (scripts == Entry::kError) {
+    say_error(
+        "error: cannot look at the 'scripts' folder (%s); the run stops\n",
+        std::strerror(errno ? errno : EIO));
+    stop_run();
     return 0;
   }
-  loan.set_aside = true;
+  if (scripts != Entry::kNone) {
+    // The journal says so before the move: a run stopped dead after it
+    // leaves the next run a record of whose folder 'tscripts' is.
+    if (!sy_journal(kJournalAside)) return 0;
+    run_command(kCommands.set_aside);
+    if (sy_exists("scripts") || !sy_exists("tscripts")) {
+      if (sy_exists("tscripts")) {
+        // Both are there: an odd half move; the repair sorts it out.
+        loan.set_aside = true;
+        sy_give_back_scripts(loan);
+      } else {
+        sy_journal(kJournalBack);
+      }
+      say_error(
+          "error: the 'scripts' folder could not be set aside as "
+          "'tscripts', so this step is skipped\n");
+      return 0;
+    }
+    loan.set_aside = true;
+  }
+  if (!sy_journal(kJournalOwn)) {
+    sy_give_back_scripts(loan);
+    return 0;
+  }
+  loan.own = true;
   return 1;
 }
 
 int sy_give_back_scripts(ScriptsLoan& loan) {
-  if (!loan.set_aside) return 1;
-  if (sy_exists("scripts")) {
-    std::printf(
-        "error: the program's own 'scripts' folder could not be removed; "
-        "your 'scripts' folder waits in 'tscripts'\n");
+  if (!loan.own && !loan.set_aside) return 1;
+  // Whatever the commands left of the program's own folder goes now, so
+  // that the player's can come back and the next loan finds room.
+  if (loan.own && sy_exists("scripts") &&
+      (loan.set_aside ? sy_exists("tscripts") : true))
+    host().remove_tree("scripts");
+  if (loan.set_aside) {
+    if (sy_exists("scripts")) {
+      say_error(
+          "error: the program's own 'scripts' folder could not be removed; "
+          "your 'scripts' folder waits in 'tscripts'\n");
+      stop_run();
+      return 0;
+    }
+    run_command(kCommands.give_back);
+    if (sy_exists("tscripts") && !sy_exists("scripts"))
+      host().rename("tscripts", "scripts");
+    if (sy_exists("tscripts") || !sy_exists("scripts")) {
+      say_error(
+          "error: 'tscripts' could not be moved back to 'scripts'; your "
+          "'scripts' folder waits in 'tscripts'\n");
+      stop_run();
+      return 0;
+    }
+  } else if (sy_exists("scripts")) {
+    say_error(
+        "error: the program's own 'scripts' folder could not be removed\n");
+    stop_run();
     return 0;
   }
-  run_command(kCommands.give_back);
-  if (sy_exists("tscripts") || !sy_exists("scripts")) {
-    std::printf(
-        "error: 'tscripts' could not be moved back to 'scripts'; your "
-        "'scripts' folder waits in 'tscripts'\n");
-    return 0;
-  }
-  loan.set_aside = false;
-  return 1;
+  loan = ScriptsLoan{};
+  return sy_journal(kJournalBack);
 }

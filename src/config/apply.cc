@@ -8,6 +8,8 @@
 // rows of the player's own archive are there, the player takes only those:
 // otherwise both would take the same row, the name check would rename one of
 // them, and its name would change again on every run.
+#include <array>
+
 #include "config/config.h"
 
 namespace {
@@ -29,6 +31,9 @@ int has_own_archive_row(const State& s, const Player& p) {
 }  // namespace
 
 void gd_apply_config(State& s) {
+  // Rows that no player takes are not written again; the save keeps the old
+  // file when there are any.
+  std::array<bool, kTableRows> taken{};
   for (int i = 0; i < s.roster_count && i < kTableRows; ++i) {
     Player* p = s.roster[i].get();
     if (p == nullptr) continue;
@@ -37,6 +42,7 @@ void gd_apply_config(State& s) {
       const Player* row = s.cfg_players[j].get();
       if (row == nullptr || !same_key(*row, *p)) continue;
       if (own_archive_only && !(row->pk3file == p->pk3file)) continue;
+      taken[j] = true;
       // A player of an archive's bot definition takes its name, status and
       // set from that definition again; the file may only give its AI file.
       if (to_lower(row->st) == 'x') {
@@ -50,6 +56,9 @@ void gd_apply_config(State& s) {
       if (s.ai_reset == 0) p->aifile = row->aifile;
     }
   }
+  s.cfg_lost = 0;
+  for (int j = 0; j < s.cfg_player_count && j < kTableRows; ++j)
+    if (s.cfg_players[j] != nullptr && !taken[j]) ++s.cfg_lost;
 }
 
 void gd_apply_ai_cfg(State& s) {

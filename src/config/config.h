@@ -14,8 +14,9 @@
 inline constexpr char kConfigFile[] = "kivo.cfg";
 // The new text goes here first, so a failed write never costs the old file.
 inline constexpr char kConfigTempFile[] = "kivo.cfg.tmp";
-// Where kivo.cfg goes before it is replaced, when the reader skipped parts
-// of it, so the player's hand edits are never lost.
+// Where a copy of kivo.cfg goes before it is replaced, when the reader
+// skipped parts of it or rows of it name players this run does not have, so
+// the player's hand edits are never lost.
 inline constexpr char kConfigBackupSuffix[] = ".bak";
 // The reader takes lines into buffers of this size (254 characters and NUL);
 // longer lines come in pieces.
@@ -90,7 +91,7 @@ void gd_write_tier_row(State& s, int row, std::FILE* f, int first, int closing);
 // is kept as kivo.cfg.bak first. Returns 1 when the file was replaced.
 int gd_save_config(State& s);
 
-// Opens the stream the new text is written to (fopen for writing).
+// Opens the stream the new text is written to; null: the host creates it.
 using ConfigOpener = std::FILE* (*)(const char* path);
 // gd_save_config with the names and the opener given; tests hand it an
 // opener whose stream fails, to see the old file survive.

@@ -2,6 +2,7 @@
 // State, the player and tier rows are kept for the apply phases. The file is
 // hand-edited, so the reader looks for each block from the top, passes over
 // comments and blank lines, and skips rows it cannot use rather than guess.
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -200,7 +201,20 @@ void gd_read_config(State& s) {
   s.cfg_player_count = 0;
   s.cfg_tier_count = 0;
   s.cfg_unread = 0;
-  std::FILE* f = std::fopen(kConfigFile, "r");
+  Entry there = host().entry(kConfigFile);
+  errno = 0;
+  std::FILE* f =
+      there == Entry::kNone ? nullptr : host().open_read(kConfigFile);
+  if (f == nullptr && there != Entry::kNone) {
+    // A file that is there but cannot be read must not be written over as
+    // if the player had none.
+    say_error(
+        "error: cannot read config file 'kivo.cfg' (%s); the run stops and "
+        "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
+        std::strerror(errno ? errno : EIO));
+    stop_run();
+    return;
+  }
   if (f == nullptr) {
     std::printf("  cannot open config file 'kivo.cfg' for read\n");
     return;

@@ -5,8 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "config/config.h"
 
@@ -51,38 +49,42 @@ void write_tiers_opening(std::FILE* f) {
 int lower_status(const Player& p) { return to_lower(p.st); }
 
 void report_failure(const char* target, int error) {
-  std::printf(
+  say_error(
       "error: cannot write config file '%s' (%s); it is left as it "
       "was\n",
       target, error != 0 ? std::strerror(error) : "write failed");
 }
 
-// Moves the old file aside as `backup` before it is replaced, so that what
-// the reader skipped of a hand-edited file stays with the player. Only a
-// plain file is moved (then `moved` is set); anything else is left to the
-// replacing rename.
-bool keep_backup(const char* target, const char* backup, bool& moved) {
-  moved = false;
-  std::error_code ec;
-  if (std::filesystem::symlink_status(target, ec).type() !=
-      std::filesystem::file_type::regular)
-    return true;
-#ifdef _WIN32
-  std::remove(backup);  // rename does not replace a file there
-#endif
-  errno = 0;
-  if (std::rename(target, backup) != 0) {
-    std::printf(
+// Keeps a copy of the old file as `backup` before it is replaced, when the
+// new text would lose something of it: parts the reader could not use, or
+// rows of players this run does not have. The old file itself stays in
+// place until the new one replaces it in one rename.
+bool keep_backup(const State& s, const char* target, const char* backup) {
+  if (s.cfg_unread == 0 && s.cfg_lost == 0) return true;
+  int error = host().copy_file(target, backup);
+  if (error != 0) {
+    say_error(
         "error: cannot keep the old '%s' as '%s' (%s); it is left as it "
         "was\n",
-        target, backup, std::strerror(errno));
+        target, backup, std::strerror(error));
     return false;
   }
-  moved = true;
-  std::printf(
-      "note: '%s' held lines this run could not use; the old file is kept "
-      "as '%s'\n",
-      target, backup);
+  if (s.cfg_lost > 0 && s.cfg_unread > 0)
+    std::printf(
+        "note: '%s' held lines this run could not use, and %d rows of "
+        "players this run does not have; the old file is kept as '%s'\n",
+        target, s.cfg_lost, backup);
+  else if (s.cfg_lost > 0)
+    std::printf(
+        "note: %d rows of '%s' name players this run does not have (an "
+        "archive removed, unreadable, or past the roster's capacity); the old "
+        "file is kept as '%s'\n",
+        s.cfg_lost, target, backup);
+  else
+    std::printf(
+        "note: '%s' held lines this run could not use; the old file is kept "
+        "as '%s'\n",
+        target, backup);
   return true;
 }
 
@@ -208,62 +210,57 @@ void gd_write_tier_row(State& s, int row, std::FILE* f, int first,
 int gd_save_config_as(State& s, const char* target, const char* temp,
                       ConfigOpener open) {
   errno = 0;
-  std::FILE* f = open(temp);
+  Entry old = host().entry(target);
+  if (old == Entry::kError) {
+    report_failure(target, errno ? errno : EIO);
+    return 0;
+  }
+  // A read-only file is the player's way of keeping it as it is.
+  if (old == Entry::kFile && host().read_only(target) == 1) {
+    say_error("error: config file '%s' is read-only; it is left as it was\n",
+              target);
+    return 0;
+  }
+  // A leftover temp file goes; a link there is removed, never written
+  // through, so the text cannot land outside the folder.
+  Entry left = host().entry(temp);
+  if (left == Entry::kFile || left == Entry::kLink) host().remove(temp);
+  if (!sy_journal(kJournalCfgTemp)) return 0;
+  errno = 0;
+  std::FILE* f = open != nullptr ? open(temp) : host().create(temp);
   if (f == nullptr) {
     report_failure(target, errno);
+    sy_journal(kJournalCfgDone);
     return 0;
   }
-  errno = 0;
   gd_write_config(s, f);
-  // A full disk often shows only when the buffer is flushed or closed.
-  int error = 0;
-  if (std::fflush(f) != 0 || std::ferror(f) != 0) error = errno ? errno : EIO;
-  if (std::fclose(f) != 0 && error == 0) error = errno ? errno : EIO;
+  // A full disk often shows only when the buffer is flushed or closed; the
+  // text is on the disk before it may replace the old file.
+  int error = host().close(f, true);
+  if (error == 0 && old == Entry::kFile) error = host().copy_mode(target, temp);
   char backup[FILENAME_MAX];
   std::snprintf(backup, sizeof backup, "%s%s", target, kConfigBackupSuffix);
-  bool moved = false;
-  if (error == 0 && s.cfg_unread > 0 && !keep_backup(target, backup, moved)) {
-    std::remove(temp);
+  if (error == 0 && old == Entry::kFile && !keep_backup(s, target, backup)) {
+    host().remove(temp);
+    sy_journal(kJournalCfgDone);
     return 0;
   }
-  if (error == 0 && std::rename(temp, target) != 0) {
-    error = errno ? errno : EIO;
-#ifdef _WIN32
-    // Hosts whose rename will not replace a file need the old one gone
-    // first; should the second rename fail, the new text stays in `temp`.
-    if (std::remove(target) == 0) {
-      if (std::rename(temp, target) == 0) {
-        std::printf("wrote '%s'\n", target);
-        return 1;
-      }
-      std::printf(
-          "error: cannot rename '%s' to '%s'; the new text is in "
-          "'%s'\n",
-          temp, target, temp);
-      return 0;
-    }
-#endif
+  if (error == 0 && !sy_journal(kJournalCfgReady)) {
+    host().remove(temp);
+    return 0;
   }
+  if (error == 0) error = host().rename(temp, target);
   if (error != 0) {
-    std::remove(temp);
-    if (moved) std::rename(backup, target);
+    host().remove(temp);
+    sy_journal(kJournalCfgDone);
     report_failure(target, error);
     return 0;
   }
+  sy_journal(kJournalCfgDone);
   std::printf("wrote '%s'\n", target);
   return 1;
 }
 
 int gd_save_config(State& s) {
-  return gd_save_config_as(
-      s, kConfigFile, kConfigTempFile, [](const char* path) -> std::FILE* {
-        // A leftover temp file goes; a link there is removed, never written
-        // through, so the text cannot land outside the folder.
-        std::error_code ec;
-        auto type = std::filesystem::symlink_status(path, ec).type();
-        if (type == std::filesystem::file_type::regular ||
-            type == std::filesystem::file_type::symlink)
-          std::remove(path);
-        return std::fopen(path, "wx");
-      });
+  return gd_save_config_as(s, kConfigFile, kConfigTempFile, nullptr);
 }

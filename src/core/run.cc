@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <string_view>
 
 #include "archive/archive.h"
 #include "config/config.h"
@@ -39,11 +40,56 @@ constexpr Phase kPhases[] = {
 
 std::span<const Phase> run_phases() { return kPhases; }
 
+namespace {
+
+// Says, in one line, what an interrupted run leaves as it was.
+void say_interrupted(int signal, const Repair& r) {
+  std::string_view done = host().journaled;
+  bool pk3 = done.find(kJournalPk3New) != std::string_view::npos &&
+             r.pk3_restored == 0;
+  bool cfg = done.find(kJournalCfgDone) != std::string_view::npos ||
+             r.cfg_completed != 0;
+  if (pk3 && cfg)
+    say_error(
+        "error: the run was interrupted (signal %d) after 'kivo.pk3' and "
+        "'kivo.cfg' were written\n",
+        signal);
+  else if (pk3)
+    say_error(
+        "error: the run was interrupted (signal %d) after 'kivo.pk3' was "
+        "written; 'kivo.cfg' is left as it was\n",
+        signal);
+  else
+    say_error(
+        "error: the run was interrupted (signal %d); 'kivo.pk3', 'kivo.cfg' "
+        "and your 'scripts' folder are left as they were\n",
+        signal);
+}
+
+}  // namespace
+
 int run(State& s, int argc, char** argv) {
   gd_show_help(argc, argv);
-  for (const Phase& phase : kPhases) {
-    if (phase.name != nullptr) trace("%s()\n", phase.name);
-    phase.run(s);
+  if (sy_guard_folder()) {
+    for (const Phase& phase : kPhases) {
+      if (stopping()) break;
+      if (phase.name != nullptr) trace("%s()\n", phase.name);
+      phase.run(s);
+    }
+    Repair r = sy_release_folder();
+    if (int signal = host().interrupted(); signal != 0)
+      say_interrupted(signal, r);
   }
-  return 1;
+  if (int signal = host().interrupted(); signal != 0) return 128 + signal;
+  return host().errors > 0 ? 1 : 0;
+}
+
+int kivorama_main(int argc, char** argv) {
+  auto state = create_state(argc, argv);
+  int status = run(*state, argc, argv);
+  state.reset();
+  std::printf("\n");
+  std::printf("for help, '%s -h'\n", argc > 0 ? argv[0] : "kivorama");
+  std::fflush(stdout);
+  return status;
 }

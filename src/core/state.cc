@@ -1,5 +1,4 @@
 #include <cstdarg>
-#include <ctime>
 
 #include "catalogue/catalogue.h"
 #include "core/core.h"
@@ -13,7 +12,7 @@ std::unique_ptr<State> create_state(int argc, char** argv) {
   gd_init_aifiles(*s);
   gd_init_players(*s);
   gd_init_defaults(*s);
-  rng_seed(*s, static_cast<std::uint32_t>(std::time(nullptr)));
+  rng_seed(*s, static_cast<std::uint32_t>(host().now()));
   return s;
 }
 

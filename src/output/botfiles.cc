@@ -4,8 +4,7 @@
 // in the way is reported instead of being taken for success.
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+#include <string>
 
 #include "archive/archive.h"
 #include "output/output.h"
@@ -26,31 +25,20 @@ bool plain_file_name(std::string_view name) {
   return name.find_first_of("/\\") == std::string_view::npos;
 }
 
-bool is_file(const char* path) {
-  std::error_code ec;
-  return std::filesystem::is_regular_file(path, ec);
-}
-
-bool is_folder(const char* path) {
-  std::error_code ec;
-  return std::filesystem::is_directory(path, ec);
-}
-
 // Writes <name>.bot; false (with the file removed again) when it cannot be
 // written whole. A file or link of that name already in the folder is the
 // player's: it is neither replaced nor written through.
 bool write_bot_file(const Player& p, const char* file) {
-  std::FILE* f = std::fopen(file, "wx");
+  std::FILE* f = host().create(file);
   if (f == nullptr) return false;
   gd_write_bot_def(p, f);
-  bool ok = std::ferror(f) == 0;
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok) std::remove(file);
+  bool ok = host().close(f, false) == 0;
+  if (!ok) host().remove(file);
   return ok;
 }
 
-// Writes and moves in the bot file of one player; false when skipped.
-bool add_bot(const Player& p) {
+// 1 when the player's bot file can go into the folder under its own name.
+bool name_usable(const Player& p) {
   std::string_view name = p.name.view();
   if (!plain_file_name(name)) {
     std::printf(
@@ -65,19 +53,83 @@ bool add_bot(const Player& p) {
     warn_unsafe_name("player", name);
     return false;
   }
+  return true;
+}
+
+// Writes and moves in the bot file of one player; false when skipped.
+bool add_bot(const Player& p) {
   char file[kNameBytes + 4];
   std::snprintf(file, sizeof file, "%s.bot", p.name.c_str());
   if (!write_bot_file(p, file)) {
-    std::printf("error: cannot write '%s'; player '%s' skipped\n", file,
-                p.name.c_str());
+    say_error("error: cannot write '%s'; player '%s' skipped\n", file,
+              p.name.c_str());
     return false;
   }
-  if (!sy_cmd_move_bot_in(name)) {
-    warn_unsafe_name("player", name);
-    std::remove(file);
+  CommandStatus moved = sy_cmd_move_bot_in(p.name.view());
+  if (!moved.ok() || sy_exists(file)) {
+    // The file is ours: it does not stay in the player's folder.
+    host().remove(file);
+    if (!stopping())
+      say_error("error: cannot move '%s' into 'scripts'; player '%s' skipped\n",
+                file, p.name.c_str());
     return false;
   }
   return true;
+}
+
+// Why zip did not give a new archive, for the message that says so.
+const char* pack_failure(const CommandStatus& status) {
+  if (sy_tool_missing(status)) return "the 'zip' program was not found";
+  if (status.code == 14) return "the disk is full or cannot be written";
+  return "zip failed";
+}
+
+// Sets the old archive aside before the new one is packed; 0 when the step
+// cannot be done safely (the run then leaves the old one alone).
+int set_old_archive_aside() {
+  Entry old = host().entry("kivo.pk3");
+  if (old == Entry::kError) {
+    say_error("error: cannot look at 'kivo.pk3'; it is left as it was\n");
+    return 0;
+  }
+  if (old == Entry::kNone) return sy_journal(kJournalPk3Fresh);
+  if (old != Entry::kFile && old != Entry::kLink) {
+    say_error(
+        "error: 'kivo.pk3' is not a file; it is left as it was, and no new "
+        "one is written\n");
+    return 0;
+  }
+  if (!sy_journal(kJournalPk3Aside)) return 0;
+  int error = host().rename("kivo.pk3", kOldArchive);
+  if (error != 0) {
+    say_error(
+        "error: cannot set the old 'kivo.pk3' aside as '%s' (%s), so no new "
+        "one is written\n",
+        kOldArchive, std::strerror(error));
+    sy_journal(kJournalPk3Done);
+    return 0;
+  }
+  return 1;
+}
+
+// Ends the archive step: the new archive stays when it is whole, otherwise
+// what zip left goes and the old one returns.
+void finish_archive(bool packed) {
+  if (packed) {
+    sy_journal(kJournalPk3New);
+    // zip leaves its temporary file's private mode on the new archive; it
+    // gets the old one's, or that of any new file.
+    if (sy_exists(kOldArchive))
+      host().copy_mode(kOldArchive, "kivo.pk3");
+    else
+      host().fresh_mode("kivo.pk3");
+    if (sy_exists(kOldArchive)) host().remove(kOldArchive);
+  } else {
+    if (sy_exists("kivo.pk3")) host().remove("kivo.pk3");
+    if (sy_exists(kOldArchive)) host().rename(kOldArchive, "kivo.pk3");
+  }
+  if (sy_exists(kZipTempFolder)) host().remove_tree(kZipTempFolder);
+  sy_journal(kJournalPk3Done);
 }
 
 // Counts the bots whose file names no longer fit the game's buffer, in the
@@ -112,64 +164,86 @@ void gd_write_bot_def(const Player& p, std::FILE* f) {
 void gd_write_descrete_players(State& s) {
   ScriptsLoan loan;
   // A tscripts in the way refuses the loan of the scripts folder; find that
-  // out before the old archive is deleted, so the player keeps it.
+  // out before the old archive is touched, so the player keeps it.
   if (sy_exists("tscripts")) {
     sy_borrow_scripts(loan);  // says why
     std::printf("error: 'kivo.pk3' was not written\n");
     return;
   }
-  sy_cmd_delete_output();
-  // zip adds to an archive that is there, so an old one that stayed would
-  // keep the bots of earlier runs.
-  if (sy_exists("kivo.pk3")) {
-    std::printf(
-        "error: the old 'kivo.pk3' could not be deleted, so no new one is "
-        "written\n");
-    return;
-  }
+  // The old archive waits aside until the new one is whole: zip adds to an
+  // archive that is there, and a failed packing must not cost the old one.
+  if (!set_old_archive_aside()) return;
   std::fprintf(stderr, "please wait while 'kivo.pk3' is being created...\n");
 
   if (!sy_borrow_scripts(loan)) {
     std::printf("error: 'kivo.pk3' was not written\n");
+    finish_archive(false);
     return;
   }
-  sy_cmd_make_scripts();
-  if (!is_folder("scripts")) {
-    std::printf(
-        "error: the folder 'scripts' could not be made, so 'kivo.pk3' was "
-        "not written\n");
-    sy_give_back_scripts(loan);
-    return;
+  CommandStatus made = sy_cmd_make_scripts();
+  if (!stopping() && host().entry("scripts") != Entry::kFolder) {
+    say_error(
+        "error: the folder 'scripts' could not be made (status %d), so "
+        "'kivo.pk3' was not written\n",
+        made.code);
   }
 
+  // Every bot file is announced in the journal, in one record each, before
+  // any is made; only names with nothing in the folder yet are announced.
   int rows[kTableRows];
   int count = 0;
-  for (int i = 0; i < s.roster_count && i < kTableRows; ++i) {
-    const Player* p = s.roster[i].get();
-    if (p == nullptr || !written(*p, s.use_set)) continue;
-    if (add_bot(*p)) rows[count++] = i;
+  std::string announced;
+  if (!stopping() && host().entry("scripts") == Entry::kFolder) {
+    for (int i = 0; i < s.roster_count && i < kTableRows; ++i) {
+      const Player* p = s.roster[i].get();
+      if (p == nullptr || !written(*p, s.use_set) || !name_usable(*p)) continue;
+      char file[kNameBytes + 4];
+      std::snprintf(file, sizeof file, "%s.bot", p->name.c_str());
+      if (sy_exists(file)) {
+        say_error("error: cannot write '%s'; player '%s' skipped\n", file,
+                  p->name.c_str());
+        continue;
+      }
+      announced += kJournalBot;
+      announced += p->name.view();
+      announced += '\n';
+      rows[count++] = i;
+    }
+    if (!announced.empty() &&
+        !sy_journal(announced.substr(0, announced.size() - 1)))
+      count = 0;
   }
+  int added = 0;
+  for (int i = 0; i < count && !stopping(); ++i)
+    if (add_bot(*s.roster[rows[i]])) rows[added++] = rows[i];
 
-  sy_cmd_pack();
-  bool packed = is_file("kivo.pk3");
+  bool packed = false;
+  CommandStatus pack{};
+  if (!stopping() && host().entry("scripts") == Entry::kFolder &&
+      sy_journal(kJournalZipTemp) &&
+      (sy_exists(kZipTempFolder) || host().make_folder(kZipTempFolder) == 0)) {
+    pack = sy_cmd_pack();
+    packed = pack.ok() && host().entry("kivo.pk3") == Entry::kFile;
+    if (!packed && !stopping())
+      say_error(
+          "error: 'kivo.pk3' was not created: %s (status %d); the old one is "
+          "left as it was\n",
+          pack_failure(pack), pack.code);
+  }
+  finish_archive(packed);
 
-  for (int i = 0; i < count; ++i)
+  for (int i = 0; i < added; ++i)
     sy_cmd_delete_written_bot(s.roster[rows[i]]->name.view());
   sy_cmd_remove_output_scripts();
   sy_give_back_scripts(loan);
 
-  if (!packed) {
-    std::printf(
-        "error: 'kivo.pk3' was not created; is the 'zip' program "
-        "installed?\n");
-    return;
-  }
-  int lost = bots_beyond_buffer(s, rows, count);
+  if (!packed) return;
+  int lost = bots_beyond_buffer(s, rows, added);
   if (lost > 0) {
     std::printf(
         "warn: the game reads only %d bytes of bot file names; %d of the %d "
         "bots in 'kivo.pk3' will not be found\n",
-        kGameBotNameBytes, lost, count);
+        kGameBotNameBytes, lost, added);
     std::printf(
         "  use fewer bots: give players status 'I' in 'kivo.cfg', move them "
         "to another set, or leave out groups with -a\n");

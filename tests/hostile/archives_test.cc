@@ -32,14 +32,17 @@ void copies(const std::vector<std::string>& names) {
 TEST(HostileArchives, MissingToolsAndArchivesThatAreNoZip) {
   Folder a;
   hostile::knight_pk3("knight.pk3");
-  a.run({"warn: archive 'knight.pk3' gave no listing; is the 'unzip' program "
-         "installed?\n"},
+  a.expect_status = 1;
+  a.run({"error: cannot list archive 'knight.pk3': the 'unzip' program was "
+         "not found (status 127); 'kivo.pk3' and 'kivo.cfg' are left as they "
+         "were\n"},
         a.tools("unzip"));
   Folder b;
   hostile::knight_pk3("knight.pk3");
   test::write_file("scripts/mine.bot", "{\nname Mine\n}\n");
-  b.run({"error: 'kivo.pk3' was not created; is the 'zip' program "
-         "installed?\n"},
+  b.expect_status = 1;
+  b.run({"error: 'kivo.pk3' was not created: the 'zip' program was not found "
+         "(status 127); the old one is left as it was\n"},
         b.tools("zip"));
   Folder c;
   test::write_file("fake.pk3", std::string(3000, '\x7f'));

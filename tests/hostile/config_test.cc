@@ -45,9 +45,8 @@ TEST(HostileConfig, WhatTheReaderCannotUseIsKeptAsBak) {
   for (const auto& [text, says, wrote] : cases) {
     Folder f;
     test::write_file("kivo.cfg", text);
-    f.run({says,
-           "note: 'kivo.cfg' held lines this run could not use; the old file "
-           "is kept as 'kivo.cfg.bak'\n"},
+    f.run({says, "note: 'kivo.cfg' held lines this run could not use",
+           "the old file is kept as 'kivo.cfg.bak'\n"},
           "", {"kivo.cfg", "kivo.cfg.bak", "kivo.pk3", "kivo.tmp"});
     EXPECT_TRUE(test::read_file("kivo.cfg.bak") == text) << says;
     EXPECT_NE(cfg().find(wrote), std::string::npos) << says;

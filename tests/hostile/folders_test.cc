@@ -25,6 +25,7 @@ TEST(HostileFolders, PlayersScriptsFolderComesBackWhole) {
     test::write_file("scripts/own.bot", "{\nname Mine\n}\n");
     test::write_file("scripts/deep/notes.txt", "keep me");
     if (!in_the_way.empty()) test::write_file(in_the_way, "theirs");
+    f.expect_status = in_the_way.empty() ? 0 : 1;
     f.run({in_the_way.empty() ? "wrote 'kivo.pk3'"
                               : "error: 'tscripts' is in the way; the "
                                 "'scripts' folder cannot be set aside, so this "
@@ -36,10 +37,13 @@ TEST(HostileFolders, PlayersScriptsFolderComesBackWhole) {
 TEST(HostileFolders, OwnFileNamesTakenByFolders) {
   const std::pair<const char*, const char*> cases[] = {
       {"kivo.cfg/mine", "error: cannot write config file 'kivo.cfg' ("},
-      {"kivo.pk3/mine", "error: the old 'kivo.pk3' could not be deleted"}};
+      {"kivo.pk3/mine",
+       "error: 'kivo.pk3' is not a file; it is left as it "
+       "was, and no new one is written\n"}};
   for (auto [mine, says] : cases) {
     Folder f;
     test::write_file(mine, "keep");
+    f.expect_status = 1;
     f.run({says});
   }
 }
@@ -62,6 +66,7 @@ TEST(HostileFolders, LinksPointingOutside) {
   fs::current_path(out);
   const auto outside = test::folder();
   fs::current_path(f.path / "game");
+  f.expect_status = 1;
   f.run({"error: cannot write 'UriZael.bot'; player 'UriZael' skipped\n",
          "error: cannot write 'SlaGrrl.bot'; player 'SlaGrrl' skipped\n"},
         "", {"kivo.cfg", "kivo.cfg.tmp", "kivo.pk3", "kivo.tmp"});

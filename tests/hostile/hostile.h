@@ -57,9 +57,13 @@ struct Folder : test::ScratchDir {
     return "PATH='" + bin.string() + "'";
   }
 
-  // Runs the program here: it must end with status 0, print every text of
-  // `says`, and lose, change or add no file but those in `own`. Returns what
-  // it printed.
+  // The exit status the next run must end with: 1 when it prints an
+  // "error: " line.
+  int expect_status = 0;
+
+  // Runs the program here: it must end with `expect_status`, print every
+  // text of `says`, and lose, change or add no file but those in `own`.
+  // Returns what it printed.
   std::string run(const std::vector<std::string>& says = {},
                   const std::string& env = "",
                   const std::set<std::string>& own = kOwnFiles) {
@@ -67,7 +71,7 @@ struct Folder : test::ScratchDir {
     int status = -1;
     std::string out = test::run_program({}, &status, env);
     auto after = test::folder();
-    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(status, expect_status) << out;
     for (const std::string& text : says)
       EXPECT_NE(out.find(text), std::string::npos) << text << "\n" << out;
     for (const std::string& name : own) before.erase(name), after.erase(name);

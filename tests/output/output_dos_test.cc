@@ -23,6 +23,15 @@ TEST(WriteBotsDos, CommandSequenceWithThePlayersScriptsFolder) {
     if (line == "move tscripts scripts >kivo.tmp")
       fs::rename("tscripts", "scripts", ec);
     if (line == "mkdir scripts >kivo.tmp") fs::create_directory("scripts", ec);
+    if (line == "move Bob.bot scripts >kivo.tmp")
+      fs::rename("Bob.bot", "scripts/Bob.bot", ec);
+    if (line == "move \"a b.bot\" scripts >kivo.tmp")
+      fs::rename("a b.bot", "scripts/a b.bot", ec);
+    if (line.starts_with("del "))  // a name in quotes or not
+      fs::remove(line.substr(line[4] == '"' ? 5 : 4,
+                             line.find(line[4] == '"' ? "\"" : " >", 5) -
+                                 (line[4] == '"' ? 5 : 4)),
+                 ec);
     if (line == "rmdir scripts >kivo.tmp") fs::remove("scripts", ec);
     if (line == "zip -r kivo.pk3 scripts >kivo.tmp")
       test::write_file("kivo.pk3", "PK");
@@ -35,8 +44,8 @@ TEST(WriteBotsDos, CommandSequenceWithThePlayersScriptsFolder) {
   EXPECT_EQ(
       shell.lines,
       (std::vector<std::string>{
-          "del kivo.pk3", "move scripts tscripts >kivo.tmp",
-          "mkdir scripts >kivo.tmp", "move Bob.bot scripts >kivo.tmp",
+          "move scripts tscripts >kivo.tmp", "mkdir scripts >kivo.tmp",
+          "move Bob.bot scripts >kivo.tmp",
           "move \"a b.bot\" scripts >kivo.tmp",
           "zip -r kivo.pk3 scripts >kivo.tmp", "del scripts\\Bob.bot >kivo.tmp",
           "del \"scripts\\a b.bot\" >kivo.tmp", "rmdir scripts >kivo.tmp",

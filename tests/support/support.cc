@@ -108,6 +108,10 @@ std::string run_program(const std::vector<std::string>& args, int* status,
 std::unique_ptr<State> fresh_state(std::uint32_t seed) {
   auto s = create_state(0, nullptr);  // no command line of its own
   rng_seed(*s, seed);
+  // Each test is a run of its own: no failure of an earlier one counts.
+  host().failed = 0;
+  host().errors = 0;
+  host().journaled.clear();
   return s;
 }
 
