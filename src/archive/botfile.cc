@@ -2,6 +2,7 @@
 // folder of the program's own, its bot definitions are read into the bot
 // definition table, and the folder is removed again, so that a scripts
 // folder of the player's is back as it was.
+#include <cerrno>
 #include <cstring>
 #include <string_view>
 
@@ -14,9 +15,7 @@ constexpr int kBotLineBytes = 255;
 
 // 1 when the extracted member is a file of its own: a link that an archive
 // restores must be neither opened up nor read, since it points outside.
-bool is_plain_file(const char* path) {
-  return host().entry(path) == Entry::kFile;
-}
+bool is_plain_file(const char* path) { return sy_entry(path) == Entry::kFile; }
 
 // The key of a first word: its first three letters in lower case.
 bool key_is(std::string_view word, const char (&key)[4]) {
@@ -127,10 +126,16 @@ void gd_parse_aifile(State& s, std::string_view archive,
   std::FILE* f = nullptr;
   if (!stopping() && is_plain_file(path)) {
     sy_cmd_open_up_file(bot_file);
-    sy_cmd_line_ends(bot_file);
-    f = host().open_read(path);
-    if (f == nullptr)
-      std::fprintf(stderr, "err: cannot open '%s' for read\n", path);
+    errno = 0;
+    if (!sy_cmd_line_ends(bot_file) ||
+        (f = host().open_read(path)) == nullptr) {
+      // The file is there: what fails now is the host, not the archive.
+      say_error(
+          "error: cannot read the extracted '%s' (%s); the run stops and "
+          "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
+          path, std::strerror(errno ? errno : EIO));
+      stop_run();
+    }
   } else if (!stopping()) {
     std::fprintf(stderr, "err: cannot open '%s' for read\n", path);
   }

@@ -3,6 +3,7 @@
 // operations go through the host, which reports how each one ended.
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "archive/archive.h"
 
@@ -109,7 +110,7 @@ std::string_view scripts_prefix() {
 
 int sy_exists(const char* path) {
   // What cannot be looked at counts as there: it is never taken for room.
-  return host().entry(path) != Entry::kNone;
+  return sy_entry(path) != Entry::kNone;
 }
 
 CommandStatus run_command(const char* line) {
@@ -252,24 +253,22 @@ int sy_cmd_line_ends(std::string_view member) {
     char temp[kCommandBytes + 8];
     scripts_path(member, path, sizeof path);
     std::snprintf(temp, sizeof temp, "%s~lf", path);
-    std::FILE* in = host().open_read(path);
+    if (sy_exists(temp) && host().remove(temp) != 0) return 0;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(host().open_read(path),
+                                                       std::fclose);
     if (in == nullptr) return 0;
-    if (sy_exists(temp)) host().remove(temp);
     std::FILE* out = host().create(temp);
-    if (out == nullptr) {
-      std::fclose(in);
-      return 0;
-    }
+    if (out == nullptr) return 0;
     // A CR is held back until the next character shows whether a LF follows.
     bool held_cr = false;
-    for (int c = std::fgetc(in); c != EOF; c = std::fgetc(in)) {
+    for (int c = std::fgetc(in.get()); c != EOF; c = std::fgetc(in.get())) {
       if (held_cr && c != '\n') std::fputc('\r', out);
       held_cr = c == '\r';
       if (!held_cr) std::fputc(c, out);
     }
     if (held_cr) std::fputc('\r', out);
-    bool ok = !std::ferror(in);
-    std::fclose(in);
+    bool ok = !std::ferror(in.get());
+    in.reset();
     ok = host().close(out, false) == 0 && ok;
     if (!ok || host().rename(temp, path) != 0) {
       host().remove(temp);
@@ -317,20 +316,16 @@ int read_list_line(std::FILE* f, char* buf, int size, std::size_t* length) {
 
 int sy_borrow_scripts(ScriptsLoan& loan) {
   loan = ScriptsLoan{};
-  if (sy_exists("tscripts")) {
+  Entry in_the_way = sy_entry("tscripts");
+  if (in_the_way == Entry::kError) return 0;
+  if (in_the_way != Entry::kNone) {
     say_error(
         "error: 'tscripts' is in the way; the 'scripts' folder cannot be "
         "set aside, so this step is skipped\n");
     return 0;
   }
-  Entry scripts = host().entry("scripts");
-  if (scripts == Entry::kError) {
-    say_error(
-        "error: cannot look at the 'scripts' folder (%s); the run stops\n",
-        std::strerror(errno ? errno : EIO));
-    stop_run();
-    return 0;
-  }
+  Entry scripts = sy_entry("scripts");
+  if (scripts == Entry::kError) return 0;
   if (scripts != Entry::kNone) {
     // The journal says so before the move: a run stopped dead after it
     // leaves the next run a record of whose folder 'tscripts' is.
@@ -346,7 +341,8 @@ int sy_borrow_scripts(ScriptsLoan& loan) {
       }
       say_error(
           "error: the 'scripts' folder could not be set aside as "
-          "'tscripts', so this step is skipped\n");
+          "'tscripts'; the run stops\n");
+      stop_run();
       return 0;
     }
     loan.set_aside = true;

@@ -201,7 +201,7 @@ void gd_read_config(State& s) {
   s.cfg_player_count = 0;
   s.cfg_tier_count = 0;
   s.cfg_unread = 0;
-  Entry there = host().entry(kConfigFile);
+  Entry there = sy_entry(kConfigFile);
   errno = 0;
   std::FILE* f =
       there == Entry::kNone ? nullptr : host().open_read(kConfigFile);

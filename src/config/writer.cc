@@ -209,22 +209,27 @@ void gd_write_tier_row(State& s, int row, std::FILE* f, int first,
 
 int gd_save_config_as(State& s, const char* target, const char* temp,
                       ConfigOpener open) {
-  errno = 0;
-  Entry old = host().entry(target);
-  if (old == Entry::kError) {
-    report_failure(target, errno ? errno : EIO);
-    return 0;
-  }
+  Entry old = sy_entry(target);
+  if (old == Entry::kError) return 0;
   // A read-only file is the player's way of keeping it as it is.
-  if (old == Entry::kFile && host().read_only(target) == 1) {
-    say_error("error: config file '%s' is read-only; it is left as it was\n",
-              target);
+  int frozen = old == Entry::kFile ? host().read_only(target) : 0;
+  if (frozen != 0) {
+    if (frozen == 1)
+      say_error("error: config file '%s' is read-only; it is left as it was\n",
+                target);
+    else
+      report_failure(target, EIO);
     return 0;
   }
   // A leftover temp file goes; a link there is removed, never written
   // through, so the text cannot land outside the folder.
-  Entry left = host().entry(temp);
-  if (left == Entry::kFile || left == Entry::kLink) host().remove(temp);
+  Entry left = sy_entry(temp);
+  if (left == Entry::kError) return 0;
+  if ((left == Entry::kFile || left == Entry::kLink) &&
+      host().remove(temp) != 0) {
+    report_failure(target, EIO);
+    return 0;
+  }
   if (!sy_journal(kJournalCfgTemp)) return 0;
   errno = 0;
   std::FILE* f = open != nullptr ? open(temp) : host().create(temp);

@@ -269,6 +269,9 @@ void host_init();
 void stop_run();
 // 1 once the run must stop: a failure or a signal.
 int stopping();
+// What is at `path`. When that cannot be found out, says so with an "error: "
+// line, stops the run and returns Entry::kError.
+Entry sy_entry(const char* path);
 
 // One phase of a run: its name (null for a step without a trace line) and
 // the operation, which takes the State record.

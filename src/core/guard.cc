@@ -227,7 +227,8 @@ int sy_guard_folder() {
         "error: cannot write the journal in '%s' (%s); nothing was changed\n",
         kLockFile, std::strerror(error));
     stop_run();
-    host().unlock(true);
+    // What an earlier run left is repaired: its journal is of no more use.
+    host().unlock(false);
     return 0;
   }
   host().journaled.clear();

@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
@@ -416,3 +417,14 @@ void say_error(const char* format, ...) {
 void stop_run() { host().failed = 1; }
 
 int stopping() { return host().failed != 0 || host().interrupted() != 0; }
+
+Entry sy_entry(const char* path) {
+  errno = 0;
+  Entry e = host().entry(path);
+  if (e == Entry::kError) {
+    say_error("error: cannot look at '%s' (%s); the run stops\n", path,
+              std::strerror(errno ? errno : EIO));
+    stop_run();
+  }
+  return e;
+}

@@ -2,6 +2,7 @@
 // on folders and archives is a host command; what the commands achieved is
 // checked on the file system afterwards, so that a missing tool or a folder
 // in the way is reported instead of being taken for success.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -25,16 +26,17 @@ bool plain_file_name(std::string_view name) {
   return name.find_first_of("/\\") == std::string_view::npos;
 }
 
-// Writes <name>.bot; false (with the file removed again) when it cannot be
-// written whole. A file or link of that name already in the folder is the
-// player's: it is neither replaced nor written through.
-bool write_bot_file(const Player& p, const char* file) {
+// Writes <name>.bot; an errno value (with the file removed again) when it
+// cannot be written whole. A file or link of that name already in the folder is
+// the player's: it is neither replaced nor written through.
+int write_bot_file(const Player& p, const char* file) {
+  errno = 0;
   std::FILE* f = host().create(file);
-  if (f == nullptr) return false;
+  if (f == nullptr) return errno ? errno : EIO;
   gd_write_bot_def(p, f);
-  bool ok = host().close(f, false) == 0;
-  if (!ok) host().remove(file);
-  return ok;
+  int error = host().close(f, false);
+  if (error != 0) host().remove(file);
+  return error;
 }
 
 // 1 when the player's bot file can go into the folder under its own name.
@@ -60,9 +62,20 @@ bool name_usable(const Player& p) {
 bool add_bot(const Player& p) {
   char file[kNameBytes + 4];
   std::snprintf(file, sizeof file, "%s.bot", p.name.c_str());
-  if (!write_bot_file(p, file)) {
+  int error = write_bot_file(p, file);
+  if (error == EEXIST) {
     say_error("error: cannot write '%s'; player '%s' skipped\n", file,
               p.name.c_str());
+    return false;
+  }
+  if (error != 0) {
+    // Not the player's file in the way but the disk: an archive without
+    // this bot would not be the complete new one.
+    say_error(
+        "error: cannot write '%s' (%s); the old 'kivo.pk3' is left as it "
+        "was\n",
+        file, std::strerror(error));
+    stop_run();
     return false;
   }
   CommandStatus moved = sy_cmd_move_bot_in(p.name.view());
@@ -70,8 +83,11 @@ bool add_bot(const Player& p) {
     // The file is ours: it does not stay in the player's folder.
     host().remove(file);
     if (!stopping())
-      say_error("error: cannot move '%s' into 'scripts'; player '%s' skipped\n",
-                file, p.name.c_str());
+      say_error(
+          "error: cannot move '%s' into 'scripts' (status %d); the old "
+          "'kivo.pk3' is left as it was\n",
+          file, moved.code);
+    stop_run();
     return false;
   }
   return true;
@@ -87,7 +103,7 @@ const char* pack_failure(const CommandStatus& status) {
 // Sets the old archive aside before the new one is packed; 0 when the step
 // cannot be done safely (the run then leaves the old one alone).
 int set_old_archive_aside() {
-  Entry old = host().entry("kivo.pk3");
+  Entry old = sy_entry("kivo.pk3");
   if (old == Entry::kError) {
     say_error("error: cannot look at 'kivo.pk3'; it is left as it was\n");
     return 0;
@@ -113,23 +129,21 @@ int set_old_archive_aside() {
 }
 
 // Ends the archive step: the new archive stays when it is whole, otherwise
-// what zip left goes and the old one returns.
+// what zip left goes and the old one returns. A step that fails is left to
+// the repair at the end of the run, which the journal still asks for.
 void finish_archive(bool packed) {
+  bool done = true;
   if (packed) {
     sy_journal(kJournalPk3New);
-    // zip leaves its temporary file's private mode on the new archive; it
-    // gets the old one's, or that of any new file.
-    if (sy_exists(kOldArchive))
-      host().copy_mode(kOldArchive, "kivo.pk3");
-    else
-      host().fresh_mode("kivo.pk3");
-    if (sy_exists(kOldArchive)) host().remove(kOldArchive);
+    if (sy_exists(kOldArchive)) done = host().remove(kOldArchive) == 0;
   } else {
-    if (sy_exists("kivo.pk3")) host().remove("kivo.pk3");
-    if (sy_exists(kOldArchive)) host().rename(kOldArchive, "kivo.pk3");
+    if (sy_exists("kivo.pk3")) done = host().remove("kivo.pk3") == 0;
+    if (done && sy_exists(kOldArchive))
+      done = host().rename(kOldArchive, "kivo.pk3") == 0;
   }
-  if (sy_exists(kZipTempFolder)) host().remove_tree(kZipTempFolder);
-  sy_journal(kJournalPk3Done);
+  if (sy_exists(kZipTempFolder))
+    done = host().remove_tree(kZipTempFolder) == 0 && done;
+  if (done) sy_journal(kJournalPk3Done);
 }
 
 // Counts the bots whose file names no longer fit the game's buffer, in the
@@ -142,6 +156,20 @@ int bots_beyond_buffer(const State& s, const int* rows, int count) {
     if (bytes > kGameBotNameBytes) ++lost;
   }
   return lost;
+}
+
+// zip leaves its temporary file's private mode on the new archive; it gets
+// the old one's, or that of any new file. 0 when that fails.
+bool give_archive_its_mode() {
+  int error = sy_exists(kOldArchive) ? host().copy_mode(kOldArchive, "kivo.pk3")
+                                     : host().fresh_mode("kivo.pk3");
+  if (error == 0) return true;
+  say_error(
+      "error: cannot give the new 'kivo.pk3' its mode (%s); the old one is "
+      "left as it was\n",
+      std::strerror(error));
+  stop_run();
+  return false;
 }
 
 }  // namespace
@@ -181,7 +209,7 @@ void gd_write_descrete_players(State& s) {
     return;
   }
   CommandStatus made = sy_cmd_make_scripts();
-  if (!stopping() && host().entry("scripts") != Entry::kFolder) {
+  if (!stopping() && sy_entry("scripts") != Entry::kFolder) {
     say_error(
         "error: the folder 'scripts' could not be made (status %d), so "
         "'kivo.pk3' was not written\n",
@@ -193,7 +221,7 @@ void gd_write_descrete_players(State& s) {
   int rows[kTableRows];
   int count = 0;
   std::string announced;
-  if (!stopping() && host().entry("scripts") == Entry::kFolder) {
+  if (!stopping() && sy_entry("scripts") == Entry::kFolder) {
     for (int i = 0; i < s.roster_count && i < kTableRows; ++i) {
       const Player* p = s.roster[i].get();
       if (p == nullptr || !written(*p, s.use_set) || !name_usable(*p)) continue;
@@ -218,17 +246,27 @@ void gd_write_descrete_players(State& s) {
     if (add_bot(*s.roster[rows[i]])) rows[added++] = rows[i];
 
   bool packed = false;
-  CommandStatus pack{};
-  if (!stopping() && host().entry("scripts") == Entry::kFolder &&
-      sy_journal(kJournalZipTemp) &&
-      (sy_exists(kZipTempFolder) || host().make_folder(kZipTempFolder) == 0)) {
-    pack = sy_cmd_pack();
-    packed = pack.ok() && host().entry("kivo.pk3") == Entry::kFile;
-    if (!packed && !stopping())
+  if (!stopping() && sy_entry("scripts") == Entry::kFolder &&
+      sy_journal(kJournalZipTemp)) {
+    int error =
+        sy_exists(kZipTempFolder) ? 0 : host().make_folder(kZipTempFolder);
+    if (error != 0) {
       say_error(
-          "error: 'kivo.pk3' was not created: %s (status %d); the old one is "
-          "left as it was\n",
-          pack_failure(pack), pack.code);
+          "error: cannot make the folder '%s' (%s), so 'kivo.pk3' was not "
+          "written\n",
+          kZipTempFolder, std::strerror(error));
+      stop_run();
+    }
+    if (!stopping()) {
+      CommandStatus pack = sy_cmd_pack();
+      packed = pack.ok() && sy_entry("kivo.pk3") == Entry::kFile;
+      if (!packed && !stopping())
+        say_error(
+            "error: 'kivo.pk3' was not created: %s (status %d); the old one "
+            "is left as it was\n",
+            pack_failure(pack), pack.code);
+      packed = packed && !stopping() && give_archive_its_mode();
+    }
   }
   finish_archive(packed);
 

@@ -1,0 +1,81 @@
+// fake_host.h: a Host that plays the shell's part in the process itself, on
+// the scratch folder, and counts every operation the program asks of it, so
+// that a test can fail, interrupt or stop dead any single one of them.
+// Archives are text files of its own making (fake_pk3), which its unzip
+// lists and extracts and its zip writes; both command sets are understood.
+#ifndef KIVO_TESTS_SUPPORT_FAKE_HOST_H
+#define KIVO_TESTS_SUPPORT_FAKE_HOST_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/core.h"
+
+namespace test {
+
+// What happens at the chosen operation.
+enum class Fault {
+  kNone,
+  kFail,       // it fails: a command ends with an error status, a file
+               // operation reports ENOSPC
+  kInterrupt,  // a signal arrives: a command's child dies of SIGINT, a file
+               // operation completes and the run is asked to stop
+  kKill,       // the process dies before it is done: nothing more runs
+};
+
+// Thrown out of the run when the fake host stops it dead.
+struct Killed {};
+
+// Member path -> content.
+using FakeMembers = std::map<std::string, std::string>;
+// Writes an archive the fake unzip reads.
+void write_fake_pk3(const std::string& path, const FakeMembers& members);
+// Reads one back; empty when the file is none.
+FakeMembers read_fake_pk3(const std::string& path);
+
+class FakeHost final : public Host {
+ public:
+  // Faults operation `at` (counted from 1) with `fault`.
+  explicit FakeHost(Fault fault = Fault::kNone, int at = 0);
+  ~FakeHost() override;
+
+  CommandStatus run(const char* line) override;
+  std::FILE* open_read(const char* path) override;
+  std::FILE* create(const char* path) override;
+  int close(std::FILE* f, bool durable) override;
+  int rename(const char* from, const char* to) override;
+  int remove(const char* path) override;
+  int remove_tree(const char* path) override;
+  int make_folder(const char* path) override;
+  Entry entry(const char* path) override;
+  int read_only(const char* path) override;
+  int copy_file(const char* from, const char* to) override;
+  int copy_mode(const char* from, const char* to) override;
+  int fresh_mode(const char* path) override;
+  int lock(const char* path, std::string& journal, long& holder) override;
+  int journal_reset() override;
+  int journal(std::string_view records) override;
+  void unlock(bool keep) override;
+  int interrupted() override { return signal_; }
+  long long now() override { return 1700000000; }
+
+  int operations = 0;              // asked of it so far
+  std::vector<std::string> lines;  // the command lines, in order
+  std::string faulted;             // what the faulted operation was
+
+ private:
+  // Counts one operation; what the fault asks of it.
+  Fault step(const std::string& what);
+  CommandStatus play(const std::string& line);
+
+  Fault fault_;
+  int at_;
+  int signal_ = 0;
+  bool locked_ = false;
+  Host* previous_;
+};
+
+}  // namespace test
+
+#endif  // KIVO_TESTS_SUPPORT_FAKE_HOST_H
