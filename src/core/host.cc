@@ -78,6 +78,9 @@ class RealHost final : public Host {
       status.code = raw;
     }
 #endif
+    // A command ended by a signal ends the run as if the signal had come to
+    // the program itself: Ctrl-C reaches the child while the program waits.
+    if (status.signal != 0 && g_signal == 0) g_signal = status.signal;
     return status;
   }
 
