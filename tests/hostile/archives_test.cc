@@ -152,3 +152,21 @@ TEST(HostileArchives, OddArchiveAndMemberNamesRunNoCommands) {
 }
 
 }  // namespace
+
+namespace {
+
+// unzip reads "*", "?" and "[" in an archive name as a pattern: such an
+// archive is skipped, and the program's own archives are never listed.
+TEST(HostileArchives, PatternCharactersInArchiveNames) {
+  hostile::Folder f;
+  for (const char* name : {"[ab].pk3", "*.pk3", "?.pk3"})
+    hostile::knight_pk3(name);
+  f.run(
+      {"warn: archive '[ab].pk3' skipped: its name cannot be passed safely "
+       "to the shell\n",
+       "warn: archive '*.pk3' skipped", "warn: archive '?.pk3' skipped"});
+  f.run();
+  EXPECT_EQ(hostile::cfg().find("knight"), std::string::npos);
+}
+
+}  // namespace

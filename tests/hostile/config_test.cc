@@ -69,3 +69,42 @@ TEST(HostileConfig, BlocksWithoutEndsAreReadToTheEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A read-only kivo.cfg is the player's way of freezing it; a replaced one
+// keeps the player's permission bits.
+TEST(HostileConfig, ReadOnlyIsKeptAndModesSurviveTheRewrite) {
+  hostile::Folder f;
+  hostile::knight_pk3("knight.pk3");
+  f.run();
+  const std::string first = hostile::cfg();
+  fs::permissions("kivo.cfg", fs::perms::owner_read | fs::perms::group_read);
+  f.expect_status = 1;
+  f.run({"error: config file 'kivo.cfg' is read-only; it is left as it was\n"},
+        "", {"kivo.pk3", "kivo.tmp"});
+  EXPECT_EQ(hostile::cfg(), first);
+  fs::permissions("kivo.cfg", fs::perms::owner_read | fs::perms::owner_write);
+  f.expect_status = 0;
+  f.run();
+  EXPECT_EQ(fs::status("kivo.cfg").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// Rows of players no archive brings any more leave the file, but never
+// without the old one kept.
+TEST(HostileConfig, RowsOfARemovedArchiveAreKeptInTheBak) {
+  hostile::Folder f;
+  hostile::knight_pk3("knight.pk3");
+  f.run();
+  const std::string with_knight = hostile::cfg();
+  fs::remove("knight.pk3");
+  f.run({"note: 2 rows of 'kivo.cfg' name players this run does not have"}, "",
+        {"kivo.cfg", "kivo.cfg.bak", "kivo.pk3", "kivo.tmp", "knight.pk3"});
+  EXPECT_EQ(test::read_file("kivo.cfg.bak"), with_knight);
+  EXPECT_EQ(hostile::cfg().find("KniRed"), std::string::npos);
+}
+
+}  // namespace
