@@ -64,6 +64,10 @@ void learn_player(State& s, const name_field& model, const name_field& skin,
 }
 
 // botfiles/bots/<rest>: <name>_c.c makes <name> an AI file of tier 9.
+// Archives often carry AI files under the names of the game's own (a bot
+// pack's sarge_c.c): such a name is learned once, so it keeps one row, one
+// tier and the player's tier edits. "default" is the word kivo.cfg uses for
+// "no AI file chosen yet", so a file of that name never becomes a choice.
 void learn_aifile(State& s, std::string_view rest) {
   std::string_view base = next_piece(rest, ".");
   std::string_view extension = next_piece(rest, ".");
@@ -73,6 +77,9 @@ void learn_aifile(State& s, std::string_view rest) {
   name.set(base.substr(0, base.size() - 2));
   name.lower();
   trace("    found aifile: '%s_c.c'\n", name.c_str());
+  if (name == "default") return;
+  for (int i = 0; i < s.aifile_count && i < kTableRows; ++i)
+    if (s.aifile_names[i] == name) return;
   if (s.aifile_count < 0 || s.aifile_count >= kTableRows) return;
   s.aifile_tiers[s.aifile_count] = 9;
   append_name(s.aifile_names, s.aifile_count, name.view());

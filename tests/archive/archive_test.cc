@@ -80,6 +80,8 @@ TEST(ContentScan, PathRules) {
       {"botfiles/bots/Foo_c.c", "ai foo 9; "},
       {"botfiles/bots/Zed_c.cpp", "ai zed 9; "},
       {"botfiles/bots/foo_C.c", ""},
+      {"botfiles/bots/Sarge_c.c", ""},    // the game's own: learned once
+      {"botfiles/bots/Default_c.c", ""},  // the placeholder is no AI file
       {"botfiles/bots/foo_c.txt", ""},
       {"botfiles/Bots/baz_c.c", ""},
       // A line of more than 254 characters is read in two pieces; the first
@@ -96,6 +98,14 @@ TEST(ContentScan, PathRules) {
     test::scan(*s, {"p.pk3"});
     EXPECT_EQ(test::added(*s), want) << path;
   }
+  // An AI file that two archives carry, or one archive twice, gets one row.
+  test::Playback twice{"unzip -l",
+                       "  9  2024-01-01 10:00   botfiles/bots/"
+                       "foo_c.c\n  9  2024-01-01 10:00   "
+                       "botfiles/bots/foo_c.c\n"};
+  auto s = test::fresh_state();
+  test::scan(*s, {"p.pk3", "q.pk3"});
+  EXPECT_EQ(test::added(*s), "ai foo 9; ");
   // File names in a model folder: their class, and a skin file's skin.
   std::istringstream names(
       "head.md3:m HEAD_1.Md3:m Head.md3:u head_red.skin:sred "
