@@ -61,9 +61,21 @@ void gd_apply_config(State& s) {
     if (s.cfg_players[j] != nullptr && !taken[j]) ++s.cfg_lost;
 }
 
+// Each AI file takes the tier of its last row. Files written before an AI
+// file was learned only once list the game's own AI files twice when an
+// archive carries one of them, the second time with the 9 of an unranked
+// find: a row of 9 therefore gives way to any other row of the same AI file,
+// so the stock tier, or the one the player chose, is what counts.
 void gd_apply_ai_cfg(State& s) {
-  for (int i = 0; i < s.aifile_count && i < kTableRows; ++i)
-    for (int j = 0; j < s.cfg_tier_count && j < kTableRows; ++j)
-      if (s.aifile_names[i] == s.cfg_tier_names[j])
-        s.aifile_tiers[i] = s.cfg_tier_values[j];
+  constexpr int kUnranked = 9;
+  for (int i = 0; i < s.aifile_count && i < kTableRows; ++i) {
+    bool ranked = false;
+    for (int j = 0; j < s.cfg_tier_count && j < kTableRows; ++j) {
+      if (!(s.aifile_names[i] == s.cfg_tier_names[j])) continue;
+      int tier = s.cfg_tier_values[j];
+      if (tier == kUnranked && ranked) continue;
+      ranked = ranked || tier != kUnranked;
+      s.aifile_tiers[i] = tier;
+    }
+  }
 }

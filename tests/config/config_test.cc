@@ -201,6 +201,21 @@ TEST(ConfigApply, RowsMatchByModelAndSkin) {
   const auto& t = s->aifile_tiers;  // xaero, sarge and crash
   EXPECT_EQ(std::vector<int>({t[0], t[24], t[31]}),
             std::vector<int>({12, 5, 0}));
+  // Files of earlier versions list an AI file twice, once with the 9 of an
+  // unranked find: any other row of that AI file wins over a 9.
+  const std::pair<const char*, int> twice[] = {
+      {"sarge 1\nsarge 9\n", 1},
+      {"sarge 9\nsarge 4\n", 4},
+      {"sarge 9\nsarge 9\n", 9},
+      {"sarge 7\nsarge 9\nsarge 3\n", 3},
+      {"sarge 9\nsarge -1\n", -1}};
+  for (auto [rows, want] : twice) {
+    auto d = test::fresh_state();
+    read_text(*d, std::string("@ ai_players\n@ end\n@ ai_tiers\naifile\n") +
+                      rows + "@ end\n");
+    gd_apply_ai_cfg(*d);
+    EXPECT_EQ(d->aifile_tiers[24], want) << rows;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // Archives from anywhere, and the tools that read them missing: the run
 // must end well, say what it skipped, and leave every archive as it was.
+#include <regex>
+#include <sstream>
+
 #include "hostile/hostile.h"
 
 namespace {
@@ -80,6 +83,56 @@ TEST(HostileArchives, HugeListingFillsTheTablesWithoutOverrun) {
   EXPECT_EQ(rows("\nPieRed "), 1);
   EXPECT_EQ(rows("\n1024 "), 1);        // total_players
   EXPECT_EQ(rows(" 9 \n"), 1024 - 32);  // AI files of tier 9
+}
+
+// The tiers block of the run's kivo.cfg: "name tier; " per row.
+std::string tier_rows() {
+  const std::string text = cfg();
+  std::istringstream in(text.substr(text.find("@ ai_tiers")));
+  std::string out, line;
+  bool rows = false;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string name, tier;
+    if (!(words >> name >> tier) || name.starts_with("//")) continue;
+    if (name == "@") break;
+    if (rows) out += name + " " + tier + "; ";
+    rows = rows || name == "aifile";
+  }
+  return out;
+}
+
+// Bot packs carry AI files under the game's own names, and OpenArena a
+// default_c.c that no bot can use: the tiers stay put from run to run and
+// the placeholder is never drawn.
+TEST(HostileArchives, AiFilesWithTheGameOwnNamesKeepTheirTiers) {
+  Folder f;
+  test::make_pk3("pack.pk3", {{"models/players/knight/head.md3", "m"},
+                              {"models/players/knight/head_default.skin", "s"},
+                              {"botfiles/bots/sarge_c.c", "c"},
+                              {"botfiles/bots/default_c.c", "c"},
+                              {"botfiles/bots/knight_c.c", "c"}});
+  fs::copy_file("pack.pk3", "copy.pk3");
+  f.run();
+  const std::string first = cfg(), tiers = tier_rows();
+  EXPECT_EQ(rows(" 1 \n"), 4) << tiers;  // sarge among tier 1, once
+  EXPECT_EQ(rows("\nsarge "), 1);
+  EXPECT_EQ(rows("\nknight "), 1);
+  EXPECT_EQ(rows("\ndefault "), 0);
+  EXPECT_FALSE(
+      std::regex_search(cfg(), std::regex("\n\\S+ +\\S+ +default +\\d ")))
+      << "a player kept the placeholder";
+  f.run();
+  EXPECT_EQ(cfg(), first);  // the second identical run changes nothing
+  // A file of an earlier version lists sarge twice; the player's edit of the
+  // first row counts, and the next file lists sarge once.
+  std::string old = first;
+  old.replace(old.find("\nsarge        1 "), 16, "\nsarge        7 ");
+  old.replace(old.find("\nknight "), 1, "\nsarge        9 \n");
+  test::write_file("kivo.cfg", old);
+  f.run();
+  EXPECT_EQ(rows("\nsarge        7 \n"), 1) << tier_rows();
+  EXPECT_EQ(rows("\nsarge "), 1);
 }
 
 TEST(HostileArchives, SixteenHundredArchivesKeep1535) {
