@@ -283,8 +283,9 @@ void gd_write_descrete_players(State& s) {
         "bots in 'kivo.pk3' will not be found\n",
         kGameBotNameBytes, lost, added);
     std::printf(
-        "  use fewer bots: give players status 'I' in 'kivo.cfg', move them "
-        "to another set, or leave out groups with -a\n");
+        "  use fewer bots: in 'kivo.cfg' mark players 'I' in the active set "
+        "or move them to another set; set 9 refills the active set up to "
+        "80\n");
   }
   std::fprintf(stderr, "wrote 'kivo.pk3'\n");
 }

@@ -80,7 +80,10 @@ TEST(WriteBots, WarnsWhenBotFileNamesOverflowTheGamesBuffer) {
     for (int i = 0; i < bots; ++i) add(*s, "Player" + std::to_string(100 + i));
     EXPECT_EQ(run_phase(*s).find("warn: the game reads only 1024 bytes of bot "
                                  "file names; 1 of the 74 bots in 'kivo.pk3' "
-                                 "will not be found\n  use fewer bots"),
+                                 "will not be found\n  use fewer bots: in "
+                                 "'kivo.cfg' mark players 'I' in the active "
+                                 "set or move them to another set; set 9 "
+                                 "refills the active set up to 80\n"),
               bots == 73 ? std::string::npos : 0);
   }
 }
