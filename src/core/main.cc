@@ -2,6 +2,7 @@
 #include "core/core.h"
 
 int main(int argc, char** argv) {
+  sy_put_own_folder_on_path();
   host_init();
   return kivorama_main(argc, argv);
 }

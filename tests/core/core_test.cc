@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "support/support.h"
@@ -63,6 +65,31 @@ TEST(Program, RunInAnEmptyFolderEndsWithTheClosingLines) {
   EXPECT_TRUE(
       out.ends_with(std::string("\nfor help, '") + KIVORAMA_EXE + " -h'\n"))
       << out;
+}
+
+// A Windows player starts the program by its full path from the game folder
+// and keeps the tools beside it only: a stand-in zip there must make the
+// kivo.pk3 that the run looks for. Elsewhere PATH is left as it is.
+TEST(Program, FindsToolsBesideItself) {
+#ifdef _WIN32
+  test::ScratchDir dir;
+  const std::filesystem::path bin = dir.path / "bin";
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_directories("game");
+  std::filesystem::copy_file(test::program_path(), bin / "kivorama.exe");
+  test::write_file(bin / "zip.bat", "@echo PK>kivo.pk3\r\n");
+  std::filesystem::current_path("game");
+  std::string out =
+      test::shell("\"" + (bin / "kivorama.exe").string() + "\" 2>&1");
+  EXPECT_NE(out.find("wrote 'kivo.pk3'"), std::string::npos) << out;
+  EXPECT_EQ(out.find("was not created"), std::string::npos) << out;
+#else
+  const char* path = std::getenv("PATH");
+  const std::string before = path != nullptr ? path : "";
+  EXPECT_EQ(sy_put_own_folder_on_path(), 1);
+  path = std::getenv("PATH");
+  EXPECT_EQ(path != nullptr ? path : "", before);
+#endif
 }
 
 TEST(Core, RandomSequenceAndNameField) {
