@@ -1,0 +1,249 @@
+// The player's guide against the sources and the built program: every
+// message the program prints, every option letter, every flag of kivo.cfg
+// and every status letter must be described in kivorama_doc.txt, and its
+// first run must be what the program prints. Everything is collected from
+// src/, so a message added later fails here until the guide quotes it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "support/support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSource = KIVO_SOURCE_DIR;
+
+// The guide's text with every run of blanks and line ends made one blank,
+// so that a message may wrap in the guide.
+std::string flattened(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    bool blank = c == ' ' || c == '\n' || c == '\t' || c == '\r';
+    if (!blank)
+      out += c;
+    else if (!out.empty() && out.back() != ' ')
+      out += ' ';
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+const std::string& guide() {
+  static const std::string text = test::read_file(kSource / "kivorama_doc.txt");
+  return text;
+}
+
+// One run of adjacent string literals of a source file, escapes resolved,
+// with the code just before it.
+struct Literal {
+  std::string file, text, before;
+};
+
+// The string literals of one C++ source, comments skipped; adjacent
+// literals ("a" "b") are one.
+std::vector<Literal> literals_of(const fs::path& file) {
+  const std::string code = test::read_file(file);
+  std::vector<Literal> out;
+  std::size_t i = 0, code_start = 0;
+  bool joining = false;
+  while (i < code.size()) {
+    char c = code[i];
+    if (code.compare(i, 2, "//") == 0) {
+      i = code.find('\n', i);
+      if (i == std::string::npos) break;
+      continue;
+    }
+    if (code.compare(i, 2, "/*") == 0) {
+      i = code.find("*/", i + 2);
+      if (i == std::string::npos) break;
+      i += 2;
+      continue;
+    }
+    if (c == '\'') {  // a character literal: skipped whole
+      for (++i; i < code.size() && code[i] != '\''; ++i)
+        if (code[i] == '\\') ++i;
+      ++i;
+      joining = false;
+      continue;
+    }
+    if (c != '"') {
+      if (c != ' ' && c != '\n' && c != '\t') {
+        joining = false;
+        code_start = i + 1;
+      }
+      ++i;
+      continue;
+    }
+    std::string text;
+    for (++i; i < code.size() && code[i] != '"'; ++i) {
+      if (code[i] != '\\') {
+        text += code[i];
+        continue;
+      }
+      char e = code[++i];
+      text += e == 'n' ? '\n' : e == 't' ? '\t' : e;
+    }
+    ++i;
+    if (joining) {
+      out.back().text += text;
+    } else {
+      std::size_t from = code_start > 60 ? code_start - 60 : 0;
+      out.push_back({file.filename().string(), text,
+                     code.substr(from, code_start - from)});
+    }
+    joining = true;
+    code_start = i;
+  }
+  return out;
+}
+
+std::vector<Literal> source_literals() {
+  std::vector<Literal> all;
+  for (const auto& e : fs::recursive_directory_iterator(kSource / "src")) {
+    std::string ext = e.path().extension().string();
+    if (ext != ".cc" && ext != ".h") continue;
+    auto some = literals_of(e.path());
+    all.insert(all.end(), some.begin(), some.end());
+  }
+  return all;
+}
+
+// The messages: literals that begin with a message prefix wherever they
+// stand, and every format the program prints on the console.
+std::vector<Literal> messages() {
+  static const std::regex prefix(R"(^ *(error|err|warn|note): )");
+  static const std::regex console(
+      R"((^|[^\w])(printf|puts)\(\s*$|fprintf\(\s*stderr\s*,\s*$)");
+  std::vector<Literal> out;
+  for (const Literal& l : source_literals())
+    if (std::regex_search(l.text, prefix) ||
+        std::regex_search(l.before, console))
+      out.push_back(l);
+  return out;
+}
+
+TEST(Guide, QuotesEveryMessage) {
+  const std::string text = flattened(guide());
+  // The fixed pieces between the conversions must all be there; "'x.pk3'"
+  // in the guide stands for "'%s'".
+  static const std::regex conversion(
+      R"(%[-+ #0]*(\d+|\*)?(\.(\d+|\*))?(hh|h|ll|l|z)?[diouxXcsp])");
+  auto found = messages();
+  EXPECT_GT(found.size(), 40u);  // the collection works
+  for (const Literal& m : found) {
+    std::sregex_token_iterator piece(m.text.begin(), m.text.end(), conversion,
+                                     -1),
+        end;
+    for (; piece != end; ++piece) {
+      std::string fixed = flattened(*piece);
+      if (fixed.size() < 2) continue;
+      EXPECT_NE(text.find(fixed), std::string::npos)
+          << m.file << ": the guide does not quote \"" << fixed
+          << "\" of the message \"" << m.text << "\"";
+    }
+  }
+}
+
+// Every match of group 1 of `pattern` in the sources.
+std::set<std::string> found_in_sources(const std::regex& pattern) {
+  std::set<std::string> out;
+  for (const auto& e : fs::recursive_directory_iterator(kSource / "src")) {
+    const std::string code = test::read_file(e.path());
+    for (std::sregex_iterator m(code.begin(), code.end(), pattern), end;
+         m != end; ++m)
+      out.insert((*m)[1]);
+  }
+  return out;
+}
+
+TEST(Guide, DescribesEveryOptionFlagAndStatus) {
+  const std::string& text = guide();
+  // Option letters: the cases of the parser and the help check.
+  auto letters = found_in_sources(std::regex(R"(case '([a-z])':)"));
+  auto help = found_in_sources(std::regex(R"(\[1\] == '([a-z])')"));
+  letters.insert(help.begin(), help.end());
+  EXPECT_EQ(letters, (std::set<std::string>{"a", "h", "o", "r", "s"}));
+  for (const std::string& letter : letters)
+    for (const char* sign : {"-", "+"}) {
+      std::regex option(std::string(R"((^|[^\w+-])\)") + sign + letter +
+                        R"(([^\w]|$))");
+      EXPECT_TRUE(std::regex_search(text, option))
+          << "the guide names no option " << sign << letter;
+    }
+  // The flags of kivo.cfg, from the table reader and writer share.
+  const std::string config = test::read_file(kSource / "src/config/config.h");
+  const std::string table = config.substr(config.find("kConfigFlags[]"));
+  std::regex flag(R"re(\{"(\w+)",)re");
+  int flags = 0;
+  for (std::sregex_iterator m(table.begin(), table.end(), flag), end; m != end;
+       ++m, ++flags) {
+    std::regex word("\\b" + (*m)[1].str() + "\\b");
+    EXPECT_TRUE(std::regex_search(text, word))
+        << "the guide does not describe the flag " << (*m)[1];
+  }
+  EXPECT_EQ(flags, 9);
+  // Status letters: whatever a status is set to or compared with.
+  auto statuses = found_in_sources(std::regex(
+      R"((?:\bst\)?|lower_status\([^)]*\))\s*(?:==|!=|=)\s*'([A-Za-z])')"));
+  EXPECT_GE(statuses.size(), 7u);
+  for (const std::string& st : statuses) {
+    // A row of the status table: the letter, then its meaning.
+    std::regex row("\n {4,}" + st + " {2,}\\S");
+    EXPECT_TRUE(std::regex_search(text, row))
+        << "the guide's status table has no row for " << st;
+  }
+}
+
+// The lines of the guide's first run, from "$ kivorama" to the closing
+// line, without their indent and trailing blanks.
+std::vector<std::string> guide_first_run() {
+  std::istringstream in(guide());
+  std::vector<std::string> lines;
+  bool on = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line == "    $ kivorama") {
+      on = true;
+      continue;
+    }
+    if (!on) continue;
+    line.erase(
+        0, line.find_first_not_of(' ') == std::string::npos ? line.size() : 4);
+    lines.push_back(line);
+    if (line.starts_with("for help,")) break;
+  }
+  return lines;
+}
+
+std::vector<std::string> trimmed_lines(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    line.erase(line.find_last_not_of(' ') + 1);
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(Guide, FirstRunIsWhatTheProgramPrints) {
+  test::ScratchDir dir;
+  // The sample folder as sample/run makes it: each tree *.pk3 zipped, the
+  // loose scripts folder copied.
+  for (const auto& e : fs::directory_iterator(kSource / "sample/baseq3")) {
+    const std::string name = e.path().filename().string();
+    if (name.ends_with(".pk3"))
+      test::shell("cd '" + e.path().string() + "' && zip -q -r '" +
+                  (dir.path / name).string() + "' .");
+  }
+  fs::copy(kSource / "sample/baseq3/scripts", "scripts");
+  const std::string bin = fs::path(KIVORAMA_EXE).parent_path().string();
+  const std::string out =
+      test::shell("LC_ALL=C PATH='" + bin + "':\"$PATH\" kivorama 2>&1");
+  EXPECT_EQ(trimmed_lines(out), guide_first_run()) << out;
+}
+
+}  // namespace
