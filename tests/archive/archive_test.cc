@@ -13,6 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(ArchiveList, KeepsOnlyAddOnArchivesOfTheFolder) {
+  KIVO_NEEDS_UNIX_SHELL();
   test::ScratchDir dir;
   // A name of 48 characters is kept whole; a longer one is skipped, and no
   // piece of it passes for a name (its tail "x.pk3" is no archive here).
@@ -45,6 +46,7 @@ constexpr char kDefinitionRows[] =
     "bot |||other|skin; bot ||||default; ";
 
 TEST(ContentScan, KnightArchiveWithBotFiles) {
+  KIVO_NEEDS_UNIX_SHELL();
   test::ScratchDir dir;
   test::write_file("scripts/own.bot", "{\r\nname Mine\r\n}\r\n");
   test::make_pk3("knight.v2.pk3",

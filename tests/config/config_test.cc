@@ -51,8 +51,9 @@ TEST(ConfigWriter, SmallRosterMatchesReviewedTextAndReadsBack) {
   auto s = small_roster();
   s->tier_hi = 7, s->tier_lo = 2, s->use_blue = 1, s->use_defa = 0;
   s->use_pak0 = 0, s->use_red = 1, s->ai_reset = 0, s->ai_override = 1;
-  const std::string golden =
-      test::read_file(KIVO_SOURCE_DIR "/tests/config/golden_small_roster.cfg");
+  // kivo.cfg is written in text mode: the host's line ends.
+  const std::string golden = test::host_line_ends(
+      test::read_file(KIVO_SOURCE_DIR "/tests/config/golden_small_roster.cfg"));
   for (int run = 0; run < 2; ++run) {  // the writer's marks do not stay set
     EXPECT_EQ(test::printed([&] { EXPECT_EQ(gd_save_config(*s), 1); }),
               "wrote 'kivo.cfg'\n");

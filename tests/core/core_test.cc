@@ -51,8 +51,10 @@ TEST(Options, ParsedLeftToRight) {
 TEST(Program, HelpPrintsBothTextsAndTouchesNoFile) {
   test::ScratchDir dir;
   int status = -1;
+  // The help goes to a text-mode stream: the host's line ends.
   EXPECT_EQ(test::run_program({"-s", "2", "+h", "+r", "3"}, &status),
-            test::read_file(KIVO_SOURCE_DIR "/tests/core/help_expected.txt"));
+            test::host_line_ends(test::read_file(
+                KIVO_SOURCE_DIR "/tests/core/help_expected.txt")));
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path));
 }
@@ -62,8 +64,8 @@ TEST(Program, RunInAnEmptyFolderEndsWithTheClosingLines) {
   int status = -1;
   std::string out = test::run_program({}, &status);
   EXPECT_EQ(status, 0);
-  EXPECT_TRUE(
-      out.ends_with(std::string("\nfor help, '") + KIVORAMA_EXE + " -h'\n"))
+  EXPECT_TRUE(out.ends_with(
+      test::host_line_ends("\nfor help, '" + test::program_path() + " -h'\n")))
       << out;
 }
 

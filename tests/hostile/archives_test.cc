@@ -33,6 +33,7 @@ void copies(const std::vector<std::string>& names) {
 }
 
 TEST(HostileArchives, MissingToolsAndArchivesThatAreNoZip) {
+  KIVO_NEEDS_UNIX_SHELL();
   Folder a;
   hostile::knight_pk3("knight.pk3");
   a.expect_status = 1;
@@ -59,6 +60,7 @@ TEST(HostileArchives, MissingToolsAndArchivesThatAreNoZip) {
 // Lines of 5,000 characters come in pieces of 254, each losing its last
 // character (a 'Z' here); then 10,000 members overfill every table.
 TEST(HostileArchives, HugeListingFillsTheTablesWithoutOverrun) {
+  KIVO_NEEDS_UNIX_SHELL();
   Folder f;
   const std::string text =
       "9 2024-01-01 00:00 models/players/piece/head_red.skin";
@@ -136,6 +138,7 @@ TEST(HostileArchives, AiFilesWithTheGameOwnNamesKeepTheirTiers) {
 }
 
 TEST(HostileArchives, SixteenHundredArchivesKeep1535) {
+  KIVO_NEEDS_UNIX_SHELL();
   Folder f;
   std::vector<std::string> names;
   for (int i = 10000; i < 11600; ++i)
@@ -149,6 +152,7 @@ TEST(HostileArchives, SixteenHundredArchivesKeep1535) {
 }
 
 TEST(HostileArchives, ThousandsOfSkinsAiFilesAndBotsFillTheirTables) {
+  KIVO_NEEDS_UNIX_SHELL();
   Folder f;
   test::Members m = {{"models/players/knight/head.md3", "m"}};
   for (int i = 0; i < 1200; ++i) {
@@ -172,6 +176,7 @@ TEST(HostileArchives, ThousandsOfSkinsAiFilesAndBotsFillTheirTables) {
 }
 
 TEST(HostileArchives, OddArchiveAndMemberNamesRunNoCommands) {
+  KIVO_NEEDS_UNIX_SHELL();
   Folder f;
   copies({"a b.pk3", "it's.pk3", "semi;touch pwned;.pk3", "$(touch pwned).pk3",
           "`touch pwned`.pk3", "star*.pk3", "new\nline.pk3", "\"dq\".pk3",

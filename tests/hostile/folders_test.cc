@@ -19,6 +19,7 @@ void archive_with_bot_file() {
 }
 
 TEST(HostileFolders, PlayersScriptsFolderComesBackWhole) {
+  KIVO_NEEDS_UNIX_SHELL();
   for (std::string in_the_way : {"", "tscripts/other.bot", "tscripts"}) {
     Folder f;
     archive_with_bot_file();
@@ -35,6 +36,7 @@ TEST(HostileFolders, PlayersScriptsFolderComesBackWhole) {
 }
 
 TEST(HostileFolders, OwnFileNamesTakenByFolders) {
+  KIVO_NEEDS_UNIX_SHELL();
   const std::pair<const char*, const char*> cases[] = {
       {"kivo.cfg/mine", "error: cannot write config file 'kivo.cfg' ("},
       {"kivo.pk3/mine",
@@ -51,6 +53,7 @@ TEST(HostileFolders, OwnFileNamesTakenByFolders) {
 // Links from the game folder to files outside it are neither written through
 // nor opened up; a player's file named like a bot stays as it was.
 TEST(HostileFolders, LinksPointingOutside) {
+  KIVO_NEEDS_UNIX_SHELL();
   Folder f;
   archive_with_bot_file();
   const fs::path out = f.path / "outside";  // targets named "<link>.out"

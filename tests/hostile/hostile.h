@@ -62,7 +62,7 @@ struct Folder : test::ScratchDir {
   int expect_status = 0;
 
   // Runs the program here: it must end with `expect_status`, print every
-  // text of `says`, and lose, change or add no file but those in `own`.
+  // text of `says` (with the host's line ends), and lose, change or add no file but those in `own`.
   // Returns what it printed.
   std::string run(const std::vector<std::string>& says = {},
                   const std::string& env = "",
@@ -73,7 +73,9 @@ struct Folder : test::ScratchDir {
     auto after = test::folder();
     EXPECT_EQ(status, expect_status) << out;
     for (const std::string& text : says)
-      EXPECT_NE(out.find(text), std::string::npos) << text << "\n" << out;
+      EXPECT_NE(out.find(test::host_line_ends(text)), std::string::npos)
+          << text << "\n"
+          << out;
     for (const std::string& name : own) before.erase(name), after.erase(name);
     for (const auto& [p, entry] : before)
       EXPECT_TRUE(after.count(p) && after[p] == entry) << "lost/changed " << p;

@@ -21,6 +21,7 @@ std::string members() {
 // Only the active players of the active set are packed; the player's own
 // scripts folder stays as it was and is not packed; an old kivo.pk3 goes.
 TEST(WriteBots, ActivePlayersOfTheActiveSet) {
+  KIVO_NEEDS_UNIX_SHELL();
   test::ScratchDir dir;
   test::write_file("scripts/mine.bot", "my own bot\n");
   test::make_pk3("kivo.pk3", {{"scripts/Old.bot", "old"}});
@@ -47,6 +48,7 @@ TEST(WriteBots, ActivePlayersOfTheActiveSet) {
 }
 
 TEST(WriteBots, NamesNeverLeaveTheFolderNorRunCommands) {
+  KIVO_NEEDS_UNIX_SHELL();
   test::ScratchDir dir;
   fs::create_directories("game/Bob.bot");  // a folder where a file would go
   fs::current_path("game");
@@ -73,6 +75,7 @@ TEST(WriteBots, NamesNeverLeaveTheFolderNorRunCommands) {
 }
 
 TEST(WriteBots, WarnsWhenBotFileNamesOverflowTheGamesBuffer) {
+  KIVO_NEEDS_UNIX_SHELL();
   // Nine-letter names take 14 bytes each: 73 of them need 1022 bytes.
   for (int bots : {73, 74}) {
     test::ScratchDir dir;

@@ -1,10 +1,13 @@
 #include "support/support.h"
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "config/config.h"
@@ -14,9 +17,18 @@ namespace test {
 namespace fs = std::filesystem;
 
 ScratchDir::ScratchDir() : previous(fs::current_path()) {
-  std::string pattern = fs::temp_directory_path() / "kivo-test-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) std::abort();
-  path = pattern;
+  // create_directory makes a new folder or reports that the name is taken,
+  // so two tests running at once never share one.
+  static std::mt19937_64 draw(std::random_device{}());
+  for (int tries = 0; path.empty(); ++tries) {
+    if (tries == 100) std::abort();
+    char name[32];
+    std::snprintf(name, sizeof name, "kivo-test-%012llx",
+                  static_cast<unsigned long long>(draw() & 0xFFFFFFFFFFFFull));
+    fs::path candidate = fs::temp_directory_path() / name;
+    std::error_code ec;
+    if (fs::create_directory(candidate, ec)) path = candidate;
+  }
   fs::current_path(path);
 }
 
@@ -28,11 +40,17 @@ ScratchDir::~ScratchDir() {
 
 namespace {
 CommandRecorder* g_recorder = nullptr;
-std::string sh_quote(const std::string& text) {
+// One literal argument for the host's shell. cmd takes everything between
+// double quotes but '"' and '%', which the tests never pass.
+std::string quote(const std::string& text) {
+#ifdef _WIN32
+  return "\"" + text + "\"";
+#else
   std::string quoted = "'";
   for (char c : text)
     quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
+#endif
 }
 }  // namespace
 
@@ -65,13 +83,18 @@ std::string read_file(const fs::path& path) {
 // The members go in in the map's order, so listings come in that order.
 void make_pk3(const std::string& archive, const Members& members) {
   fs::path tree = fs::current_path() / ".pk3-tree";
-  std::string line =
-      "cd " + sh_quote(tree) + " && zip -q " + sh_quote(fs::absolute(archive));
+#ifdef _WIN32
+  const char *cd = "cd /d ", *quiet = " >NUL 2>&1";
+#else
+  const char *cd = "cd ", *quiet = " >/dev/null 2>&1";
+#endif
+  std::string line = cd + quote(tree.string()) + " && zip -q " +
+                     quote(fs::absolute(archive).string());
   for (const auto& [member, text] : members) {
     write_file(tree / member, text);
-    line += " " + sh_quote(member);
+    line += " " + quote(member);
   }
-  line += " >/dev/null 2>&1";
+  line += quiet;
   if (std::system(line.c_str()) != 0) std::abort();
   fs::remove_all(tree);
 }
@@ -79,7 +102,8 @@ void make_pk3(const std::string& archive, const Members& members) {
 std::map<std::string, std::string> folder() {
   std::map<std::string, std::string> tree;
   for (const auto& e : fs::recursive_directory_iterator(".")) {
-    std::string& entry = tree[e.path().lexically_relative(".").string()];
+    std::string& entry =
+        tree[e.path().lexically_relative(".").generic_string()];
     if (e.is_symlink())
       entry = "l" + fs::read_symlink(e.path()).string();
     else
@@ -89,19 +113,53 @@ std::map<std::string, std::string> folder() {
   return tree;
 }
 
+std::string host_line_ends(std::string text) {
+#ifdef _WIN32
+  for (std::size_t at = text.find('\n'); at != std::string::npos;
+       at = text.find('\n', at + 2))
+    text.insert(at, 1, '\r');
+#endif
+  return text;
+}
+
 std::string shell(const std::string& line, int* status) {
+#ifdef _WIN32
+  // cmd /c drops the first and the last quote of a line that begins with
+  // one; the outer pair keeps the line's own quotes. Read in binary mode, so
+  // the caller sees the line ends as printed.
+  std::FILE* pipe = _popen(("\"" + line + "\"").c_str(), "rb");
+#else
   std::FILE* pipe = popen(line.c_str(), "r");
+#endif
   std::string out;
+  if (pipe == nullptr) {
+    if (status != nullptr) *status = -1;
+    return out;
+  }
   for (int c; (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
+#ifdef _WIN32
+  int ended = _pclose(pipe);
+  if (status != nullptr) *status = ended;
+#else
   int ended = pclose(pipe);
   if (status != nullptr) *status = WIFEXITED(ended) ? WEXITSTATUS(ended) : -1;
+#endif
   return out;
+}
+
+std::string program_path() {
+  return fs::path(KIVORAMA_EXE).make_preferred().string();
 }
 
 std::string run_program(const std::vector<std::string>& args, int* status,
                         const std::string& env) {
-  std::string line = (env.empty() ? "" : env + " ") + sh_quote(KIVORAMA_EXE);
-  for (const auto& arg : args) line += " " + sh_quote(arg);
+#ifdef _WIN32
+  if (!env.empty()) ADD_FAILURE() << "no sh variable assignments on Windows";
+  std::string line = quote(program_path());
+#else
+  std::string line = (env.empty() ? "" : env + " ") + quote(program_path());
+#endif
+  for (const auto& arg : args) line += " " + quote(arg);
   return shell(line + " 2>&1", status);
 }
 

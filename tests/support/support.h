@@ -15,6 +15,15 @@
 #include "archive/archive.h"
 #include "core/core.h"
 
+// Skips the test where the host has no Unix shell with the Unix tools
+// (Windows): the Unix command set and the real ls, zip and unzip need one.
+#ifdef _WIN32
+#define KIVO_NEEDS_UNIX_SHELL() \
+  GTEST_SKIP() << "needs a Unix shell with ls, mv, rm, zip and unzip"
+#else
+#define KIVO_NEEDS_UNIX_SHELL() static_cast<void>(0)
+#endif
+
 namespace test {
 
 // A fresh empty folder that is the current folder for the object's life.
@@ -44,13 +53,21 @@ std::string read_file(const std::filesystem::path& path);
 // Builds `archive` here with the real zip from member path -> content.
 using Members = std::map<std::string, std::string>;
 void make_pk3(const std::string& archive, const Members& members);
-// Every entry under the current folder but kivo.tmp: relative path -> "d"
-// for a folder, "l" + target for a link, "f" + content for a file.
+// Every entry under the current folder but kivo.tmp: relative path with "/"
+// between folders -> "d" for a folder, "l" + target for a link, "f" +
+// content for a file.
 std::map<std::string, std::string> folder();
+// `text` with the host's line ends: each "\n" becomes "\r\n" on Windows,
+// where text-mode streams write them so.
+std::string host_line_ends(std::string text);
 
-// What a shell command line run here printed on standard output.
+// What a command line run here by the host's shell (sh, or cmd on Windows)
+// printed on standard output, byte for byte.
 std::string shell(const std::string& line, int* status = nullptr);
+// The built program, by the path the host's shell takes.
+std::string program_path();
 // What the built program run here with `args` printed (both streams).
+// `env`: sh variable assignments put before the command (Unix only).
 std::string run_program(const std::vector<std::string>& args, int* status,
                         const std::string& env = "");
 
