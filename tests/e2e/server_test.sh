@@ -11,6 +11,10 @@
 # warning.
 #
 # Usage: server_test.sh <kivorama>     (exit 77: no server here, skipped)
+# With KIVO_E2E_RUNNER set (wine, say), the program is started through it: a
+# Windows kivorama.exe then needs the Windows unzip.exe and zip.exe beside
+# it (win/infozip), else the test is skipped. Its kivo.cfg and bot files have
+# CR LF line ends, which every reader below takes as well.
 #
 # What this relies on, found by trying the server (ioquake3 1.36 with the
 # OpenArena 0.8.8 game code):
@@ -46,6 +50,17 @@ if [ ! -x "$server" ] || [ ! -d "$oa/baseoa" ] || [ ! -f "$data/pak6-misc.pk3" ]
   exit 77
 fi
 case $exe in /*) ;; *) exe=$(pwd)/$exe ;; esac
+runner=${KIVO_E2E_RUNNER:-}
+limit=120
+if [ -n "$runner" ]; then
+  for tool in unzip.exe zip.exe; do
+    if [ ! -f "$(dirname "$exe")/$tool" ]; then
+      echo "SKIP: no $tool beside $exe (win/infozip builds it)"
+      exit 77
+    fi
+  done
+  limit=600 # one cmd.exe per move and delete
+fi
 
 started=$(date +%s)
 work=$(mktemp -d "${TMPDIR:-/tmp}/kivo-e2e.XXXXXX")
@@ -59,7 +74,8 @@ fail() {
 kivorama() {
   out=$1
   shift
-  timeout 120 "$exe" "$@" >"$out" 2>&1
+  # shellcheck disable=SC2086 # the runner may be a command with words
+  timeout $limit $runner "$exe" "$@" >"$out" 2>&1 </dev/null
   rc=$?
   [ $rc -eq 0 ] || fail "kivorama $* ended with status $rc"
 }
@@ -69,7 +85,8 @@ listing_bytes() {
 }
 # name aifile set st model skin funname pk3file of every row of kivo.cfg $1.
 players_block() {
-  awk '$1 == "@" && $2 ~ /^ai_play/ { block = 1; next }
+  awk '{ sub(/\r$/, "") }
+       $1 == "@" && $2 ~ /^ai_play/ { block = 1; next }
        block && $1 ~ /^name/ { rows = 1; next }
        rows && $1 ~ /^@/ { exit }
        rows && NF >= 8 && $1 !~ /^\/\// { print $1, $3, $4, $5, $6, $7, $2, $8 }' "$1"
@@ -85,6 +102,7 @@ members() {
 expected_bots() {
   while read -r member; do
     unzip -p kivo.pk3 "$member" | awk -v file="$member" '
+      { sub(/\r$/, "") }
       $1 == "name" { name = $2 }
       $1 == "aifile" && $2 == "bots/default_c.c" { print "FAIL: " file " names bots/default_c.c" }
       END { if (file != "scripts/" name ".bot") print "FAIL: " file " defines the bot " name }'
@@ -180,10 +198,11 @@ written1=$(wc -l <"$work/members1.txt")
 # "2 of the 80 bots in 'kivo.pk3' will not be found": then every player of
 # set 9 goes to set 1 (" 9 a " becomes " 1 a "), and that many players of
 # set 0 with names of nine letters are marked I.
-lost=$(sed -n "s/^warn: the game reads only 1024 bytes of bot file names; \([0-9]*\) of the [0-9]* bots in 'kivo.pk3' will not be found$/\1/p" "$work/run1.txt")
+lost=$(tr -d '\r' <"$work/run1.txt" | sed -n "s/^warn: the game reads only 1024 bytes of bot file names; \([0-9]*\) of the [0-9]* bots in 'kivo.pk3' will not be found$/\1/p")
 cp kivo.cfg "$work/kivo1.cfg"
 if [ -n "$lost" ]; then
   sed 's/ 9 a / 1 a /' "$work/kivo1.cfg" | awk -v n="$lost" '
+    { sub(/\r$/, "") }
     $1 == "@" && $2 ~ /^ai_play/ { block = 1 }
     block && $1 ~ /^name/ && !rows { rows = 1; print; next }
     rows && $1 ~ /^@/ { block = rows = 0 }
