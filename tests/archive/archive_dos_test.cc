@@ -30,7 +30,8 @@ TEST(DosCommands, WholeScanOfAnArchiveWithABotFile) {
       line[5] == 's' ? fs::rename("scripts", "tscripts", ec)
                      : fs::rename("tscripts", "scripts", ec);
     else if (line == "unzip knight.pk3 scripts/knight.bot") {
-      // Paths inside use a backslash: on this host a file next to scripts.
+      // The program opens it as "scripts\knight.bot": a file inside scripts
+      // on Windows, a file of that name next to it on Linux.
       fs::create_directory("scripts");
       test::write_file(
           "scripts\\knight.bot",
