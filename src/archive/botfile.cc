@@ -137,6 +137,7 @@ void gd_parse_aifile(State& s, std::string_view archive,
       stop_run();
     }
   } else if (!stopping()) {
+    std::fflush(stdout);  // the console shows both streams in order
     std::fprintf(stderr, "err: cannot open '%s' for read\n", path);
   }
   if (f != nullptr) {

@@ -201,6 +201,7 @@ void gd_write_descrete_players(State& s) {
   // The old archive waits aside until the new one is whole: zip adds to an
   // archive that is there, and a failed packing must not cost the old one.
   if (!set_old_archive_aside()) return;
+  std::fflush(stdout);  // the console shows both streams in order
   std::fprintf(stderr, "please wait while 'kivo.pk3' is being created...\n");
 
   if (!sy_borrow_scripts(loan)) {
@@ -287,5 +288,6 @@ void gd_write_descrete_players(State& s) {
         "or move them to another set; set 9 refills the active set up to "
         "80\n");
   }
+  std::fflush(stdout);
   std::fprintf(stderr, "wrote 'kivo.pk3'\n");
 }

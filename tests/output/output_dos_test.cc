@@ -3,6 +3,8 @@
 // between them see what the real commands would leave.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "output/output_helpers.h"
 
 namespace {
@@ -52,6 +54,31 @@ TEST(WriteBotsDos, CommandSequenceWithThePlayersScriptsFolder) {
           "move tscripts scripts >kivo.tmp"}));
   EXPECT_EQ(test::read_file("scripts/mine.bot"), "mine\n");
   EXPECT_FALSE(fs::exists("50%off.bot"));
+}
+
+// A player's own file named like a bot the run writes stays as it was and
+// does not reach kivo.pk3, on Windows as elsewhere; creating a file that
+// must be new never opens one that is there.
+TEST(WriteBotsDos, PlayersOwnBotFileIsNeitherReplacedNorMoved) {
+  test::ScratchDir dir;
+  test::write_file("KniRed.bot", "the player's own\r\n");
+  errno = 0;
+  EXPECT_EQ(real_host().create("KniRed.bot"), nullptr);
+  EXPECT_EQ(errno, EEXIST);
+  auto s = std::make_unique<State>();
+  output_test::add(*s, "KniRed");
+  test::CommandRecorder shell([](const std::string& line) {
+    std::error_code ec;
+    if (line == "mkdir scripts >kivo.tmp") fs::create_directory("scripts", ec);
+    if (line == "rmdir scripts >kivo.tmp") fs::remove("scripts", ec);
+    if (line == "zip -r kivo.pk3 scripts >kivo.tmp")
+      test::write_file("kivo.pk3", "PK");
+  });
+  EXPECT_TRUE(output_test::run_phase(*s).starts_with(
+      "error: cannot write 'KniRed.bot'; player 'KniRed' skipped\n"));
+  EXPECT_EQ(test::read_file("KniRed.bot"), "the player's own\r\n");
+  for (const std::string& line : shell.lines)
+    EXPECT_EQ(line.find("KniRed"), std::string::npos) << line;
 }
 
 }  // namespace
