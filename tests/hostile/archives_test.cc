@@ -108,6 +108,7 @@ std::string tier_rows() {
 // default_c.c that no bot can use: the tiers stay put from run to run and
 // the placeholder is never drawn.
 TEST(HostileArchives, AiFilesWithTheGameOwnNamesKeepTheirTiers) {
+  KIVO_NEEDS_UNIX_SHELL();
   Folder f;
   test::make_pk3("pack.pk3", {{"models/players/knight/head.md3", "m"},
                               {"models/players/knight/head_default.skin", "s"},
@@ -216,6 +217,7 @@ namespace {
 // unzip reads "*", "?" and "[" in an archive name as a pattern: such an
 // archive is skipped, and the program's own archives are never listed.
 TEST(HostileArchives, PatternCharactersInArchiveNames) {
+  KIVO_NEEDS_UNIX_SHELL();
   hostile::Folder f;
   for (const char* name : {"[ab].pk3", "*.pk3", "?.pk3"})
     hostile::knight_pk3(name);

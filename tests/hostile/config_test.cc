@@ -78,6 +78,7 @@ namespace fs = std::filesystem;
 // A read-only kivo.cfg is the player's way of freezing it; a replaced one
 // keeps the player's permission bits.
 TEST(HostileConfig, ReadOnlyIsKeptAndModesSurviveTheRewrite) {
+  KIVO_NEEDS_UNIX_SHELL();
   hostile::Folder f;
   hostile::knight_pk3("knight.pk3");
   f.run();
@@ -97,6 +98,7 @@ TEST(HostileConfig, ReadOnlyIsKeptAndModesSurviveTheRewrite) {
 // Rows of players no archive brings any more leave the file, but never
 // without the old one kept.
 TEST(HostileConfig, RowsOfARemovedArchiveAreKeptInTheBak) {
+  KIVO_NEEDS_UNIX_SHELL();
   hostile::Folder f;
   hostile::knight_pk3("knight.pk3");
   f.run();
