@@ -230,6 +230,7 @@ std::vector<std::string> trimmed_lines(const std::string& text) {
 }
 
 TEST(Guide, FirstRunIsWhatTheProgramPrints) {
+  KIVO_NEEDS_UNIX_SHELL();
   test::ScratchDir dir;
   // The sample folder as sample/run makes it: each tree *.pk3 zipped, the
   // loose scripts folder copied.
