@@ -84,7 +84,10 @@ run_build() {
       DONT_FAKE_MONOTONIC=1 timeout 900 wine "$windows/kivorama.exe" "$@" \
       >"$stem.out" 2>"$stem.err" </dev/null) || rc=$?
   fi
-  [ $rc -eq 0 ] || fail "$build kivorama $* in $(basename "$dir") ended with status $rc"
+  # The own folder holds a player's KniRed.bot, which the run refuses to
+  # replace with an "error: " line, so that run ends with status 1.
+  [ $rc -eq "$want" ] ||
+    fail "$build kivorama $* in $(basename "$dir") ended with status $rc, not $want"
 }
 
 # A text file the Windows build wrote: every line must end in CR LF.
@@ -113,6 +116,8 @@ for game in sample own; do
   win=$work/$game-windows
   cp -R "$pristine/$game" "$lin"
   cp -R "$pristine/$game" "$win"
+  want=0
+  [ "$game" = own ] && want=1
   round=0
   for args in "" "+a red blue"; do
     round=$((round + 1))
