@@ -62,8 +62,8 @@ struct Folder : test::ScratchDir {
   int expect_status = 0;
 
   // Runs the program here: it must end with `expect_status`, print every
-  // text of `says` (with the host's line ends), and lose, change or add no file but those in `own`.
-  // Returns what it printed.
+  // text of `says` (with the host's line ends), and lose, change or add no file
+  // but those in `own`. Returns what it printed.
   std::string run(const std::vector<std::string>& says = {},
                   const std::string& env = "",
                   const std::set<std::string>& own = kOwnFiles) {
