@@ -166,7 +166,7 @@ Repair sy_repair(std::string_view text) {
         r.pk3_kept_new = 1;
       }
     } else if (p.pk3_aside && there(kOldArchive)) {
-      if (there(kArchive)) remove_leftover(kArchive, r);
+      remove_leftover(kArchive, r);
       if (host().rename(kOldArchive, kArchive) != 0)
         ++r.failures;
       else

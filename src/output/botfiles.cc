@@ -210,7 +210,10 @@ void gd_write_descrete_players(State& s) {
     return;
   }
   CommandStatus made = sy_cmd_make_scripts();
-  if (!stopping() && sy_entry("scripts") != Entry::kFolder) {
+  // The folder is looked at once: the steps below only fill it.
+  const bool have_scripts =
+      !stopping() && sy_entry("scripts") == Entry::kFolder;
+  if (!stopping() && !have_scripts) {
     say_error(
         "error: the folder 'scripts' could not be made (status %d), so "
         "'kivo.pk3' was not written\n",
@@ -222,7 +225,7 @@ void gd_write_descrete_players(State& s) {
   int rows[kTableRows];
   int count = 0;
   std::string announced;
-  if (!stopping() && sy_entry("scripts") == Entry::kFolder) {
+  if (have_scripts) {
     for (int i = 0; i < s.roster_count && i < kTableRows; ++i) {
       const Player* p = s.roster[i].get();
       if (p == nullptr || !written(*p, s.use_set) || !name_usable(*p)) continue;
@@ -247,8 +250,7 @@ void gd_write_descrete_players(State& s) {
     if (add_bot(*s.roster[rows[i]])) rows[added++] = rows[i];
 
   bool packed = false;
-  if (!stopping() && sy_entry("scripts") == Entry::kFolder &&
-      sy_journal(kJournalZipTemp)) {
+  if (have_scripts && !stopping() && sy_journal(kJournalZipTemp)) {
     int error =
         sy_exists(kZipTempFolder) ? 0 : host().make_folder(kZipTempFolder);
     if (error != 0) {
