@@ -1,9 +1,13 @@
+// kivo.cfg: the writer's text, and how the rows are carried over to the
+// roster and the AI file table. (What the reader makes of files written by
+// hand is in the recorded runs, tests/runs/config-*.)
 #include "config/config.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
+#include "support/fake_host.h"
 #include "support/support.h"
 
 namespace {
@@ -48,6 +52,7 @@ std::unique_ptr<State> small_roster() {
 // again alike, and needs no copy of the old file.
 TEST(ConfigWriter, SmallRosterMatchesReviewedTextAndReadsBack) {
   test::ScratchDir dir;
+  test::FakeHost host;
   auto s = small_roster();
   s->tier_hi = 7, s->tier_lo = 2, s->use_blue = 1, s->use_defa = 0;
   s->use_pak0 = 0, s->use_red = 1, s->ai_reset = 0, s->ai_override = 1;
@@ -78,99 +83,12 @@ TEST(ConfigWriter, SmallRosterMatchesReviewedTextAndReadsBack) {
   EXPECT_FALSE(fs::exists("kivo.cfg.bak"));
 }
 
-// Creates the temporary file as asked, but hands back a stream on a full
-// device, so the writes fail when flushed.
-std::FILE* open_full_disk(const char* path) {
-  std::fclose(std::fopen(path, "w"));
-  return std::fopen("/dev/full", "w");
-}
-std::FILE* open_for_write(const char* path) { return std::fopen(path, "w"); }
-
-TEST(ConfigSave, FailedWriteKeepsOldFileAndLeavesNoTemp) {
-  const std::tuple<const char*, ConfigOpener, const char*> cases[] = {
-      {kConfigTempFile, open_full_disk, kConfigFile},
-      {"missing/kivo.cfg.tmp", open_for_write, kConfigFile},
-      {kConfigTempFile, open_for_write, "kivo.cfg/keep"}};  // rename refused
-  for (auto [temp, open, old_file] : cases) {
-    test::ScratchDir dir;
-    const std::string old_text = "$ flags\ntier_hi 3 // my edit\n$ end\n";
-    test::write_file(old_file, old_text);
-    auto s = test::fresh_state();
-    std::string out = test::printed(
-        [&] { EXPECT_EQ(gd_save_config_as(*s, kConfigFile, temp, open), 0); });
-    EXPECT_TRUE(out.starts_with("error: cannot write config file 'kivo.cfg' ("))
-        << out;
-    EXPECT_EQ(out.find("wrote"), std::string::npos) << out;
-    EXPECT_EQ(test::read_file(old_file), old_text) << temp;
-    EXPECT_FALSE(fs::exists(kConfigTempFile)) << temp;
-  }
-}
-
-TEST(ConfigReader, TolerancesAndRefusals) {
-  const std::string players = "@ ai_players\nname\na\tb c d 1 a m p k\n@ end\n";
-  const std::string tiers = "@ ai_tiers\naifile\nsarge 3\n@ end\n";
-  const std::string no_players =
-      "  note: 'ai_players' block not found in 'kivo.cfg'\n";
-  const std::string no_flags =
-      "err: cannot find block '$ flags' in config file 'kivo.cfg'\n...using "
-      "defaults...\n";
-  const std::string found = "  found 1 player configs in file 'kivo.cfg'\n";
-  const std::string found_tiers = "  found 1 ai bot names in file 'kivo.cfg'\n";
-  const std::string none = "  found 0 player configs in file 'kivo.cfg'\n" +
-                           found_tiers + "5 1 0 bak";
-  const std::string skipped =
-      " player rows in 'kivo.cfg' skipped: fewer than "
-      "8 fields\n";
-  // Text, then what was printed and "tier_hi tier_lo use_set; first player";
-  // " bak" when the run keeps what it could not use of the old file.
-  const std::pair<std::string, std::string> cases[] = {
-      {"\n  $ \t flags  \n// c\n\n  tier_hi\t 3 // c\n$ end\n",
-       no_players + "3 1 0 bak"},
-      {"$ flags\ntier_hi 3\n$x\ntier_hi 4\n", no_players + "3 1 0 bak"},
-      {"$flags\ntier_hi 3\n", no_flags + no_players + "5 1 0 bak"},
-      {"$ flags\nuse_set 4\nuse_set 9\ntier_lo -1\ntier_hi 7x\n",
-       no_players + "7 1 0 bak"},
-      {"$ flags\nuse_set 4\nTier_hi 3\n// tier_hi 2\ntier_hi\n",
-       no_players + "5 1 4 bak"},
-      {"$ flags\n" + players + tiers,
-       found + found_tiers + "5 1 0; a\tb|c|d|1|a|m|p|k"},  // a tab joins
-      {"$ flags\n@ ai_players\nnam funname\na f ai 0 a m p k\n@ end\n" + tiers,
-       "  found 0 player configs in file 'kivo.cfg'\n" + found_tiers +
-           "5 1 0 bak"},
-      {"$ flags\n" + players,
-       found + "  note: 'ai_tiers' block not found in 'kivo.cfg'\n5 1 0; "
-               "a\tb|c|d|1|a|m|p|k bak"},
-      {tiers + players,
-       no_flags + found + found_tiers + "5 1 0; a\tb|c|d|1|a|m|p|k bak"},
-      {"$ flags\n$ end\n@ ai_players\nKniRed a b 0 a c d e\n" + tiers, none},
-      {"$ flags\n$ end\n@ ai_players\nname\nKniRed a b\n" + tiers,
-       "  warn: 1" + skipped + none},
-      {"$ flags\n$ end\n@ ai_players\nname\n" + std::string(300, 'x') +
-           "\n@ end\n" + tiers,
-       "  warn: 2" + skipped + none},  // read in two pieces
-  };
-  for (const auto& [text, want] : cases) {
-    test::ScratchDir dir;
-    auto s = test::fresh_state();
-    std::string got = read_text(*s, text);
-    got += std::to_string(s->tier_hi) + " " + std::to_string(s->tier_lo) + " " +
-           std::to_string(s->use_set);
-    if (s->cfg_player_count > 0) got += "; " + fields(*s->cfg_players[0]);
-    test::printed([&] { gd_save_config(*s); });
-    if (test::read_file("kivo.cfg.bak") == text) got += " bak";
-    EXPECT_EQ(got, want) << text;
-  }
-  test::ScratchDir empty;
-  auto s = test::fresh_state();
-  EXPECT_EQ(test::printed([&] { gd_read_config(*s); }),
-            "  cannot open config file 'kivo.cfg' for read\n");
-}
-
 TEST(ConfigApply, RowsMatchByModelAndSkin) {
-  // ai_reset, ai_override, rows of the players block, then the roster's
-  // first player afterwards.
   const char* unchanged = "SarRed|^1Sar^4Red|visor|0|i|sarge|red|pak0";
-  const std::tuple<int, int, const char*, const char*> cases[] = {
+  const struct {
+    int ai_reset, ai_override;
+    const char *rows, *after;
+  } cases[] = {
       {0, 0, "N F crash 2 A sarge red k\n", "N|F|crash|2|A|sarge|red|pak0"},
       {1, 0, "N F crash 2 A sarge red k\n", "N|F|visor|2|A|sarge|red|pak0"},
       {0, 0, "N F crash 2 A Sarge red k\nN F crash 2 A sarge blue k\n",
@@ -181,17 +99,39 @@ TEST(ConfigApply, RowsMatchByModelAndSkin) {
       {1, 1, "N F crash 2 x sarge red k\n",
        "SarRed|^1Sar^4Red|crash|0|i|sarge|red|pak0"},
   };
-  for (auto [reset, override, rows, want] : cases) {
+  for (const auto& c : cases) {
     test::ScratchDir dir;
     auto s = test::fresh_state();
     s->roster_count = 0;
     test::add(*s, "SarRed ^1Sar^4Red visor 0 i sarge red pak0");
-    read_text(*s, std::string("@ ai_players\nname\n") + rows + "@ end\n");
-    s->ai_reset = reset, s->ai_override = override;
+    read_text(*s, std::string("@ ai_players\nname\n") + c.rows + "@ end\n");
+    s->ai_reset = c.ai_reset, s->ai_override = c.ai_override;
     gd_apply_config(*s);
-    EXPECT_EQ(fields(*s->roster[0]), want) << rows;
+    EXPECT_EQ(fields(*s->roster[0]), c.after) << c.rows;
   }
-  test::ScratchDir dir;  // tier rows: exact names, the later row wins
+}
+
+// Two archives carrying the same model and skin: each player keeps the row
+// written for its own archive, so names do not drift from run to run; rows
+// of another archive still apply when none names the player's own.
+TEST(ConfigApply, SameModelAndSkinInTwoArchives) {
+  auto s = test::fresh_state();
+  s->roster_count = 0, s->ai_reset = 0;
+  for (const char* pk3 : {"a", "b", "c"})
+    test::add(*s, std::string("KniRed f default 0 a knight red ") + pk3);
+  for (const char* row :
+       {"KniRed0 F0 crash 0 a knight red a", "KniRed F1 doom 0 a knight red b"})
+    gd_parse_player_row(
+        *(s->cfg_players[s->cfg_player_count++] = std::make_unique<Player>()),
+        row);
+  gd_apply_config(*s);
+  EXPECT_EQ(fields(*s->roster[0]), "KniRed0|F0|crash|0|a|knight|red|a");
+  EXPECT_EQ(fields(*s->roster[1]), "KniRed|F1|doom|0|a|knight|red|b");
+  EXPECT_EQ(fields(*s->roster[2]), "KniRed|F1|doom|0|a|knight|red|c");
+}
+
+TEST(ConfigApply, TierRowsByExactNameTheLaterWins) {
+  test::ScratchDir dir;
   auto s = test::fresh_state();
   const int count = s->aifile_count;
   read_text(*s,
@@ -199,23 +139,25 @@ TEST(ConfigApply, RowsMatchByModelAndSkin) {
             "nobody 4\nsarge 5\nxaero 12\n@ end\n");
   gd_apply_ai_cfg(*s);
   EXPECT_EQ(s->aifile_count, count);
-  const auto& t = s->aifile_tiers;  // xaero, sarge and crash
-  EXPECT_EQ(std::vector<int>({t[0], t[24], t[31]}),
-            std::vector<int>({12, 5, 0}));
+  EXPECT_EQ(s->aifile_tiers[0], 12);  // xaero
+  EXPECT_EQ(s->aifile_tiers[24], 5);  // sarge
+  EXPECT_EQ(s->aifile_tiers[31], 0);  // crash
   // Files of earlier versions list an AI file twice, once with the 9 of an
   // unranked find: any other row of that AI file wins over a 9.
-  const std::pair<const char*, int> twice[] = {
-      {"sarge 1\nsarge 9\n", 1},
-      {"sarge 9\nsarge 4\n", 4},
-      {"sarge 9\nsarge 9\n", 9},
-      {"sarge 7\nsarge 9\nsarge 3\n", 3},
-      {"sarge 9\nsarge -1\n", -1}};
-  for (auto [rows, want] : twice) {
+  const struct {
+    const char* rows;
+    int tier;
+  } twice[] = {{"sarge 1\nsarge 9\n", 1},
+               {"sarge 9\nsarge 4\n", 4},
+               {"sarge 9\nsarge 9\n", 9},
+               {"sarge 7\nsarge 9\nsarge 3\n", 3},
+               {"sarge 9\nsarge -1\n", -1}};
+  for (const auto& c : twice) {
     auto d = test::fresh_state();
     read_text(*d, std::string("@ ai_players\n@ end\n@ ai_tiers\naifile\n") +
-                      rows + "@ end\n");
+                      c.rows + "@ end\n");
     gd_apply_ai_cfg(*d);
-    EXPECT_EQ(d->aifile_tiers[24], want) << rows;
+    EXPECT_EQ(d->aifile_tiers[24], c.tier) << c.rows;
   }
 }
 

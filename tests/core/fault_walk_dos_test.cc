@@ -1,6 +1,6 @@
 // The fault walk over the DOS/Windows command set.
 #include "core/fault_walk.h"
 
-TEST(FaultWalk, DosCommandsEveryOperationFailedInterruptedAndKilled) {
-  fault_walk::walk_every_operation();
-}
+namespace fault_walk {
+KIVO_FAULT_WALK(DosCommands);
+}  // namespace fault_walk

@@ -1,25 +1,36 @@
+// Classification, validation, AI files by tier and clipping, on rosters made
+// from rows of kivo.cfg's players block.
 #include "roster/roster.h"
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <set>
-#include <sstream>
 
 #include "support/support.h"
 
 namespace {
 
-// The roster's sets and statuses in runs: "46x9a 17x0a".
-std::string runs(const State& s) {
-  std::string out;
-  for (int i = 0, n = 1; i < s.roster_count; ++i, ++n) {
+// `count` players in a row of the roster with one set and status.
+struct Span {
+  int count, set;
+  char st;
+  bool operator==(const Span&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Span& r) {
+  return out << r.count << " in set " << r.set << " with status " << r.st;
+}
+
+// The roster's sets and statuses, in runs.
+std::vector<Span> runs(const State& s) {
+  std::vector<Span> out;
+  for (int i = 0; i < s.roster_count; ++i) {
     const Player& p = *s.roster[i];
-    if (i + 1 < s.roster_count && s.roster[i + 1]->set == p.set &&
-        s.roster[i + 1]->st == p.st)
-      continue;
-    out += (out.empty() ? "" : " ") + std::to_string(n) + "x" +
-           std::to_string(p.set) + p.st;
-    n = 0;
+    if (!out.empty() && out.back().set == p.set && out.back().st == p.st)
+      ++out.back().count;
+    else
+      out.push_back({1, p.set, p.st});
   }
   return out;
 }
@@ -39,7 +50,8 @@ void add(State& s, int n, const std::string& row, const char* ai = "default") {
 TEST(Classify, StartFlagsAndKeptStatuses) {
   auto stock = test::fresh_state();
   gd_classify_players(*stock);
-  EXPECT_EQ(runs(*stock), "46x9a 17x0a");  // red and blue players wait in 9
+  // Red and blue players wait in set 9.
+  EXPECT_EQ(runs(*stock), (std::vector<Span>{{46, 9, 'a'}, {17, 0, 'a'}}));
   auto s = empty_roster();
   s->use_set = 2, s->use_red = 1, s->use_others = 0, s->use_pak0 = 0;
   for (const char* row :
@@ -49,7 +61,14 @@ TEST(Classify, StartFlagsAndKeptStatuses) {
         "2 i sarge default pak0x"})
     add(*s, 1, row);
   gd_classify_players(*s);
-  EXPECT_EQ(runs(*s), "1x9A 1x2I 1x2u 1x2X 1x3i 1x2a 3x9a 1x2a");
+  EXPECT_EQ(runs(*s), (std::vector<Span>{{1, 9, 'A'},
+                                         {1, 2, 'I'},
+                                         {1, 2, 'u'},
+                                         {1, 2, 'X'},
+                                         {1, 3, 'i'},
+                                         {1, 2, 'a'},
+                                         {3, 9, 'a'},
+                                         {1, 2, 'a'}}));
 }
 
 // Bot definitions of archives: matched by model and skin, the later row
@@ -71,28 +90,36 @@ TEST(ApplyXai, LaterRowWinsAndOverrideKeepsTheAifile) {
     }
     gd_apply_xai(*s);
     const Player& p = *s->roster[0];
-    EXPECT_EQ(std::string(p.name.view()) + " " + p.funname.c_str() + " " +
-                  p.aifile.c_str() + " " + std::to_string(p.set) + p.st,
-              override ? "Sir2 default keel 4X" : "Sir2 default sir2ai 4X");
+    EXPECT_EQ(p.name.view(), "Sir2");
+    EXPECT_EQ(p.funname.view(), "default");
+    EXPECT_EQ(p.aifile.view(), override ? "keel" : "sir2ai");
+    EXPECT_EQ(runs(*s)[0], (Span{1, 4, 'X'}));
     EXPECT_EQ(s->roster[1]->st, 'i');
   }
 }
 
-TEST(Validate, ModelThenAifile) {
+TEST(Validate, UnknownModelsParkUnknownAifilesReset) {
   auto s = empty_roster();
-  add(*s, 1, "0 A nomodel green k", "keel");
-  add(*s, 1, "0 a nomodel green k");
-  add(*s, 1, "9 u sarge green k", "keel");
-  add(*s, 1, "3 I sarge green k");
-  add(*s, 1, "0 X sarge green k", "archai");
-  add(*s, 1, "0 i sarge green k", "Keel");
-  add(*s, 1, "5 I sarge green k", "keel");
+  const struct {
+    const char *row, *aifile;
+    Span after;
+    const char* aifile_after;
+  } cases[] = {
+      {"0 A nomodel green k", "keel", {1, 9, 'u'}, "keel"},
+      {"0 a nomodel green k", "default", {1, 9, 'u'}, "default"},
+      {"9 u sarge green k", "keel", {1, 9, 'u'}, "keel"},
+      {"3 I sarge green k", "default", {1, 3, 'a'}, "default"},
+      {"0 X sarge green k", "archai", {1, 0, 'a'}, "default"},
+      {"0 i sarge green k", "Keel", {1, 0, 'a'}, "default"},
+      {"5 I sarge green k", "keel", {1, 5, 'I'}, "keel"},
+  };
+  for (const auto& c : cases) add(*s, 1, c.row, c.aifile);
   gd_validate_players_and_aifiles(*s);
-  EXPECT_EQ(runs(*s), "3x9u 1x3a 2x0a 1x5I");
-  std::string aifiles;
-  for (int i = 0; i < s->roster_count; ++i)
-    aifiles += s->roster[i]->aifile.view().substr(0, 1);
-  EXPECT_EQ(aifiles, "kdkdddk");  // keel kept, unknown ones reset
+  for (int i = 0; i < s->roster_count; ++i) {
+    const Player& p = *s->roster[i];
+    EXPECT_EQ((Span{1, p.set, p.st}), cases[i].after) << cases[i].row;
+    EXPECT_EQ(p.aifile.view(), cases[i].aifile_after) << cases[i].row;
+  }
 }
 
 TEST(Validate, NamesEndUnique) {
@@ -112,7 +139,9 @@ TEST(Validate, NamesEndUnique) {
   for (int n = 0; n < kTableRows - 11; ++n)
     full.push_back("SarDefaul" + std::to_string(n));
   full.push_back("SarDefaul");
-  const std::pair<Names, Names> cases[] = {
+  const struct {
+    Names names, want;  // want empty: only that they end unique
+  } cases[] = {
       {Names(3, "SarDefaul"), {"SarDefau0", "SarDefau1", "SarDefaul"}},
       {{"SarDefau1", "SarDefau2"}, {"SarDefau1", "SarDefau2"}},
       {{"Player123", "Player123"}, {"Player124", "Player123"}},
@@ -122,29 +151,20 @@ TEST(Validate, NamesEndUnique) {
       {Names(kTableRows, "SarDefaul"), full},
       {Names(300, z48), {}},  // numbers of different widths overlap here
   };
-  for (const auto& [in, want] : cases) {
+  for (const auto& c : cases) {
     auto s = empty_roster();
-    for (const std::string& name : in)
+    for (const std::string& name : c.names)
       test::add(*s, name + " f default 0 i sarge green k");
     gd_validate_players_and_aifiles(*s);
     Names got;
     for (int i = 0; i < s->roster_count; ++i)
       got.emplace_back(s->roster[i]->name.view());
-    if (!want.empty()) {
-      EXPECT_EQ(got, want) << in[0];
+    if (!c.want.empty()) {
+      EXPECT_EQ(got, c.want) << c.names[0];
     }
     EXPECT_EQ(std::set<std::string>(got.begin(), got.end()).size(), got.size())
-        << in[0];
+        << c.names[0];
   }
-}
-
-// What the randomizer prints for a tier range, then the AI files.
-std::string assign(State& s, int lo, int hi) {
-  s.tier_lo = lo, s.tier_hi = hi;
-  std::string out = test::printed([&] { gd_supplimental_ai_mapping(s); });
-  for (int i = 0; i < s.roster_count; ++i)
-    out += std::string(s.roster[i]->aifile.view()) + " ";
-  return out;
 }
 
 // Seed 1 draws 41, 18467, 6334, 26500, 19169. Tiers 1 to 7: 41 % 7 = 6,
@@ -156,58 +176,92 @@ TEST(Tiers, DrawsTierThenFile) {
   add(*s, 1, "0 i sarge green k");
   add(*s, 1, "0 i sarge green k", "crash");
   add(*s, 2, "9 u sarge green k");
-  EXPECT_EQ(assign(*s, 1, 7),
-            "warn: no aifiles found for selected tier, 7\n"
-            "       defaulting to 'visor'\nvisor crash hossman hunter ");
-  s->roster[0]->aifile.set("default");
-  s->default_aifile.set("grunt");
-  EXPECT_EQ(assign(*s, 8, 8),
-            "warn: no aifiles found for selected tier, 8\n"
-            "       defaulting to 'grunt'\ngrunt crash hossman hunter ");
-  s->roster[0]->aifile.set("default");
-  EXPECT_EQ(assign(*s, 0, 0), "crash crash hossman hunter ");
-  for (auto [lo, hi] : {std::pair{5, 2}, {0, 10}, {-1, 3}}) {
+  const std::string empty = "warn: no aifiles found for selected tier, ";
+  const struct {
+    int lo, hi;
+    const char *default_aifile, *says, *first;
+  } cases[] = {
+      {1, 7, "visor", "7\n       defaulting to 'visor'\n", "visor"},
+      {8, 8, "grunt", "8\n       defaulting to 'grunt'\n", "grunt"},
+      {0, 0, "grunt", "", "crash"},
+      {5, 2, "grunt", "(5,2)", "default"},
+      {0, 10, "grunt", "(0,10)", "default"},
+      {-1, 3, "grunt", "(-1,3)", "default"},
+  };
+  for (const auto& c : cases) {
+    s->tier_lo = c.lo, s->tier_hi = c.hi;
+    s->default_aifile.set(c.default_aifile);
     s->roster[0]->aifile.set("default");
-    EXPECT_EQ(assign(*s, lo, hi),
-              "error: invalid tier boundaries (" + std::to_string(lo) + "," +
-                  std::to_string(hi) +
-                  ")\n       must be ascending ints between 0 and 9\n"
-                  "default crash hossman hunter ");
+    const std::string out =
+        test::printed([&] { gd_supplimental_ai_mapping(*s); });
+    const std::string says = c.says;
+    if (says.starts_with("("))
+      EXPECT_EQ(out, "error: invalid tier boundaries " + says +
+                         "\n       must be ascending ints between 0 and 9\n");
+    else
+      EXPECT_EQ(out, says.empty() ? "" : empty + says);
+    EXPECT_EQ(s->roster[0]->aifile.view(), c.first) << c.lo << "-" << c.hi;
+    EXPECT_EQ(s->roster[1]->aifile.view(), "crash");
+    EXPECT_EQ(s->roster[2]->aifile.view(), "hossman");
+    EXPECT_EQ(s->roster[3]->aifile.view(), "hunter");
   }
 }
 
 TEST(Clip, ActiveSetAndOtherSets) {
-  // use_set, then groups "count set st skin" of players of the model sarge,
-  // then the sets and statuses afterwards.
-  const char* cases[][3] = {
-      {"0", "100 0 a green", "80x0a 20x9a"},
-      {"0", "1 0 A green,81 3 X green,1 0 a green,1 9 i default",
-       "1x9A 80x0X 1x3X 1x9a 1x9i"},
-      {"0", "30 0 a green,70 9 i green", "80x0a 20x9i"},
+  struct Group {
+    int count, set;
+    char st;
+    const char* skin;
+  };
+  const struct {
+    int use_set;
+    std::vector<Group> roster;
+    std::vector<Span> after;
+  } cases[] = {
+      {0, {{100, 0, 'a', "green"}}, {{80, 0, 'a'}, {20, 9, 'a'}}},
+      {0,
+       {{1, 0, 'A', "green"},
+        {81, 3, 'X', "green"},
+        {1, 0, 'a', "green"},
+        {1, 9, 'i', "default"}},
+       {{1, 9, 'A'}, {80, 0, 'X'}, {1, 3, 'X'}, {1, 9, 'a'}, {1, 9, 'i'}}},
+      {0,
+       {{30, 0, 'a', "green"}, {70, 9, 'i', "green"}},
+       {{80, 0, 'a'}, {20, 9, 'i'}}},
       // Room for three: the 'A', the default skin, then the first other.
-      {"0",
-       "77 0 a green,1 9 u default,1 9 I green,1 9 i green,1 9 i default,"
-       "1 9 A green,1 9 u green",
-       "77x0a 1x9u 1x0a 1x9i 1x0a 1x0A 1x9u"},
+      {0,
+       {{77, 0, 'a', "green"},
+        {1, 9, 'u', "default"},
+        {1, 9, 'I', "green"},
+        {1, 9, 'i', "green"},
+        {1, 9, 'i', "default"},
+        {1, 9, 'A', "green"},
+        {1, 9, 'u', "green"}},
+       {{77, 0, 'a'},
+        {1, 9, 'u'},
+        {1, 0, 'a'},
+        {1, 9, 'i'},
+        {1, 0, 'a'},
+        {1, 0, 'A'},
+        {1, 9, 'u'}}},
       // Only the active players of set 0 count; set 4 keeps 80.
-      {"0", "85 4 i green,85 0 i green", "80x4i 5x9i 85x0i"},
+      {0,
+       {{85, 4, 'i', "green"}, {85, 0, 'i', "green"}},
+       {{80, 4, 'i'}, {5, 9, 'i'}, {85, 0, 'i'}}},
       // The active set keeps 80 active; its set limit counts the 'I' too.
-      {"2", "10 2 I green,80 2 a green", "10x2I 70x2a 10x9a"},
+      {2,
+       {{10, 2, 'I', "green"}, {80, 2, 'a', "green"}},
+       {{10, 2, 'I'}, {70, 2, 'a'}, {10, 9, 'a'}}},
   };
   for (const auto& c : cases) {
     auto s = empty_roster();
-    s->use_set = std::atoi(c[0]);
-    std::istringstream groups(c[1]);
-    for (std::string group; std::getline(groups, group, ',');) {
-      std::istringstream in(group);
-      int n;
-      std::string set, st, skin;
-      in >> n >> set >> st >> skin;
-      add(*s, n, set + " " + st + " sarge " + skin + " knight");
-    }
+    s->use_set = c.use_set;
+    for (const Group& g : c.roster)
+      add(*s, g.count,
+          std::to_string(g.set) + " " + g.st + " sarge " + g.skin + " knight");
     gd_clip_active_set(*s);
     gd_clip_sets(*s);
-    EXPECT_EQ(runs(*s), c[2]) << c[1];
+    EXPECT_EQ(runs(*s), c.after) << "use_set " << c.use_set;
   }
 }
 

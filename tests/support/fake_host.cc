@@ -7,101 +7,84 @@
 #include <fstream>
 #include <sstream>
 
+#include "archive/archive.h"
+#include "support/support.h"
+
 namespace test {
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kMagic[] = "fake pk3\n";
+constexpr std::string_view kMagic = "fake pk3\n";
+constexpr std::string_view kListingMagic = "fake listing\n";
 
 // Only one fake run holds the folder's lock at a time.
 bool g_lock_held = false;
 
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void spill(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-// The line without its redirections, and whether it wrote the list file.
-std::string bare(std::string line, bool* to_list) {
-  *to_list = false;
-  for (const char* tail : {" >kivo.tmp", " 2>/dev/null", " >/dev/null"}) {
-    for (std::size_t at; (at = line.find(tail)) != std::string::npos;) {
-      if (std::string(tail) == " >kivo.tmp") *to_list = true;
-      line.erase(at, std::string(tail).size());
-    }
-  }
-  return line;
-}
-
-std::vector<std::string> words(const std::string& line) {
+// The words of a command line as the shell takes them apart: quotes taken
+// off, '\'' as sh writes a quote, any other '\' made '/'; redirections
+// are left out, and `to_list` tells whether the line wrote the list file.
+std::vector<std::string> words(const std::string& line, bool& to_list) {
   std::vector<std::string> out;
-  std::istringstream in(line);
-  for (std::string w; in >> w;) {
-    if (w.size() >= 2 && (w.front() == '"' || w.front() == '\''))
-      w = w.substr(1, w.size() - 2);
-    std::replace(w.begin(), w.end(), '\\', '/');
-    out.push_back(w);
+  to_list = false;
+  for (std::size_t i = 0; i < line.size();) {
+    if (line[i] == ' ') {
+      ++i;
+      continue;
+    }
+    const std::size_t start = i;
+    std::string w;
+    for (char quote = 0; i < line.size() && (quote || line[i] != ' '); ++i) {
+      const char c = line[i];
+      if (quote ? c == quote : c == '\'' || c == '"')
+        quote = quote ? 0 : c;
+      else if (c == '\\' && !quote && line.compare(i + 1, 1, "'") == 0)
+        w += line[++i];
+      else
+        w += c == '\\' && quote != '\'' ? '/' : c;
+    }
+    const std::string raw = line.substr(start, i - start);
+    if (raw == ">kivo.tmp") to_list = true;
+    if (!raw.starts_with(">") && !raw.starts_with("2>")) out.push_back(w);
   }
   return out;
 }
 
-std::string listing(const std::string& archive, const FakeMembers& members) {
-  std::string text = "Archive:  " + archive +
-                     "\n  Length      Date    Time    Name\n"
-                     "---------  ---------- -----   ----\n";
-  std::size_t total = 0;
-  for (const auto& [member, content] : members) {
-    char row[512];
-    std::snprintf(row, sizeof row, "%9zu  2024-01-01 10:00   %s\n",
-                  content.size(), member.c_str());
-    text += row;
-    total += content.size();
-  }
-  char end[128];
-  std::snprintf(end, sizeof end,
-                "---------                     -------\n%9zu"
-                "                     %zu files\n",
-                total, members.size());
-  return text + end;
-}
-
-// Every file under `folder`, with paths as an archive stores them.
-void collect(const fs::path& folder, FakeMembers& members) {
-  std::vector<fs::path> files;
-  for (const auto& e : fs::recursive_directory_iterator(folder))
-    if (e.is_regular_file()) files.push_back(e.path());
-  std::sort(files.begin(), files.end());
-  for (const fs::path& p : files) members[p.generic_string()] = slurp(p);
+// What unzip -l prints of the members, one row each.
+std::string listing(const FakeMembers& members) {
+  std::string text;
+  for (const auto& [member, content] : members)
+    text += std::to_string(content.size()) + "  2024-01-01 10:00   " + member +
+            "\n";
+  return text;
 }
 
 }  // namespace
 
-void write_fake_pk3(const std::string& path, const FakeMembers& members) {
-  std::string text = kMagic;
+std::string fake_pk3_text(const FakeMembers& members) {
+  std::string text(kMagic);
   for (const auto& [member, content] : members)
     text += member + "\n" + std::to_string(content.size()) + "\n" + content;
-  spill(path, text);
+  return text;
+}
+
+void write_fake_pk3(const std::string& path, const FakeMembers& members) {
+  write_file(path, fake_pk3_text(members));
+}
+
+void write_fake_listing(const std::string& path, const std::string& listing) {
+  write_file(path, std::string(kListingMagic) + listing);
 }
 
 FakeMembers read_fake_pk3(const std::string& path) {
   FakeMembers members;
-  std::string text = slurp(path);
+  const std::string text = read_file(path);
   if (!text.starts_with(kMagic)) return members;
-  std::size_t at = std::string(kMagic).size();
-  while (at < text.size()) {
-    std::size_t eol = text.find('\n', at);
-    std::string member = text.substr(at, eol - at);
-    std::size_t eol2 = text.find('\n', eol + 1);
+  for (std::size_t at = kMagic.size(); at < text.size();) {
+    std::size_t eol = text.find('\n', at), eol2 = text.find('\n', eol + 1);
     std::size_t size = std::stoul(text.substr(eol + 1, eol2 - eol - 1));
-    members[member] = text.substr(eol2 + 1, size);
+    members[text.substr(at, eol - at)] = text.substr(eol2 + 1, size);
     at = eol2 + 1 + size;
   }
   return members;
@@ -129,28 +112,41 @@ Fault FakeHost::step(const std::string& what) {
   return fault_;
 }
 
+// A path of the program's own: on a host without '\\' as a separator, the
+// DOS/Windows command set's "scripts\\x.bot" is the file the commands made.
+static std::string local(const char* path) {
+  std::string p = path;
+  if (kDosCommands) std::replace(p.begin(), p.end(), '\\', '/');
+  return p;
+}
+
+bool FakeHost::fails(const std::string& what) {
+  return step(what) == Fault::kFail;
+}
+
 CommandStatus FakeHost::run(const char* line) {
   lines.emplace_back(line);
   Fault f = step(std::string("run ") + line);
   if (f == Fault::kInterrupt) return {0, SIGINT};
-  if (f == Fault::kFail) {
-    std::string l = line;
-    return {l.starts_with("unzip") ? 50 : l.starts_with("zip") ? 14 : 1, 0};
-  }
-  return play(line);
+  if (f != Fault::kFail) return play(line);
+  std::string l = line;
+  return {l.starts_with("unzip") ? 50 : l.starts_with("zip") ? 14 : 1, 0};
 }
 
 CommandStatus FakeHost::play(const std::string& line) {
   bool to_list = false;
-  std::vector<std::string> w = words(bare(line, &to_list));
-  std::error_code ec;
+  const std::vector<std::string> w = words(line, to_list);
   // The shell makes the file a redirection names before the command runs.
-  if (to_list) spill("kivo.tmp", "");
+  if (to_list) write_file(kListFile, "");
   auto say = [&](const std::string& text) {
-    if (to_list) spill("kivo.tmp", text);
+    if (to_list) write_file(kListFile, text);
+    return CommandStatus{0, 0};
   };
-  if (w.empty()) return {0, 0};
-  const std::string& tool = w[0];
+  auto status = [](bool ok) { return CommandStatus{ok ? 0 : 1, 0}; };
+  std::error_code ec;
+  const std::string tool = w.empty() ? "" : w[0];
+  const std::size_t n = w.size();
+  if (missing.count(tool)) return {127, 0};
   if ((tool == "ls" || tool == "dir") && to_list) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator("."))
@@ -158,84 +154,76 @@ CommandStatus FakeHost::play(const std::string& line) {
                       (tool == "ls" && e.is_directory() ? "/" : ""));
     std::sort(names.begin(), names.end());
     std::string text;
-    for (const std::string& n : names) text += n + "\n";
-    say(text);
-    return {0, 0};
+    for (const std::string& name : names) text += name + "\n";
+    return say(text);
   }
-  if (tool == "unzip" && w.size() == 3 && w[1] == "-l") {
-    if (!fs::is_regular_file(w[2])) return {9, 0};
-    say(listing(w[2], read_fake_pk3(w[2])));
-    return {0, 0};
+  if (tool == "unzip" && n == 3 && w[1] == "-l") {
+    const std::string text = read_file(w[2]);
+    if (text.starts_with(kListingMagic))
+      return say(text.substr(kListingMagic.size()));
+    if (text.starts_with(kMagic)) return say(listing(read_fake_pk3(w[2])));
+    return {9, 0};  // no zip archive, or none there
   }
-  if (tool == "unzip" && w.size() == 3) {
+  if (tool == "unzip" && n == 3) {
     FakeMembers members = read_fake_pk3(w[1]);
-    auto m = members.find(w[2]);
-    if (m == members.end()) return {11, 0};
-    fs::create_directories(fs::path(w[2]).parent_path(), ec);
-    spill(w[2], m->second);
+    if (!members.count(w[2])) return {11, 0};
+    write_file(w[2], members[w[2]]);
     return {0, 0};
   }
-  if (tool == "zip" && w.size() == 4 && w[1] == "-r") {
-    if (!fs::is_directory(kZipTempFolder)) return {15, 0};
-    FakeMembers members;
-    if (fs::is_regular_file(w[2])) members = read_fake_pk3(w[2]);
-    if (!fs::is_directory(w[3])) return {12, 0};
+  if (tool == "zip" && n == 4 && w[1] == "-r") {
+    if (!fs::is_directory(kZipTempFolder) || !fs::is_directory(w[3]))
+      return {15, 0};
+    FakeMembers members = read_fake_pk3(w[2]);
     members[w[3] + "/"] = "";
-    collect(w[3], members);
+    for (const auto& e : fs::recursive_directory_iterator(w[3]))
+      if (e.is_regular_file())
+        members[e.path().generic_string()] = read_file(e.path());
     const fs::path temp = fs::path(kZipTempFolder) / "zi000001";
     write_fake_pk3(temp.string(), members);
     fs::rename(temp, w[2], ec);
     return {ec ? 15 : 0, 0};
   }
-  if ((tool == "mv" || tool == "move") && w.size() == 3) {
+  if ((tool == "mv" || tool == "move") && n == 3) {
     fs::path to = w[2];
     if (fs::is_directory(to)) to /= fs::path(w[1]).filename();
     if (!fs::exists(fs::symlink_status(w[1])) ||
         fs::exists(fs::symlink_status(to)))
       return {1, 0};
     fs::rename(w[1], to, ec);
-    if (!ec) say("        1 file(s) moved.\n");
-    return {ec ? 1 : 0, 0};
+    return ec ? status(false) : say("        1 file(s) moved.\n");
   }
-  if (tool == "mkdir" && w.size() == 2)
-    return {fs::create_directory(w[1], ec) ? 0 : 1, 0};
-  if (tool == "rmdir" && w.size() == 2) {
-    if (!fs::is_directory(fs::symlink_status(w[1])) || !fs::is_empty(w[1]))
-      return {1, 0};
-    return {fs::remove(w[1], ec) ? 0 : 1, 0};
-  }
-  if (tool == "rm" && w.size() == 3 && w[1] == "-R")
-    return {fs::remove_all(w[2], ec) > 0 ? 0 : 1, 0};
-  if ((tool == "rm" || tool == "del") && w.size() == 2)
-    return {
-        fs::is_regular_file(fs::symlink_status(w[1])) && fs::remove(w[1], ec)
-            ? 0
-            : 1,
-        0};
-  if (tool == "chmod" && w.size() == 3 && w[1] == "777") {
+  const auto kind = fs::symlink_status(n > 1 ? w[n - 1] : "");
+  if (tool == "mkdir" && n == 2) return status(fs::create_directory(w[1], ec));
+  if (tool == "rmdir" && n == 2)
+    return status(fs::is_directory(kind) && fs::is_empty(w[1]) &&
+                  fs::remove(w[1], ec));
+  if (tool == "rm" && n == 3 && w[1] == "-R")
+    return status(fs::remove_all(w[2], ec) > 0);
+  if ((tool == "rm" || tool == "del") && n == 2)
+    return status(fs::is_regular_file(kind) && fs::remove(w[1], ec));
+  if (tool == "chmod" && n == 3 && w[1] == "777") {
     fs::permissions(w[2], fs::perms::all, ec);
-    return {ec ? 1 : 0, 0};
+    return status(!ec);
   }
   return {127, 0};
 }
 
+// The file operations: the real host's, unless this one is to fail.
 std::FILE* FakeHost::open_read(const char* path) {
-  if (step(std::string("open ") + path) == Fault::kFail) {
-    errno = EIO;
-    return nullptr;
-  }
-  return real_host().open_read(path);
+  if (!fails(std::string("open ") + path))
+    return real_host().open_read(local(path).c_str());
+  errno = EIO;
+  return nullptr;
 }
 
 std::FILE* FakeHost::create(const char* path) {
-  if (step(std::string("create ") + path) == Fault::kFail) {
-    errno = ENOSPC;
-    return nullptr;
-  }
-  return real_host().create(path);
+  if (!fails(std::string("create ") + path))
+    return real_host().create(local(path).c_str());
+  errno = ENOSPC;
+  return nullptr;
 }
 
-int FakeHost::close(std::FILE* f, bool durable) {
+int FakeHost::close(std::FILE* f, bool) {
   Fault fault = Fault::kNone;
   try {
     fault = step("close");
@@ -243,68 +231,52 @@ int FakeHost::close(std::FILE* f, bool durable) {
     std::fclose(f);  // what was written stays, as after a real death
     throw;
   }
-  if (fault == Fault::kFail) {
-    std::fclose(f);
-    return ENOSPC;
-  }
-  return real_host().close(f, durable);
+  if (fault != Fault::kFail)  // a test folder needs no flush to the disk
+    return real_host().close(f, false);
+  std::fclose(f);
+  return ENOSPC;
 }
+
+#define KIVO_PASS(what, failure, call) \
+  return fails(what) ? (failure) : real_host().call
 
 int FakeHost::rename(const char* from, const char* to) {
-  if (step(std::string("rename ") + from + " " + to) == Fault::kFail)
-    return EIO;
-  return real_host().rename(from, to);
+  KIVO_PASS(std::string("rename ") + from + " " + to, EIO, rename(from, to));
 }
-
 int FakeHost::remove(const char* path) {
-  if (step(std::string("remove ") + path) == Fault::kFail) return EIO;
-  return real_host().remove(path);
+  KIVO_PASS(std::string("remove ") + path, EIO, remove(local(path).c_str()));
 }
-
 int FakeHost::remove_tree(const char* path) {
-  if (step(std::string("remove tree ") + path) == Fault::kFail) return EIO;
-  return real_host().remove_tree(path);
+  KIVO_PASS(std::string("remove tree ") + path, EIO, remove_tree(path));
 }
-
 int FakeHost::make_folder(const char* path) {
-  if (step(std::string("mkdir ") + path) == Fault::kFail) return ENOSPC;
-  return real_host().make_folder(path);
+  KIVO_PASS(std::string("mkdir ") + path, ENOSPC, make_folder(path));
 }
-
 Entry FakeHost::entry(const char* path) {
-  if (step(std::string("entry ") + path) == Fault::kFail) {
-    errno = EIO;
-    return Entry::kError;
-  }
-  return real_host().entry(path);
+  if (!fails(std::string("entry ") + path))
+    return real_host().entry(local(path).c_str());
+  errno = EIO;
+  return Entry::kError;
 }
-
 int FakeHost::read_only(const char* path) {
-  if (step(std::string("read only ") + path) == Fault::kFail) return -1;
-  return real_host().read_only(path);
+  KIVO_PASS(std::string("read only ") + path, -1, read_only(path));
 }
-
 int FakeHost::copy_file(const char* from, const char* to) {
-  if (step(std::string("copy ") + from + " " + to) == Fault::kFail)
-    return ENOSPC;
-  return real_host().copy_file(from, to);
+  KIVO_PASS(std::string("copy ") + from + " " + to, ENOSPC,
+            copy_file(from, to));
 }
-
 int FakeHost::copy_mode(const char* from, const char* to) {
-  if (step(std::string("copy mode ") + from + " " + to) == Fault::kFail)
-    return EIO;
-  return real_host().copy_mode(from, to);
+  KIVO_PASS(std::string("copy mode ") + from, EIO, copy_mode(from, to));
 }
-
 int FakeHost::fresh_mode(const char* path) {
-  if (step(std::string("fresh mode ") + path) == Fault::kFail) return EIO;
-  return real_host().fresh_mode(path);
+  KIVO_PASS(std::string("fresh mode ") + path, EIO, fresh_mode(path));
 }
 
+// The lock: one fake run holds it at a time; the journal is the file's.
 int FakeHost::lock(const char* path, std::string& journal, long& holder) {
   journal.clear();
   holder = 0;
-  if (step(std::string("lock ") + path) == Fault::kFail) {
+  if (fails(std::string("lock ") + path)) {
     errno = EIO;
     return -1;
   }
@@ -313,20 +285,20 @@ int FakeHost::lock(const char* path, std::string& journal, long& holder) {
     return 0;
   }
   g_lock_held = locked_ = true;
-  journal = slurp(path);
-  if (!fs::exists(path)) spill(path, "");
+  journal = read_file(path);
+  if (!fs::exists(path)) write_file(path, "");
   return 1;
 }
 
 int FakeHost::journal_reset() {
-  if (step("journal reset") == Fault::kFail) return ENOSPC;
-  spill(kLockFile, "kivorama 4242\n");
+  if (fails("journal reset")) return ENOSPC;
+  write_file(kLockFile, "kivorama 4242\n");
   return 0;
 }
 
 int FakeHost::journal(std::string_view records) {
   if (!locked_) return 0;
-  if (step("journal " + std::string(records)) == Fault::kFail) return ENOSPC;
+  if (fails("journal " + std::string(records))) return ENOSPC;
   std::ofstream(kLockFile, std::ios::binary | std::ios::app) << records;
   return 0;
 }
@@ -335,6 +307,29 @@ void FakeHost::unlock(bool keep) {
   if (!locked_) return;
   if (!keep) fs::remove(kLockFile);
   locked_ = g_lock_held = false;
+}
+
+Outcome run_main(const std::vector<std::string>& args, Fault fault, int at,
+                 const std::set<std::string>& missing) {
+  std::vector<std::string> words = {"kivorama"};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  Outcome o;
+  FakeHost host(fault, at);
+  host.missing = missing;
+  Capture capture;
+  try {
+    o.status = kivorama_main(static_cast<int>(words.size()), argv.data());
+  } catch (const Killed&) {
+    o.status = -1;
+  }
+  o.out = capture.text();
+  o.operations = host.operations;
+  o.faulted = host.faulted;
+  o.lines = host.lines;
+  return o;
 }
 
 }  // namespace test

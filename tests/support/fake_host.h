@@ -3,10 +3,12 @@
 // that a test can fail, interrupt or stop dead any single one of them.
 // Archives are text files of its own making (fake_pk3), which its unzip
 // lists and extracts and its zip writes; both command sets are understood.
+// The file operations themselves are the real host's.
 #ifndef KIVO_TESTS_SUPPORT_FAKE_HOST_H
 #define KIVO_TESTS_SUPPORT_FAKE_HOST_H
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,7 @@ namespace test {
 enum class Fault {
   kNone,
   kFail,       // it fails: a command ends with an error status, a file
-               // operation reports ENOSPC
+               // operation reports ENOSPC or EIO
   kInterrupt,  // a signal arrives: a command's child dies of SIGINT, a file
                // operation completes and the run is asked to stop
   kKill,       // the process dies before it is done: nothing more runs
@@ -29,8 +31,12 @@ struct Killed {};
 
 // Member path -> content.
 using FakeMembers = std::map<std::string, std::string>;
-// Writes an archive the fake unzip reads.
+// The text of an archive the fake unzip reads, and the file of one.
+std::string fake_pk3_text(const FakeMembers& members);
 void write_fake_pk3(const std::string& path, const FakeMembers& members);
+// Writes an archive whose listing is `listing` as it stands, for listings
+// no real archive gives; it holds no members to extract.
+void write_fake_listing(const std::string& path, const std::string& listing);
 // Reads one back; empty when the file is none.
 FakeMembers read_fake_pk3(const std::string& path);
 
@@ -63,10 +69,13 @@ class FakeHost final : public Host {
   int operations = 0;              // asked of it so far
   std::vector<std::string> lines;  // the command lines, in order
   std::string faulted;             // what the faulted operation was
+  std::set<std::string> missing;   // tools that are not there (status 127)
 
  private:
   // Counts one operation; what the fault asks of it.
   Fault step(const std::string& what);
+  // Counts one operation; true when it is to fail.
+  bool fails(const std::string& what);
   CommandStatus play(const std::string& line);
 
   Fault fault_;
@@ -75,6 +84,18 @@ class FakeHost final : public Host {
   bool locked_ = false;
   Host* previous_;
 };
+
+// A whole run of the program in this process on the current folder.
+struct Outcome {
+  int status = -1;                 // the exit status, -1 when it was killed
+  std::string out;                 // what it printed on both streams
+  int operations = 0;              // what it asked of the host
+  std::string faulted;             // the faulted operation
+  std::vector<std::string> lines;  // the command lines
+};
+Outcome run_main(const std::vector<std::string>& args = {},
+                 Fault fault = Fault::kNone, int at = 0,
+                 const std::set<std::string>& missing = {});
 
 }  // namespace test
 

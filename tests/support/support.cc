@@ -1,7 +1,14 @@
 #include "support/support.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <io.h>
+#define dup _dup
+#define dup2 _dup2
+#define fileno _fileno
+#define close _close
+#else
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <cstdio>
@@ -35,37 +42,13 @@ ScratchDir::ScratchDir() : previous(fs::current_path()) {
 ScratchDir::~ScratchDir() {
   std::error_code ec;
   fs::current_path(previous, ec);
+  // A test may leave a read-only folder behind; open it up to remove it.
+  for (auto it = fs::recursive_directory_iterator(path, ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec))
+    if (it->is_directory(ec) && !it->is_symlink(ec))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add,
+                      ec);
   fs::remove_all(path, ec);
-}
-
-namespace {
-CommandRecorder* g_recorder = nullptr;
-// One literal argument for the host's shell. cmd takes everything between
-// double quotes but '"' and '%', which the tests never pass.
-std::string quote(const std::string& text) {
-#ifdef _WIN32
-  return "\"" + text + "\"";
-#else
-  std::string quoted = "'";
-  for (char c : text)
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-#endif
-}
-}  // namespace
-
-CommandRecorder::CommandRecorder(Responder r) : respond(std::move(r)) {
-  g_recorder = this;
-  previous = set_command_runner([](const char* line) {
-    g_recorder->lines.emplace_back(line);
-    if (g_recorder->respond) g_recorder->respond(line);
-    return 0;
-  });
-}
-
-CommandRecorder::~CommandRecorder() {
-  set_command_runner(previous);
-  g_recorder = nullptr;
 }
 
 void write_file(const fs::path& path, const std::string& text) {
@@ -80,36 +63,33 @@ std::string read_file(const fs::path& path) {
   return text.str();
 }
 
-// The members go in in the map's order, so listings come in that order.
-void make_pk3(const std::string& archive, const Members& members) {
-  fs::path tree = fs::current_path() / ".pk3-tree";
-#ifdef _WIN32
-  const char *cd = "cd /d ", *quiet = " >NUL 2>&1";
-#else
-  const char *cd = "cd ", *quiet = " >/dev/null 2>&1";
-#endif
-  std::string line = cd + quote(tree.string()) + " && zip -q " +
-                     quote(fs::absolute(archive).string());
-  for (const auto& [member, text] : members) {
-    write_file(tree / member, text);
-    line += " " + quote(member);
-  }
-  line += quiet;
-  if (std::system(line.c_str()) != 0) std::abort();
-  fs::remove_all(tree);
-}
-
-std::map<std::string, std::string> folder() {
-  std::map<std::string, std::string> tree;
+Tree folder() {
+  Tree tree;
   for (const auto& e : fs::recursive_directory_iterator(".")) {
+    const auto st = fs::symlink_status(e.path());
+    const std::string mode =
+        std::to_string(static_cast<unsigned>(st.permissions()) & 0777);
     std::string& entry =
         tree[e.path().lexically_relative(".").generic_string()];
-    if (e.is_symlink())
+    if (fs::is_symlink(st))
       entry = "l" + fs::read_symlink(e.path()).string();
+    else if (fs::is_directory(st))
+      entry = "d" + mode;
     else
-      entry = e.is_directory() ? "d" : "f" + read_file(e.path());
+      entry = "f" + mode + ":" + read_file(e.path());
   }
   tree.erase("kivo.tmp");
+  return tree;
+}
+
+std::string at(const Tree& tree, const std::string& path) {
+  auto it = tree.find(path);
+  return it == tree.end() ? "" : it->second;
+}
+
+Tree players_part(Tree tree) {
+  for (const char* own : {"kivo.cfg", "kivo.cfg.bak", "kivo.pk3"})
+    tree.erase(own);
   return tree;
 }
 
@@ -121,6 +101,68 @@ std::string host_line_ends(std::string text) {
 #endif
   return text;
 }
+
+Capture::Capture() : file_(std::tmpfile()) {
+  if (file_ == nullptr) std::abort();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  // Unbuffered, so that both streams keep the order of the program's lines.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  for (int fd : {1, 2}) {
+    saved_[fd - 1] = dup(fd);
+    dup2(fileno(file_), fd);
+  }
+}
+
+Capture::~Capture() { text(); }
+
+std::string Capture::text() {
+  if (done_) return "";
+  done_ = true;
+  std::fflush(stdout);
+  std::fflush(stderr);
+  for (int fd : {1, 2}) {
+    dup2(saved_[fd - 1], fd);
+    close(saved_[fd - 1]);
+  }
+  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+  std::string out;
+  std::rewind(file_);
+  for (int c; (c = std::fgetc(file_)) != EOF;) out += static_cast<char>(c);
+  std::fclose(file_);
+  return out;
+}
+
+std::unique_ptr<State> fresh_state(std::uint32_t seed) {
+  auto s = create_state(0, nullptr);  // no command line of its own
+  rng_seed(*s, seed);
+  host().failed = 0;
+  host().errors = 0;
+  host().journaled.clear();
+  return s;
+}
+
+Player& add(State& s, const std::string& row, int times) {
+  Player* p = nullptr;
+  for (int i = 0; i < times; ++i)
+    gd_parse_player_row(*(p = add_roster_player(s)), row.c_str());
+  return *p;
+}
+
+namespace {
+// One literal argument for the host's shell. cmd takes everything between
+// double quotes but '"' and '%', which the tests never pass.
+std::string quote(const std::string& text) {
+#ifdef _WIN32
+  return "\"" + text + "\"";
+#else
+  std::string quoted = "'";
+  for (char c : text)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+#endif
+}
+}  // namespace
 
 std::string shell(const std::string& line, int* status) {
 #ifdef _WIN32
@@ -163,21 +205,17 @@ std::string run_program(const std::vector<std::string>& args, int* status,
   return shell(line + " 2>&1", status);
 }
 
-std::unique_ptr<State> fresh_state(std::uint32_t seed) {
-  auto s = create_state(0, nullptr);  // no command line of its own
-  rng_seed(*s, seed);
-  // Each test is a run of its own: no failure of an earlier one counts.
-  host().failed = 0;
-  host().errors = 0;
-  host().journaled.clear();
-  return s;
-}
-
-Player& add(State& s, const std::string& row, int times) {
-  Player* p = nullptr;
-  for (int i = 0; i < times; ++i)
-    gd_parse_player_row(*(p = add_roster_player(s)), row.c_str());
-  return *p;
+// The members go in in the map's order, so listings come in that order.
+void make_pk3(const std::string& archive, const Members& members) {
+  const fs::path tree = fs::current_path() / ".pk3-tree";
+  std::string line = "cd " + quote(tree.string()) + " && zip -q " +
+                     quote(fs::absolute(archive).string());
+  for (const auto& [member, text] : members) {
+    write_file(tree / member, text);
+    line += " " + quote(member);
+  }
+  if (std::system((line + " >/dev/null 2>&1").c_str()) != 0) std::abort();
+  fs::remove_all(tree);
 }
 
 }  // namespace test

@@ -1,22 +1,21 @@
-// support.h: what the tests share: a scratch folder, a recorder standing in
-// for the shell, files and archives made from text, runs of the program.
+// support.h: what the tests share: a scratch folder, files made from text,
+// a folder's whole content as one value to compare, what a piece of code
+// prints, and runs of the built program by the host's shell.
 #ifndef KIVO_TESTS_SUPPORT_SUPPORT_H
 #define KIVO_TESTS_SUPPORT_SUPPORT_H
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
 #include "core/core.h"
 
 // Skips the test where the host has no Unix shell with the Unix tools
-// (Windows): the Unix command set and the real ls, zip and unzip need one.
+// (Windows): the real ls, mv, zip and unzip need one.
 #ifdef _WIN32
 #define KIVO_NEEDS_UNIX_SHELL() \
   GTEST_SKIP() << "needs a Unix shell with ls, mv, rm, zip and unzip"
@@ -34,32 +33,56 @@ struct ScratchDir {
   std::filesystem::path path, previous;
 };
 
-// Stands in for the shell for its life: records every command line and hands
-// it to `respond` (when set), which may play the command's part.
-struct CommandRecorder {
-  using Responder = std::function<void(const std::string& line)>;
-  explicit CommandRecorder(Responder respond = nullptr);
-  ~CommandRecorder();
-  CommandRecorder(const CommandRecorder&) = delete;
-  std::vector<std::string> lines;
-  Responder respond;
-  CommandRunner previous;
-};
-
 // Writes exactly `text` to `path`, making its folders.
 void write_file(const std::filesystem::path& path, const std::string& text);
 // The whole content of a file, or "" when it cannot be read.
 std::string read_file(const std::filesystem::path& path);
-// Builds `archive` here with the real zip from member path -> content.
-using Members = std::map<std::string, std::string>;
-void make_pk3(const std::string& archive, const Members& members);
-// Every entry under the current folder but kivo.tmp: relative path with "/"
-// between folders -> "d" for a folder, "l" + target for a link, "f" +
-// content for a file.
-std::map<std::string, std::string> folder();
+
+// Everything under the current folder but the list file kivo.tmp: relative
+// path with "/" between folders -> "d" and the permission bits for a folder,
+// "l" and the target for a link, "f", the bits, ":" and the content for a
+// file.
+using Tree = std::map<std::string, std::string>;
+Tree folder();
+// What a tree holds at `path`, "" for nothing.
+std::string at(const Tree& tree, const std::string& path);
+// `tree` without the program's own files.
+Tree players_part(Tree tree);
+
 // `text` with the host's line ends: each "\n" becomes "\r\n" on Windows,
 // where text-mode streams write them so.
 std::string host_line_ends(std::string text);
+
+// Takes what is written to standard output and standard error for its life.
+class Capture {
+ public:
+  Capture();
+  ~Capture();
+  Capture(const Capture&) = delete;
+  // Ends the capture (once) and returns what both streams were given.
+  std::string text();
+
+ private:
+  std::FILE* file_;
+  int saved_[2];
+  bool done_ = false;
+};
+
+// What `body` prints.
+template <class Body>
+std::string printed(Body body) {
+  Capture capture;
+  body();
+  return capture.text();
+}
+
+// A State as the program makes it, with the generator seeded with `seed`,
+// and a host with no failure of an earlier test on record.
+std::unique_ptr<State> fresh_state(std::uint32_t seed = 1);
+// Appends `times` roster players from a row of kivo.cfg's players block.
+Player& add(State& s, const std::string& row, int times = 1);
+
+// ---- The built program as a process, with the host's real tools ----
 
 // What a command line run here by the host's shell (sh, or cmd on Windows)
 // printed on standard output, byte for byte.
@@ -70,19 +93,9 @@ std::string program_path();
 // `env`: sh variable assignments put before the command (Unix only).
 std::string run_program(const std::vector<std::string>& args, int* status,
                         const std::string& env = "");
-
-// A State as the program makes it, with the generator seeded with `seed`.
-std::unique_ptr<State> fresh_state(std::uint32_t seed = 1);
-// Appends `times` roster players from a row of kivo.cfg's players block.
-Player& add(State& s, const std::string& row, int times = 1);
-
-// What `body` prints on standard output.
-template <class Body>
-std::string printed(Body body) {
-  testing::internal::CaptureStdout();
-  body();
-  return testing::internal::GetCapturedStdout();
-}
+// Builds `archive` here with the real zip from member path -> content.
+using Members = std::map<std::string, std::string>;
+void make_pk3(const std::string& archive, const Members& members);
 
 }  // namespace test
 

@@ -1,0 +1,213 @@
+// Whole runs in this process on the fake host, in folders whose content is
+// made here rather than kept as data (see runs_test.cc): names that are no
+// file names elsewhere, listings and kivo.cfg files too large to keep,
+// permission bits and links. Each run must end with the right status, say
+// what it refused, and leave every file of the player's as it was.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "support/fake_host.h"
+#include "support/support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs the program here; it must end with `status`, print every text of
+// `says`, and leave the player's part of the folder as it was.
+test::Outcome run(int status, const std::vector<std::string>& says = {},
+                  const std::set<std::string>& missing = {}) {
+  const test::Tree before = test::players_part(test::folder());
+  test::Outcome o = test::run_main({}, test::Fault::kNone, 0, missing);
+  EXPECT_EQ(o.status, status) << o.out;
+  for (const std::string& text : says)
+    EXPECT_NE(o.out.find(test::host_line_ends(text)), std::string::npos)
+        << text << "\n"
+        << o.out;
+  EXPECT_EQ(test::players_part(test::folder()), before) << o.out;
+  return o;
+}
+
+std::string cfg() { return test::read_file("kivo.cfg"); }
+
+// How often `text` occurs in kivo.cfg.
+int rows(const std::string& text) {
+  const std::string file = cfg();
+  int n = 0;
+  for (std::size_t at = file.find(text); at != std::string::npos;
+       at = file.find(text, at + 1))
+    ++n;
+  return n;
+}
+
+// One member row of a listing.
+std::string member(const std::string& path) {
+  return "10  2024-01-01 00:00   " + path + "\n";
+}
+
+void knight_pk3(const std::string& name) {
+  test::write_fake_pk3(name, {{"models/players/knight/head.md3", "m"},
+                              {"models/players/knight/head_default.skin", "s"},
+                              {"models/players/knight/head_red.skin", "s"}});
+}
+
+TEST(WholeRun, ArchivesThatAreNoZipOrHaveOddNames) {
+  test::ScratchDir dir;
+  test::write_file("fake.pk3", std::string(3000, '\x7f'));
+  test::write_file("empty.pk3", "");
+  for (const char* name : {"[ab].pk3", "*.pk3", "?.pk3"}) knight_pk3(name);
+  run(0, {"warn: archive 'fake.pk3' lists no members: it is empty or not a "
+          "zip archive\n",
+          "warn: archive 'empty.pk3' lists no members",
+          // unzip would read these names as patterns
+          "warn: archive '[ab].pk3' skipped: its name cannot be passed "
+          "safely to the shell\n",
+          "warn: archive '*.pk3' skipped", "warn: archive '?.pk3' skipped"});
+  EXPECT_EQ(cfg().find("knight"), std::string::npos);
+}
+
+// Lines of 5,000 characters come in pieces of 254, each losing its last
+// character (a 'Z' here); 10,000 members overfill every table; 1,100 bot
+// definitions overfill theirs.
+TEST(WholeRun, HugeListingsFillTheTablesWithoutOverrun) {
+  test::ScratchDir dir;
+  const std::string text =
+      "9 2024-01-01 00:00 models/players/piece/head_red.skin";
+  std::string l =
+      member("models/players/" + std::string(4950, 'k') + "/head_red.skin") +
+      member("scripts/" + std::string(4980, 'b') + ".bot") +
+      std::string(5000, '9') + "\n1 2 3 " + std::string(4994, '/') + "\n" +
+      std::string(5000, ' ') + "\n";
+  std::string pieces;
+  while (pieces.size() < 5000)
+    pieces += std::string(254 - text.size() - 1, ' ') + text + "Z";
+  l += pieces + "\n";
+  const char* kinds[] = {"models/players/m%/head.md3",
+                         "models/players/knight/head_s%.skin",
+                         "botfiles/bots/ai%_c.c", "textures/t%.tga"};
+  for (int i = 0; i < 10000; ++i) {
+    std::string kind = kinds[i % 4];
+    l += member(kind.replace(kind.find('%'), 1, std::to_string(i)));
+  }
+  test::write_fake_listing("big.pk3", l);
+  std::string defs;
+  for (int i = 0; i < 1100; ++i)
+    defs += "{\nname B" + std::to_string(i) + "\nmodel ogre/s" +
+            std::to_string(i) + "\naifile bots/crash_c.c\n}\n";
+  test::write_fake_pk3("bots.pk3", {{"models/players/ogre/head.md3", "m"},
+                                    {"models/players/ogre/head_s1.skin", "s"},
+                                    {"scripts/many.bot", defs}});
+  run(0, {"warn: "});
+  EXPECT_EQ(rows("\nPieRed "), 1);
+  EXPECT_EQ(rows("\n1024 "), 1);        // total_players
+  EXPECT_EQ(rows(" 9 \n"), 1024 - 32);  // AI files of tier 9
+}
+
+TEST(WholeRun, TheArchiveListHolds1535Archives) {
+  test::ScratchDir dir;
+  for (int i = 10000; i < 11600; ++i)
+    test::write_file("a" + std::to_string(i) + ".pk3", "");
+  const test::Outcome o =
+      run(0, {"warn: the archive list is full; 'a11535.pk3' and later "
+              "archives are not read\n",
+              "  reading pk3 file 'a11534.pk3'\n"});
+  EXPECT_EQ(o.out.find("reading pk3 file 'a11535.pk3'"), std::string::npos);
+}
+
+// The start of a players block, up to its column header.
+const std::string kPlayersHead =
+    "@ ai_players\ntotal_players active_players\n1 1\n"
+    "name funname aifile set st model player pk3file\n";
+const std::string kTiers = "@ ai_tiers\naifile tier\nsarge 4\n@ end\n";
+
+TEST(Config, WhatTheReaderCannotUseIsKeptAsBak) {
+  std::mt19937 bytes(7);
+  std::string garbage(1 << 16, '\0');
+  for (char& c : garbage) c = static_cast<char>(bytes());
+  std::string many = "$ flags\n$ end\n" + kPlayersHead;
+  for (int i = 0; i < 1100; ++i)
+    many += "Visor default default 0 a visor default pak0\n";
+  const std::string megabyte(1 << 20, '7');
+  const struct {
+    std::string text, says, wrote;  // kivo.cfg; printed; in the new one
+  } cases[] = {
+      {garbage, "err: cannot find block '$ flags' in config file 'kivo.cfg'\n",
+       "$ flags\n"},
+      {many + "@ end\n" + kTiers,
+       "player rows in 'kivo.cfg' skipped: more than 1024 rows\n", "$ flags\n"},
+      {"$ flags\nuse_set " + megabyte + "\n$ end\n" + kPlayersHead + megabyte +
+           "\n@ end\n" + kTiers + megabyte + "\n",
+       "", "$ flags\n"},
+  };
+  for (const auto& c : cases) {
+    test::ScratchDir dir;
+    test::write_file("kivo.cfg", c.text);
+    run(0, {c.says, "note: 'kivo.cfg' held lines this run could not use",
+            "the old file is kept as 'kivo.cfg.bak'\n"});
+    EXPECT_TRUE(test::read_file("kivo.cfg.bak") == c.text) << c.says;
+    EXPECT_NE(cfg().find(test::host_line_ends(c.wrote)), std::string::npos)
+        << c.says;
+  }
+}
+
+// A read-only kivo.cfg is the player's way of freezing it; a replaced one
+// keeps the player's permission bits.
+TEST(Config, ReadOnlyIsKeptAndModesSurviveTheRewrite) {
+#ifdef _WIN32
+  GTEST_SKIP() << "permission bits are POSIX";
+#endif
+  test::ScratchDir dir;
+  knight_pk3("knight.pk3");
+  run(0);
+  const std::string first = cfg();
+  fs::permissions("kivo.cfg", fs::perms::owner_read | fs::perms::group_read);
+  run(1, {"error: config file 'kivo.cfg' is read-only; it is left as it "
+          "was\n"});
+  EXPECT_EQ(cfg(), first);
+  fs::permissions("kivo.cfg", fs::perms::owner_read | fs::perms::owner_write);
+  run(0);
+  EXPECT_EQ(fs::status("kivo.cfg").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// Links from the game folder to files outside it are neither written through
+// nor opened up; a player's file named like a bot stays as it was.
+TEST(Folders, LinksPointingOutside) {
+#ifdef _WIN32
+  GTEST_SKIP() << "links are POSIX";
+#endif
+  test::ScratchDir dir;
+  fs::create_directories("game");
+  const fs::path out = dir.path / "outside";  // targets named "<link>.out"
+  fs::current_path("game");
+  test::write_fake_pk3(
+      "knight.pk3",
+      {{"models/players/knight/head.md3", "m"},
+       {"models/players/knight/head_red.skin", "s"},
+       {"scripts/knight.bot", "{\nname Knight\nmodel knight/red\n}\n"}});
+  for (std::string name :
+       {"kivo.tmp", "kivo.cfg", "kivo.cfg.tmp", "UriZael.bot"}) {
+    test::write_file(out / (name + ".out"), "$ flags\ntier_hi 3\n$ end\n");
+    fs::create_symlink(out / (name + ".out"), name);
+  }
+  test::write_file(out / "scripts.out/x.bot", "theirs");
+  fs::permissions(out / "scripts.out/x.bot", fs::perms::owner_read);
+  fs::create_directory_symlink(out / "scripts.out", "scripts");
+  test::write_file("SlaGrrl.bot", "the player's own");
+  fs::current_path(out);
+  const test::Tree outside = test::folder();
+  fs::current_path(dir.path / "game");
+  const test::Outcome o = test::run_main();
+  EXPECT_EQ(o.status, 1) << o.out;
+  for (const char* says :
+       {"error: cannot write 'UriZael.bot'; player 'UriZael' skipped\n",
+        "error: cannot write 'SlaGrrl.bot'; player 'SlaGrrl' skipped\n"})
+    EXPECT_NE(o.out.find(says), std::string::npos) << o.out;
+  EXPECT_NE(cfg().find("tier_hi       3 "), std::string::npos);
+  EXPECT_EQ(test::read_file("SlaGrrl.bot"), "the player's own");
+  fs::current_path(out);
+  EXPECT_EQ(test::folder(), outside);
+}
+
+}  // namespace

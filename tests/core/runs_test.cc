@@ -1,0 +1,103 @@
+// Whole runs in this process on the fake host, one for each folder under
+// tests/runs: folders that someone else filled, with archives from anywhere,
+// a hand-edited or broken kivo.cfg, tools missing, the program's own names
+// taken. A case is data only:
+//   folder/      the game folder; a folder named *.pk3 in it is an archive
+//                of the files it holds
+//   args         the command line's arguments, one line (may be absent)
+//   missing      tools that are not there, one line (may be absent)
+//   printed.txt  "status N", then what the run printed
+//   expected/    the folder after the run; kivo.pk3 as the fake host's text
+// KIVO_UPDATE_RUNS=1 writes printed.txt and expected/ from what the runs
+// did, to be reviewed before they are committed.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "support/fake_host.h"
+#include "support/support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+const fs::path kRuns = fs::path(KIVO_SOURCE_DIR) / "tests/runs";
+
+std::string without_cr(std::string text) {
+  std::erase(text, '\r');
+  return text;
+}
+
+// Every file under `from` without '\r': path -> content. With `archives`, a
+// folder named *.pk3 is an archive: "archive:member" -> content for each
+// file it holds. Without, an archive of the fake host is its text.
+test::Tree files(const fs::path& from, bool archives) {
+  test::Tree tree;
+  for (auto it = fs::recursive_directory_iterator(from);
+       it != fs::recursive_directory_iterator(); ++it) {
+    const std::string path =
+        it->path().lexically_relative(from).generic_string();
+    if (it->is_directory() && archives && path.ends_with(".pk3")) {
+      it.disable_recursion_pending();
+      for (const auto& [member, content] : files(it->path(), false))
+        tree[path + ":" + member] = content;
+    }
+    if (!it->is_regular_file() || path == "kivo.tmp") continue;
+    test::FakeMembers members = test::read_fake_pk3(it->path().string());
+    for (auto& [member, content] : members) content = without_cr(content);
+    tree[path] = members.empty() ? without_cr(test::read_file(it->path()))
+                                 : test::fake_pk3_text(members);
+  }
+  return tree;
+}
+
+// Makes the folder of a case here.
+void make(const fs::path& from) {
+  std::map<std::string, test::FakeMembers> archives;
+  for (const auto& [path, content] : files(from, true)) {
+    std::size_t colon = path.find(".pk3:");
+    if (colon != std::string::npos)
+      archives[path.substr(0, colon + 4)][path.substr(colon + 5)] = content;
+    else
+      test::write_file(path, content);
+  }
+  for (const auto& [archive, members] : archives)
+    test::write_fake_pk3(archive, members);
+}
+
+std::vector<std::string> words(const fs::path& file) {
+  std::istringstream in(test::read_file(file));
+  std::vector<std::string> out;
+  for (std::string w; in >> w;) out.push_back(w);
+  return out;
+}
+
+TEST(Runs, EveryCaseEndsAsRecorded) {
+  const bool update = std::getenv("KIVO_UPDATE_RUNS") != nullptr;
+  int cases = 0;
+  for (const auto& c : fs::directory_iterator(kRuns)) {
+    ++cases;
+    test::ScratchDir dir;
+    if (fs::exists(c.path() / "folder")) make(c.path() / "folder");
+    const auto missing = words(c.path() / "missing");
+    test::Outcome o =
+        test::run_main(words(c.path() / "args"), test::Fault::kNone, 0,
+                       {missing.begin(), missing.end()});
+    const std::string printed =
+        without_cr("status " + std::to_string(o.status) + "\n" + o.out);
+    const test::Tree after = files(".", false);
+    const std::string name = c.path().filename().string();
+    if (update) {
+      test::write_file(c.path() / "printed.txt", printed);
+      fs::remove_all(c.path() / "expected");
+      for (const auto& [path, content] : after)
+        test::write_file(c.path() / "expected" / path, content);
+      continue;
+    }
+    EXPECT_EQ(printed, test::read_file(c.path() / "printed.txt")) << name;
+    EXPECT_EQ(after, files(c.path() / "expected", false)) << name;
+  }
+  EXPECT_GT(cases, 10);
+}
+
+}  // namespace
