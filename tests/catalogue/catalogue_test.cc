@@ -9,33 +9,6 @@
 
 namespace {
 
-// The stock players are consistent with the tables they come with: unique
-// names, known models, stock start values; every tier is one of 0 to 9.
-TEST(Catalogue, StockPlayersUseTheBuiltInTables) {
-  auto s = test::fresh_state();
-  ASSERT_EQ(s->roster_count, kStockPlayers);
-  std::set<std::string> names, models;
-  for (int i = 0; i < s->model_count; ++i)
-    models.emplace(s->model_names[i].view());
-  for (int i = 0; i < kStockPlayers; ++i) {
-    const Player& p = *s->roster[i];
-    names.emplace(p.name.view());
-    EXPECT_TRUE(models.count(std::string(p.model.view()))) << p.name.view();
-    EXPECT_EQ(p.aifile.view(), "default") << p.name.view();
-    EXPECT_EQ(p.pk3file.view(), "pak0") << p.name.view();
-    EXPECT_EQ(p.set, 0) << p.name.view();
-    EXPECT_EQ(p.st, 'i') << p.name.view();
-  }
-  EXPECT_EQ(names.size(), static_cast<std::size_t>(kStockPlayers));
-  bool known_default = false;
-  for (int i = 0; i < s->aifile_count; ++i) {
-    EXPECT_GE(s->aifile_tiers[i], 0) << s->aifile_names[i].view();
-    EXPECT_LE(s->aifile_tiers[i], 9) << s->aifile_names[i].view();
-    known_default = known_default || s->aifile_names[i] == s->default_aifile;
-  }
-  EXPECT_TRUE(known_default) << s->default_aifile.view();
-}
-
 TEST(Catalogue, NamingRuleForArchivePlayers) {
   const struct {
     const char *model, *skin, *name, *funname;

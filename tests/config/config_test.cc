@@ -1,6 +1,6 @@
-// kivo.cfg: the writer's text, and how the rows are carried over to the
-// roster and the AI file table. (What the reader makes of files written by
-// hand is in the recorded runs, tests/runs/config-*.)
+// kivo.cfg: the writer's text, read back by the next run. (What the reader
+// makes of files written by hand, and how their rows are carried over to
+// the roster and the AI files, is in the recorded runs, tests/runs/config-*.)
 #include "config/config.h"
 
 #include <gtest/gtest.h>
@@ -13,19 +13,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// The eight values of a player, "|"-separated.
-std::string fields(const Player& p) {
-  return std::string(p.name.view()) + "|" + p.funname.c_str() + "|" +
-         p.aifile.c_str() + "|" + std::to_string(p.set) + "|" + p.st + "|" +
-         p.model.c_str() + "|" + p.player.c_str() + "|" + p.pk3file.c_str();
-}
-
-// Reads `text` as kivo.cfg of the current folder; returns what was printed.
-std::string read_text(State& s, const std::string& text) {
-  test::write_file(kConfigFile, text);
-  return test::printed([&] { gd_read_config(s); });
-}
 
 // The roster and AI files of the reviewed kivo.cfg text.
 std::unique_ptr<State> small_roster() {
@@ -81,84 +68,6 @@ TEST(ConfigWriter, SmallRosterMatchesReviewedTextAndReadsBack) {
             "wrote 'kivo.cfg'\n");
   EXPECT_EQ(test::read_file(kConfigFile), golden);
   EXPECT_FALSE(fs::exists("kivo.cfg.bak"));
-}
-
-TEST(ConfigApply, RowsMatchByModelAndSkin) {
-  const char* unchanged = "SarRed|^1Sar^4Red|visor|0|i|sarge|red|pak0";
-  const struct {
-    int ai_reset, ai_override;
-    const char *rows, *after;
-  } cases[] = {
-      {0, 0, "N F crash 2 A sarge red k\n", "N|F|crash|2|A|sarge|red|pak0"},
-      {1, 0, "N F crash 2 A sarge red k\n", "N|F|visor|2|A|sarge|red|pak0"},
-      {0, 0, "N F crash 2 A Sarge red k\nN F crash 2 A sarge blue k\n",
-       unchanged},
-      {0, 0, "N F crash 2 A sarge red k\nM G doom 3 I sarge red k\n",
-       "M|G|doom|3|I|sarge|red|pak0"},
-      {0, 0, "N F crash 2 X sarge red k\n", unchanged},
-      {1, 1, "N F crash 2 x sarge red k\n",
-       "SarRed|^1Sar^4Red|crash|0|i|sarge|red|pak0"},
-  };
-  for (const auto& c : cases) {
-    test::ScratchDir dir;
-    auto s = test::fresh_state();
-    s->roster_count = 0;
-    test::add(*s, "SarRed ^1Sar^4Red visor 0 i sarge red pak0");
-    read_text(*s, std::string("@ ai_players\nname\n") + c.rows + "@ end\n");
-    s->ai_reset = c.ai_reset, s->ai_override = c.ai_override;
-    gd_apply_config(*s);
-    EXPECT_EQ(fields(*s->roster[0]), c.after) << c.rows;
-  }
-}
-
-// Two archives carrying the same model and skin: each player keeps the row
-// written for its own archive, so names do not drift from run to run; rows
-// of another archive still apply when none names the player's own.
-TEST(ConfigApply, SameModelAndSkinInTwoArchives) {
-  auto s = test::fresh_state();
-  s->roster_count = 0, s->ai_reset = 0;
-  for (const char* pk3 : {"a", "b", "c"})
-    test::add(*s, std::string("KniRed f default 0 a knight red ") + pk3);
-  for (const char* row :
-       {"KniRed0 F0 crash 0 a knight red a", "KniRed F1 doom 0 a knight red b"})
-    gd_parse_player_row(
-        *(s->cfg_players[s->cfg_player_count++] = std::make_unique<Player>()),
-        row);
-  gd_apply_config(*s);
-  EXPECT_EQ(fields(*s->roster[0]), "KniRed0|F0|crash|0|a|knight|red|a");
-  EXPECT_EQ(fields(*s->roster[1]), "KniRed|F1|doom|0|a|knight|red|b");
-  EXPECT_EQ(fields(*s->roster[2]), "KniRed|F1|doom|0|a|knight|red|c");
-}
-
-TEST(ConfigApply, TierRowsByExactNameTheLaterWins) {
-  test::ScratchDir dir;
-  auto s = test::fresh_state();
-  const int count = s->aifile_count;
-  read_text(*s,
-            "@ ai_players\n@ end\n@ ai_tiers\naifile\nsarge 3\nSarge 8\n"
-            "nobody 4\nsarge 5\nxaero 12\n@ end\n");
-  gd_apply_ai_cfg(*s);
-  EXPECT_EQ(s->aifile_count, count);
-  EXPECT_EQ(s->aifile_tiers[0], 12);  // xaero
-  EXPECT_EQ(s->aifile_tiers[24], 5);  // sarge
-  EXPECT_EQ(s->aifile_tiers[31], 0);  // crash
-  // Files of earlier versions list an AI file twice, once with the 9 of an
-  // unranked find: any other row of that AI file wins over a 9.
-  const struct {
-    const char* rows;
-    int tier;
-  } twice[] = {{"sarge 1\nsarge 9\n", 1},
-               {"sarge 9\nsarge 4\n", 4},
-               {"sarge 9\nsarge 9\n", 9},
-               {"sarge 7\nsarge 9\nsarge 3\n", 3},
-               {"sarge 9\nsarge -1\n", -1}};
-  for (const auto& c : twice) {
-    auto d = test::fresh_state();
-    read_text(*d, std::string("@ ai_players\n@ end\n@ ai_tiers\naifile\n") +
-                      c.rows + "@ end\n");
-    gd_apply_ai_cfg(*d);
-    EXPECT_EQ(d->aifile_tiers[24], c.tier) << c.rows;
-  }
 }
 
 }  // namespace

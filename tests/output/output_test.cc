@@ -26,65 +26,6 @@ std::string run_phase(State& s) {
   return test::printed([&] { gd_write_descrete_players(s); });
 }
 
-// The member names of kivo.pk3.
-std::vector<std::string> members() {
-  std::vector<std::string> names;
-  for (const auto& [name, text] : test::read_fake_pk3("kivo.pk3"))
-    names.push_back(name);
-  return names;
-}
-
-// Only the active players of the active set are packed; the player's own
-// scripts folder stays as it was and is not packed; an old kivo.pk3 goes.
-TEST(WriteBots, ActivePlayersOfTheActiveSet) {
-  test::ScratchDir dir;
-  test::write_file("scripts/mine.bot", "my own bot\n");
-  test::write_fake_pk3("kivo.pk3", {{"scripts/Old.bot", "old"}});
-  test::Tree before = test::folder();
-  auto s = test::fresh_state();
-  s->use_set = 3;
-  s->roster[38]->st = 'a', s->roster[38]->set = 3;  // SarRed
-  add(*s, "Bob", 'a', 3);
-  for (char st : std::string("AiIuX")) add(*s, std::string("P") + st, st, 3);
-  s->roster[64]->funname.set("");  // no key without a value
-  add(*s, "Other", 'a', 0);
-  add(*s, "Overflow", 'a', 9);
-  EXPECT_EQ(run_phase(*s), kWait + kWrote);
-  EXPECT_EQ(members(),
-            (std::vector<std::string>{"scripts/", "scripts/Bob.bot",
-                                      "scripts/PA.bot", "scripts/SarRed.bot"}));
-  auto pk3 = test::read_fake_pk3("kivo.pk3");
-  EXPECT_EQ(pk3["scripts/SarRed.bot"],
-            test::host_line_ends("{\nname\t\tSarRed\nfunname ^1Sar^4Red\n"
-                                 "model\t\tsarge/red\naifile  "
-                                 "bots/default_c.c\n}\n\n"));
-  EXPECT_EQ(pk3["scripts/Bob.bot"],
-            test::host_line_ends("{\nname\t\tBob\nmodel\t\tvisor\naifile  "
-                                 "bots/hunter_c.c\n}\n\n"));
-  test::Tree after = test::folder();
-  before.erase("kivo.pk3"), after.erase("kivo.pk3");
-  EXPECT_EQ(after, before);  // no tscripts, no bot file left behind
-}
-
-TEST(WriteBots, NamesThatCannotBeFileNamesHereAreSkipped) {
-  test::ScratchDir dir;
-  fs::create_directories("Bob.bot");  // a folder where a file would go
-  auto s = std::make_unique<State>();
-  std::string want;
-  for (const char* name : {"../escaped", "a/b", "a\\b", ".", "..", ""}) {
-    add(*s, name);
-    want += std::string("warn: player '") + name +
-            "' skipped: its name cannot be a file name in this folder\n";
-  }
-  add(*s, "Bob");
-  add(*s, "it's a;b");
-  want += "error: cannot write 'Bob.bot'; player 'Bob' skipped\n";
-  EXPECT_EQ(run_phase(*s), kWait + want + kWrote);
-  EXPECT_EQ(members(),
-            (std::vector<std::string>{"scripts/", "scripts/it's a;b.bot"}));
-  EXPECT_EQ(test::folder().size(), 2u);  // Bob.bot and kivo.pk3
-}
-
 TEST(WriteBots, WarnsWhenBotFileNamesOverflowTheGamesBuffer) {
   // Nine-letter names take 14 bytes each: 73 of them need 1022 bytes.
   for (int bots : {73, 74}) {

@@ -71,33 +71,6 @@ TEST(Classify, StartFlagsAndKeptStatuses) {
                                          {1, 2, 'a'}}));
 }
 
-// Bot definitions of archives: matched by model and skin, the later row
-// wins, an empty fun name gives "default", and with ai_override the AI file
-// stays the one the player had.
-TEST(ApplyXai, LaterRowWinsAndOverrideKeepsTheAifile) {
-  for (int override : {0, 1}) {
-    auto s = empty_roster();
-    s->use_set = 4, s->ai_override = override;
-    add(*s, 1, "0 i knight red k", "keel");
-    add(*s, 1, "3 i Knight red k", "keel");  // another model: no match
-    const char* defs[][5] = {{"Sir", "^2Sir", "sirai", "knight", "red"},
-                             {"Sir2", "", "sir2ai", "knight", "red"}};
-    for (const auto& d : defs) {
-      const int n = s->xai_count++;
-      NameTable* columns[] = {&s->xai_name, &s->xai_funname, &s->xai_aifile,
-                              &s->xai_model, &s->xai_player};
-      for (int i = 0; i < 5; ++i) (*columns[i])[n].set(d[i]);
-    }
-    gd_apply_xai(*s);
-    const Player& p = *s->roster[0];
-    EXPECT_EQ(p.name.view(), "Sir2");
-    EXPECT_EQ(p.funname.view(), "default");
-    EXPECT_EQ(p.aifile.view(), override ? "keel" : "sir2ai");
-    EXPECT_EQ(runs(*s)[0], (Span{1, 4, 'X'}));
-    EXPECT_EQ(s->roster[1]->st, 'i');
-  }
-}
-
 TEST(Validate, UnknownModelsParkUnknownAifilesReset) {
   auto s = empty_roster();
   const struct {
@@ -164,46 +137,6 @@ TEST(Validate, NamesEndUnique) {
     }
     EXPECT_EQ(std::set<std::string>(got.begin(), got.end()).size(), got.size())
         << c.names[0];
-  }
-}
-
-// Seed 1 draws 41, 18467, 6334, 26500, 19169. Tiers 1 to 7: 41 % 7 = 6,
-// tier 7 is empty: visor; crash is valid and draws nothing; 18467 % 7 = 1,
-// tier 2 of five files: 6334 % 5 = 4, hossman; 26500 % 7 = 5, tier 6 of
-// three files: 19169 % 3 = 2, hunter.
-TEST(Tiers, DrawsTierThenFile) {
-  auto s = empty_roster(1);
-  add(*s, 1, "0 i sarge green k");
-  add(*s, 1, "0 i sarge green k", "crash");
-  add(*s, 2, "9 u sarge green k");
-  const std::string empty = "warn: no aifiles found for selected tier, ";
-  const struct {
-    int lo, hi;
-    const char *default_aifile, *says, *first;
-  } cases[] = {
-      {1, 7, "visor", "7\n       defaulting to 'visor'\n", "visor"},
-      {8, 8, "grunt", "8\n       defaulting to 'grunt'\n", "grunt"},
-      {0, 0, "grunt", "", "crash"},
-      {5, 2, "grunt", "(5,2)", "default"},
-      {0, 10, "grunt", "(0,10)", "default"},
-      {-1, 3, "grunt", "(-1,3)", "default"},
-  };
-  for (const auto& c : cases) {
-    s->tier_lo = c.lo, s->tier_hi = c.hi;
-    s->default_aifile.set(c.default_aifile);
-    s->roster[0]->aifile.set("default");
-    const std::string out =
-        test::printed([&] { gd_supplimental_ai_mapping(*s); });
-    const std::string says = c.says;
-    if (says.starts_with("("))
-      EXPECT_EQ(out, "error: invalid tier boundaries " + says +
-                         "\n       must be ascending ints between 0 and 9\n");
-    else
-      EXPECT_EQ(out, says.empty() ? "" : empty + says);
-    EXPECT_EQ(s->roster[0]->aifile.view(), c.first) << c.lo << "-" << c.hi;
-    EXPECT_EQ(s->roster[1]->aifile.view(), "crash");
-    EXPECT_EQ(s->roster[2]->aifile.view(), "hossman");
-    EXPECT_EQ(s->roster[3]->aifile.view(), "hunter");
   }
 }
 
