@@ -2,6 +2,8 @@
 // recorded runs, tests/runs/options-*.)
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "support/support.h"
 
 namespace {
@@ -22,6 +24,18 @@ TEST(Core, NameFieldKeeps48Characters) {
   EXPECT_EQ(f.view(), std::string(48, 'c'));
   f.set("short");
   EXPECT_EQ(f.view(), "short");  // nothing of the longer text stays
+}
+
+// A file that must be new is never opened when anything is there: a
+// player's own file named like a bot, or a link (msvcrt's "wx" is not
+// exclusive, so this is the host's own).
+TEST(Host, CreateNeverOpensWhatIsThere) {
+  test::ScratchDir dir;
+  test::write_file("KniRed.bot", "the player's own\r\n");
+  errno = 0;
+  EXPECT_EQ(real_host().create("KniRed.bot"), nullptr);
+  EXPECT_EQ(errno, EEXIST);
+  EXPECT_EQ(test::read_file("KniRed.bot"), "the player's own\r\n");
 }
 
 }  // namespace

@@ -19,9 +19,6 @@ namespace {
 constexpr std::string_view kMagic = "fake pk3\n";
 constexpr std::string_view kListingMagic = "fake listing\n";
 
-// Only one fake run holds the folder's lock at a time.
-bool g_lock_held = false;
-
 // The words of a command line as the shell takes them apart: quotes taken
 // off, '\'' as sh writes a quote, any other '\' made '/'; redirections
 // are left out, and `to_list` tells whether the line wrote the list file.
@@ -94,7 +91,7 @@ FakeHost::FakeHost(Fault fault, int at)
     : fault_(fault), at_(at), previous_(set_host(this)) {}
 
 FakeHost::~FakeHost() {
-  if (locked_) g_lock_held = false;
+  if (locked_) real_host().unlock(true);
   set_host(previous_);
 }
 
@@ -104,7 +101,7 @@ Fault FakeHost::step(const std::string& what) {
   faulted = what;
   if (fault_ == Fault::kKill) {
     // The kernel lets the lock go with the process; nothing else happens.
-    if (locked_) g_lock_held = false;
+    if (locked_) real_host().unlock(true);
     locked_ = false;
     throw Killed{};
   }
@@ -272,7 +269,7 @@ int FakeHost::fresh_mode(const char* path) {
   KIVO_PASS(std::string("fresh mode ") + path, EIO, fresh_mode(path));
 }
 
-// The lock: one fake run holds it at a time; the journal is the file's.
+// The lock and its journal are the real host's.
 int FakeHost::lock(const char* path, std::string& journal, long& holder) {
   journal.clear();
   holder = 0;
@@ -280,33 +277,19 @@ int FakeHost::lock(const char* path, std::string& journal, long& holder) {
     errno = EIO;
     return -1;
   }
-  if (g_lock_held) {
-    holder = 4242;
-    return 0;
-  }
-  g_lock_held = locked_ = true;
-  journal = read_file(path);
-  if (!fs::exists(path)) write_file(path, "");
-  return 1;
+  const int taken = real_host().lock(path, journal, holder);
+  locked_ = taken == 1;
+  return taken;
 }
-
 int FakeHost::journal_reset() {
-  if (fails("journal reset")) return ENOSPC;
-  write_file(kLockFile, "kivorama 4242\n");
-  return 0;
+  KIVO_PASS(std::string("journal reset"), ENOSPC, journal_reset());
 }
-
 int FakeHost::journal(std::string_view records) {
-  if (!locked_) return 0;
-  if (fails("journal " + std::string(records))) return ENOSPC;
-  std::ofstream(kLockFile, std::ios::binary | std::ios::app) << records;
-  return 0;
+  KIVO_PASS("journal " + std::string(records), ENOSPC, journal(records));
 }
-
 void FakeHost::unlock(bool keep) {
-  if (!locked_) return;
-  if (!keep) fs::remove(kLockFile);
-  locked_ = g_lock_held = false;
+  locked_ = false;
+  real_host().unlock(keep);
 }
 
 Outcome run_main(const std::vector<std::string>& args, Fault fault, int at,
