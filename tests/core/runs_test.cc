@@ -21,48 +21,25 @@
 namespace {
 
 namespace fs = std::filesystem;
-const fs::path kRuns = fs::path(KIVO_SOURCE_DIR) / "tests/runs";
 
 std::string without_cr(std::string text) {
   std::erase(text, '\r');
   return text;
 }
 
-// Every file under `from` without '\r': path -> content. With `archives`, a
-// folder named *.pk3 is an archive: "archive:member" -> content for each
-// file it holds. Without, an archive of the fake host is its text.
-test::Tree files(const fs::path& from, bool archives) {
+// Every file under `from` without '\r' (but kivo.tmp): path -> content; an
+// archive of the fake host is its text, its members without '\r' too.
+test::Tree files(const fs::path& from) {
   test::Tree tree;
-  for (auto it = fs::recursive_directory_iterator(from);
-       it != fs::recursive_directory_iterator(); ++it) {
-    const std::string path =
-        it->path().lexically_relative(from).generic_string();
-    if (it->is_directory() && archives && path.ends_with(".pk3")) {
-      it.disable_recursion_pending();
-      for (const auto& [member, content] : files(it->path(), false))
-        tree[path + ":" + member] = content;
-    }
-    if (!it->is_regular_file() || path == "kivo.tmp") continue;
-    test::FakeMembers members = test::read_fake_pk3(it->path().string());
+  for (const auto& e : fs::recursive_directory_iterator(from)) {
+    const std::string path = e.path().lexically_relative(from).generic_string();
+    if (!e.is_regular_file() || path == "kivo.tmp") continue;
+    test::FakeMembers members = test::read_fake_pk3(e.path().string());
     for (auto& [member, content] : members) content = without_cr(content);
-    tree[path] = members.empty() ? without_cr(test::read_file(it->path()))
+    tree[path] = members.empty() ? without_cr(test::read_file(e.path()))
                                  : test::fake_pk3_text(members);
   }
   return tree;
-}
-
-// Makes the folder of a case here.
-void make(const fs::path& from) {
-  std::map<std::string, test::FakeMembers> archives;
-  for (const auto& [path, content] : files(from, true)) {
-    std::size_t colon = path.find(".pk3:");
-    if (colon != std::string::npos)
-      archives[path.substr(0, colon + 4)][path.substr(colon + 5)] = content;
-    else
-      test::write_file(path, content);
-  }
-  for (const auto& [archive, members] : archives)
-    test::write_fake_pk3(archive, members);
 }
 
 std::vector<std::string> words(const fs::path& file) {
@@ -87,17 +64,17 @@ TEST(Runs, EveryCaseEndsAsRecorded) {
   const bool update = std::getenv("KIVO_UPDATE_RUNS") != nullptr;
   const std::string set = kDosCommands ? "dos" : "unix";
   int cases = 0;
-  for (const auto& c : fs::directory_iterator(kRuns)) {
+  for (const auto& c : fs::directory_iterator(test::kRuns)) {
     ++cases;
     test::ScratchDir dir;
-    if (fs::exists(c.path() / "folder")) make(c.path() / "folder");
+    if (fs::exists(c.path() / "folder")) test::make_folder(c.path() / "folder");
     const auto missing = words(c.path() / "missing");
     test::Outcome o =
         test::run_main(words(c.path() / "args"), test::Fault::kNone, 0,
                        {missing.begin(), missing.end()});
     const std::string printed =
         without_cr("status " + std::to_string(o.status) + "\n" + o.out);
-    const test::Tree after = files(".", false);
+    const test::Tree after = files(".");
     const std::string name = c.path().filename().string();
     fs::path printed_file = c.path() / "printed.txt";
     fs::path expected = c.path() / "expected";
@@ -112,7 +89,7 @@ TEST(Runs, EveryCaseEndsAsRecorded) {
       fs::remove(printed_file);
       if (kDosCommands &&
           printed == test::read_file(c.path() / "printed.txt") &&
-          after == files(c.path() / "expected", false))
+          after == files(c.path() / "expected"))
         continue;  // the same as the Unix set's
       test::write_file(printed_file, printed);
       for (const auto& [path, content] : after)
@@ -120,7 +97,7 @@ TEST(Runs, EveryCaseEndsAsRecorded) {
       continue;
     }
     EXPECT_EQ(printed, test::read_file(printed_file)) << name;
-    EXPECT_EQ(after, files(expected, false)) << name;
+    EXPECT_EQ(after, files(expected)) << name;
     EXPECT_EQ(joined(o.lines),
               test::read_file(c.path() / ("commands-" + set + ".txt")))
         << name;

@@ -17,6 +17,11 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kMagic = "fake pk3\n";
+#ifdef _WIN32
+constexpr bool kIsWindows = true;
+#else
+constexpr bool kIsWindows = false;
+#endif
 constexpr std::string_view kListingMagic = "fake listing\n";
 
 // The words of a command line as the shell takes them apart: quotes taken
@@ -85,6 +90,24 @@ FakeMembers read_fake_pk3(const std::string& path) {
     at = eol2 + 1 + size;
   }
   return members;
+}
+
+void make_folder(const fs::path& from) {
+  for (auto it = fs::recursive_directory_iterator(from);
+       it != fs::recursive_directory_iterator(); ++it) {
+    const fs::path path = it->path().lexically_relative(from);
+    if (it->is_directory() && path.extension() == ".pk3") {
+      it.disable_recursion_pending();
+      FakeMembers members;
+      for (const auto& e : fs::recursive_directory_iterator(it->path()))
+        if (e.is_regular_file())
+          members[e.path().lexically_relative(it->path()).generic_string()] =
+              read_file(e.path());
+      write_fake_pk3(path.string(), members);
+    } else if (it->is_regular_file()) {
+      write_file(path, read_file(it->path()));
+    }
+  }
 }
 
 FakeHost::FakeHost(Fault fault, int at)
@@ -207,10 +230,20 @@ CommandStatus FakeHost::play(const std::string& line) {
 
 // The file operations: the real host's, unless this one is to fail.
 std::FILE* FakeHost::open_read(const char* path) {
-  if (!fails(std::string("open ") + path))
+  if (fails(std::string("open ") + path)) {
+    errno = EIO;
+    return nullptr;
+  }
+  // The DOS/Windows set's host reads CR LF as LF in text mode.
+  if (!kDosCommands || kIsWindows || !fs::is_regular_file(local(path)))
     return real_host().open_read(local(path).c_str());
-  errno = EIO;
-  return nullptr;
+  std::string text = read_file(local(path));
+  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
+    text.erase(at, 1);
+  std::FILE* copy = std::tmpfile();
+  std::fwrite(text.data(), 1, text.size(), copy);
+  std::rewind(copy);
+  return copy;
 }
 
 std::FILE* FakeHost::create(const char* path) {

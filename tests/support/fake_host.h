@@ -7,6 +7,7 @@
 #ifndef KIVO_TESTS_SUPPORT_FAKE_HOST_H
 #define KIVO_TESTS_SUPPORT_FAKE_HOST_H
 
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -84,6 +85,13 @@ class FakeHost final : public Host {
   bool locked_ = false;
   Host* previous_;
 };
+
+// The recorded runs' folders.
+inline const std::filesystem::path kRuns =
+    std::filesystem::path(KIVO_SOURCE_DIR) / "tests/runs";
+// Copies the game folder of a recorded run here; each folder named *.pk3 in
+// it becomes an archive of the files it holds.
+void make_folder(const std::filesystem::path& from);
 
 // A whole run of the program in this process on the current folder.
 struct Outcome {
