@@ -99,10 +99,6 @@ int sy_borrow_scripts(ScriptsLoan& loan);
 // none); otherwise says so with an "error: " line and stops the run.
 int sy_give_back_scripts(ScriptsLoan& loan);
 
-// Cuts the next piece off `rest`, skipping runs of separator characters.
-std::string_view next_piece(std::string_view& rest,
-                            std::string_view separators);
-
 // ---- Archive list ----
 
 // Lists the current folder's add-on archives into `list` (`capacity` name

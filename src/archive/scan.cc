@@ -147,29 +147,6 @@ bool ends_with_any_case(std::string_view text, std::string_view tail) {
 
 }  // namespace
 
-std::string_view next_piece(std::string_view& rest,
-                            std::string_view separators) {
-  // Every character of every listing line passes through here: the
-  // separator sets are a few characters, so a plain loop beats a library
-  // search per character.
-  auto is_separator = [separators](char c) {
-    for (char sep : separators)
-      if (c == sep) return true;
-    return false;
-  };
-  std::size_t start = 0;
-  while (start < rest.size() && is_separator(rest[start])) ++start;
-  if (start == rest.size()) {
-    rest = {};
-    return {};
-  }
-  std::size_t end = start;
-  while (end < rest.size() && !is_separator(rest[end])) ++end;
-  std::string_view piece = rest.substr(start, end - start);
-  rest = end == rest.size() ? std::string_view{} : rest.substr(end + 1);
-  return piece;
-}
-
 int gd_get_models_players_aifiles(State& s) {
   PendingBotFiles bots;
   bool full_reported = false;

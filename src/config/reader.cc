@@ -18,23 +18,6 @@ constexpr std::string_view kWordSeparators = " \t\n\r";
 // Player rows are split at spaces only: a tab stays inside its field.
 constexpr std::string_view kFieldSeparators = " ";
 
-// Splits `text` at runs of `separators` into at most `max` words; returns
-// how many it found. Separators before the first word are skipped.
-int split(std::string_view text, std::string_view separators,
-          std::string_view* words, int max) {
-  int n = 0;
-  std::size_t pos = 0;
-  while (n < max) {
-    pos = text.find_first_not_of(separators, pos);
-    if (pos == std::string_view::npos) break;
-    std::size_t end = text.find_first_of(separators, pos);
-    if (end == std::string_view::npos) end = text.size();
-    words[n++] = text.substr(pos, end - pos);
-    pos = end;
-  }
-  return n;
-}
-
 // A decimal integer from the word's start: an optional sign, then digits;
 // 0 when no digit follows.
 int leading_integer(std::string_view word) {
@@ -69,8 +52,10 @@ int has_long_lines(std::FILE* f) {
 // The first two words of a line split at blanks; strlen keeps a NUL byte
 // in the file from letting anything look past it.
 int line_words(const char* line, std::string_view (&words)[2]) {
-  return split(std::string_view(line, std::strlen(line)), kWordSeparators,
-               words, 2);
+  std::string_view rest(line, std::strlen(line));
+  int n = 0;
+  while (n < 2 && !(words[n] = next_piece(rest, kWordSeparators)).empty()) ++n;
+  return n;
 }
 
 enum class Block { kMissing, kNoRows, kRows };
@@ -262,7 +247,8 @@ int gd_parse_player_row(Player& p, const char* row) {
   if (text.ends_with('\n')) text.remove_suffix(1);
   if (text.ends_with('\r')) text.remove_suffix(1);
   std::string_view f[8];
-  int n = split(text, kFieldSeparators, f, 8);
+  int n = 0;
+  while (n < 8 && !(f[n] = next_piece(text, kFieldSeparators)).empty()) ++n;
   name_field* names[8] = {&p.name, &p.funname, &p.aifile, nullptr,
                           nullptr, &p.model,   &p.player, &p.pk3file};
   for (int i = 0; i < n; ++i)

@@ -174,6 +174,33 @@ inline int leading_digits(std::string_view text) {
   return static_cast<int>(value);
 }
 
+// The one tokenizer of the program (listings, bot files and kivo.cfg): cuts
+// the next piece off `rest`, skipping runs of separator characters before
+// it, and leaves `rest` after the one separator that ends the piece. An
+// empty piece means `rest` held separators only.
+// Every character of every listing line passes through here: the separator
+// sets are a few characters, so a plain loop beats a library search per
+// character.
+inline std::string_view next_piece(std::string_view& rest,
+                                   std::string_view separators) {
+  auto is_separator = [separators](char c) {
+    for (char sep : separators)
+      if (c == sep) return true;
+    return false;
+  };
+  std::size_t start = 0;
+  while (start < rest.size() && is_separator(rest[start])) ++start;
+  if (start == rest.size()) {
+    rest = {};
+    return {};
+  }
+  std::size_t end = start;
+  while (end < rest.size() && !is_separator(rest[end])) ++end;
+  std::string_view piece = rest.substr(start, end - start);
+  rest = end == rest.size() ? std::string_view{} : rest.substr(end + 1);
+  return piece;
+}
+
 // ---- Host: every command and every file operation of the program ----
 //
 // The program reaches the folder only through the one Host in force, so
