@@ -81,7 +81,7 @@ void learn_aifile(State& s, std::string_view rest) {
   for (int i = 0; i < s.aifile_count && i < kTableRows; ++i)
     if (s.aifile_names[i] == name) return;
   if (s.aifile_count < 0 || s.aifile_count >= kTableRows) return;
-  s.aifile_tiers[s.aifile_count] = 9;
+  s.aifile_tiers[s.aifile_count] = kUnranked;
   append_name(s.aifile_names, s.aifile_count, name.view());
 }
 

@@ -67,7 +67,6 @@ void gd_apply_config(State& s) {
 // find: a row of 9 therefore gives way to any other row of the same AI file,
 // so the stock tier, or the one the player chose, is what counts.
 void gd_apply_ai_cfg(State& s) {
-  constexpr int kUnranked = 9;
   for (int i = 0; i < s.aifile_count && i < kTableRows; ++i) {
     bool ranked = false;
     for (int j = 0; j < s.cfg_tier_count && j < kTableRows; ++j) {

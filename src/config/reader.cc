@@ -235,7 +235,7 @@ void gd_read_flags(State& s, std::FILE* f) {
       if (w[0] != flag.name) continue;
       int value = leading_digits(w[1]);
       // The overflow set can never be made the active set from the file.
-      if (flag.field == &State::use_set && value > 8) value = 0;
+      if (flag.field == &State::use_set && value >= kOverflowSet) value = 0;
       s.*flag.field = value;
     }
   }

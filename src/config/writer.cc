@@ -180,7 +180,7 @@ void gd_write_player_notes(std::FILE* f) {
 void gd_write_tiers(State& s, std::FILE* f) {
   int count = s.aifile_count < kTableRows ? s.aifile_count : kTableRows;
   bool first = true;
-  for (int tier = 0; tier <= 8; ++tier) {
+  for (int tier = kLowestTier; tier < kUnranked; ++tier) {
     for (int r = 0; r < count; ++r) {
       if (s.aifile_tiers[r] != tier) continue;
       gd_write_tier_row(s, r, f, first ? 1 : 0, 0);
@@ -192,7 +192,7 @@ void gd_write_tiers(State& s, std::FILE* f) {
   if (first) write_tiers_opening(f);
   std::fprintf(f, "\n");
   for (int r = 0; r < count; ++r)
-    if (s.aifile_tiers[r] == 9) gd_write_tier_row(s, r, f, 0, 0);
+    if (s.aifile_tiers[r] == kUnranked) gd_write_tier_row(s, r, f, 0, 0);
   gd_write_tier_row(s, 0, f, 0, 1);
 }
 

@@ -24,6 +24,15 @@ inline constexpr std::size_t kNameChars = kNameBytes - 1;
 inline constexpr int kTableRows = 1024;
 // Slots of the archive list; an empty slot ends it, so 1535 names fit.
 inline constexpr int kPk3Slots = 1536;
+// Players per set that clipping keeps.
+inline constexpr int kSetLimit = 80;
+// The overflow set, never active; the sets 0 to 8 below it can be.
+inline constexpr int kOverflowSet = 9;
+// The tiers an AI file can have and the randomizer can pick from.
+inline constexpr int kLowestTier = 0;
+inline constexpr int kHighestTier = 9;
+// The tier of an AI file found in an archive, until the player ranks it.
+inline constexpr int kUnranked = 9;
 
 #ifdef KIVO_TRACE
 inline constexpr bool kTrace = true;

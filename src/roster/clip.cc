@@ -60,7 +60,7 @@ void gd_clip_active_set(State& s) {
 }
 
 void gd_clip_sets(State& s) {
-  for (int set = 1; set <= 8; ++set) {
+  for (int set = 1; set < kOverflowSet; ++set) {
     int count = 0;
     int i = 0;
     for (; i < s.roster_count && count < kSetLimit; ++i) {

@@ -6,9 +6,6 @@
 
 namespace {
 
-constexpr int kLowestTier = 0;
-constexpr int kHighestTier = 9;
-
 // Rows of the AI file table with tier `tier`.
 int count_tier(const State& s, int tier) {
   int n = 0;
