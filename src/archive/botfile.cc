@@ -10,9 +10,6 @@
 
 namespace {
 
-// A bot file line: one read gives at most 254 characters.
-constexpr int kBotLineBytes = 255;
-
 // 1 when the extracted member is a file of its own: a link that an archive
 // restores must be neither opened up nor read, since it points outside.
 bool is_plain_file(const char* path) { return sy_entry(path) == Entry::kFile; }
@@ -78,8 +75,8 @@ void parse_bot_line(State& s, std::string_view line, bool& in_block) {
 
 void gd_read_bot_defs(State& s, std::FILE* f) {
   bool in_block = false;
-  char line[kBotLineBytes];
-  while (std::fgets(line, kBotLineBytes, f) != nullptr) {
+  char line[kLineBytes];
+  while (std::fgets(line, kLineBytes, f) != nullptr) {
     trace("    bot_ln: '%s'\n", line);
     parse_bot_line(s, line, in_block);
   }

@@ -11,9 +11,6 @@
 
 namespace {
 
-// An archive listing line: one read gives at most 254 characters.
-constexpr int kScanLineBytes = 255;
-
 // The bot files of one archive, read once its listing is closed: reading one
 // runs commands that may overwrite the list file.
 struct PendingBotFiles {
@@ -114,7 +111,7 @@ void parse_listing_line(State& s, std::string_view line,
     std::string_view file_part = next_piece(cut, "/");
     if (file_part.empty()) return;
     // parse_player_name takes a C string: the component alone.
-    char file[kScanLineBytes];
+    char file[kLineBytes];
     std::size_t n = file_part.copy(file, sizeof file - 1);
     file[n] = '\0';
     name_field skin;
@@ -195,8 +192,8 @@ int gd_get_models_players_aifiles(State& s) {
     bots.count = 0;
     bots.roster_full = false;
     int sized = 0;  // lines that start with a number: members and totals
-    char line[kScanLineBytes];
-    while (read_list_piece(f, line, kScanLineBytes)) {
+    char line[kLineBytes];
+    while (read_list_piece(f, line, kLineBytes)) {
       std::string_view rest(line);
       std::string_view first = next_piece(rest, " \t\n");
       if (!first.empty() && is_digit(first[0])) ++sized;

@@ -18,9 +18,6 @@ inline constexpr char kConfigTempFile[] = "kivo.cfg.tmp";
 // skipped parts of it or rows of it name players this run does not have, so
 // the player's hand edits are never lost.
 inline constexpr char kConfigBackupSuffix[] = ".bak";
-// The reader takes lines into buffers of this size (254 characters and NUL);
-// longer lines come in pieces.
-inline constexpr int kConfigLineBytes = 255;
 
 // One row of the flags block: its name, its comment, and the State field it
 // stands for. Reader and writer share the table, so a flag cannot be written

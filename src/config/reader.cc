@@ -31,19 +31,19 @@ int leading_integer(std::string_view word) {
 }
 
 // Reads the next line, or the next 254 characters of a longer one.
-bool read_line(std::FILE* f, char (&buf)[kConfigLineBytes]) {
-  return std::fgets(buf, kConfigLineBytes, f) != nullptr;
+bool read_line(std::FILE* f, char (&buf)[kLineBytes]) {
+  return std::fgets(buf, kLineBytes, f) != nullptr;
 }
 
 // 1 when a line of the file is longer than the reader's buffer: its pieces
 // are read as lines of their own, which is seldom what the player meant.
 // Leaves the file at its start.
 int has_long_lines(std::FILE* f) {
-  char buf[kConfigLineBytes];
+  char buf[kLineBytes];
   int found = 0;
   while (found == 0 && read_line(f, buf)) {
     std::size_t n = std::strlen(buf);
-    found = n == kConfigLineBytes - 1 && buf[n - 1] != '\n';
+    found = n == kLineBytes - 1 && buf[n - 1] != '\n';
   }
   std::rewind(f);
   return found;
@@ -67,7 +67,7 @@ enum class Block { kMissing, kNoRows, kRows };
 // the search for the header does not go past the block's closing '@' line.
 Block find_block(std::FILE* f, char marker, std::string_view word, bool exact,
                  std::string_view header) {
-  char buf[kConfigLineBytes];
+  char buf[kLineBytes];
   std::string_view w[2];
   bool opened = false;
   while (!opened && read_line(f, buf)) {
@@ -95,7 +95,7 @@ RowLine classify_row(const char* line) {
 }
 
 void read_player_rows(State& s, std::FILE* f) {
-  char buf[kConfigLineBytes];
+  char buf[kLineBytes];
   int short_rows = 0;
   int over_capacity = 0;
   while (read_line(f, buf)) {
@@ -128,7 +128,7 @@ void read_player_rows(State& s, std::FILE* f) {
 }
 
 void read_tier_rows(State& s, std::FILE* f) {
-  char buf[kConfigLineBytes];
+  char buf[kLineBytes];
   int short_rows = 0;
   int over_capacity = 0;
   while (read_line(f, buf)) {
@@ -225,7 +225,7 @@ void gd_read_flags(State& s, std::FILE* f) {
     std::printf("...using defaults...\n");
     return;
   }
-  char buf[kConfigLineBytes];
+  char buf[kLineBytes];
   std::string_view w[2];
   while (read_line(f, buf)) {
     int n = line_words(buf, w);

@@ -24,6 +24,10 @@ inline constexpr std::size_t kNameChars = kNameBytes - 1;
 inline constexpr int kTableRows = 1024;
 // Slots of the archive list; an empty slot ends it, so 1535 names fit.
 inline constexpr int kPk3Slots = 1536;
+// Lines of kivo.cfg, of archive listings and of bot files are read into
+// buffers of this size: one read gives at most 254 characters and a NUL, so
+// longer lines come in pieces.
+inline constexpr int kLineBytes = 255;
 // Players per set that clipping keeps.
 inline constexpr int kSetLimit = 80;
 // The overflow set, never active; the sets 0 to 8 below it can be.
