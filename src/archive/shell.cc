@@ -132,13 +132,6 @@ CommandStatus run_command(const char* line) {
   return host().run(line);
 }
 
-int is_plain_name(std::string_view name) {
-  if (name.empty() || name.front() == '-') return 0;
-  for (char c : name)
-    if (!plain_char(c)) return 0;
-  return 1;
-}
-
 int shell_argument(std::string_view prefix, std::string_view name,
                    std::string_view suffix, char* out, std::size_t size) {
   if (size == 0) return 0;
