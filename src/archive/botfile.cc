@@ -80,7 +80,7 @@ void gd_read_bot_defs(State& s, std::FILE* f) {
     trace("    bot_ln: '%s'\n", line);
     parse_bot_line(s, line, in_block);
   }
-  for (int i = 0; i < s.xai_count && i < kTableRows; ++i) {
+  for (int i = 0; i < s.xai_count; ++i) {
     s.xai_model[i].lower();
     s.xai_player[i].lower();
     s.xai_aifile[i].lower();

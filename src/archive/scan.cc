@@ -40,7 +40,7 @@ bool archive_problem(int code) {
 
 void learn_model(State& s, const name_field& model) {
   trace("    found model %s\n", model.c_str());
-  for (int i = 0; i < s.model_count && i < kTableRows; ++i)
+  for (int i = 0; i < s.model_count; ++i)
     if (s.model_names[i] == model) return;
   if (s.model_count >= kTableRows) return;
   trace("    found model '%s'\n", model.c_str());
@@ -75,7 +75,7 @@ void learn_aifile(State& s, std::string_view rest) {
   name.lower();
   trace("    found aifile: '%s_c.c'\n", name.c_str());
   if (name == "default") return;
-  for (int i = 0; i < s.aifile_count && i < kTableRows; ++i)
+  for (int i = 0; i < s.aifile_count; ++i)
     if (s.aifile_names[i] == name) return;
   if (s.aifile_count < 0 || s.aifile_count >= kTableRows) return;
   s.aifile_tiers[s.aifile_count] = kUnranked;

@@ -138,9 +138,8 @@ void gd_write_player_row(const Player* p, std::FILE* f, int total, int active) {
 // The players block: every roster player once, in byte order of name.
 void gd_show_players(State& s, std::FILE* f) {
   trace("gd_show_players()\n");
-  int count = s.roster_count < kTableRows ? s.roster_count : kTableRows;
   int active = 0;
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < s.roster_count; ++i) {
     s.written_marks[i] = 0;
     const Player* p = s.roster[i].get();
     if (p == nullptr) {
@@ -156,7 +155,7 @@ void gd_show_players(State& s, std::FILE* f) {
   bool first = true;
   for (;;) {
     int best = -1;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < s.roster_count; ++i) {
       if (s.written_marks[i] != 0) continue;
       if (best < 0 || std::strcmp(s.roster[i]->name.c_str(),
                                   s.roster[best]->name.c_str()) <= 0)
@@ -189,10 +188,9 @@ void gd_write_tier_row(State& s, int row, std::FILE* f, int first,
 
 // The tiers block: tiers 0 to 8 in tier order, an empty line, then tier 9.
 void gd_write_tiers(State& s, std::FILE* f) {
-  int count = s.aifile_count < kTableRows ? s.aifile_count : kTableRows;
   bool first = true;
   for (int tier = kLowestTier; tier < kUnranked; ++tier) {
-    for (int r = 0; r < count; ++r) {
+    for (int r = 0; r < s.aifile_count; ++r) {
       if (s.aifile_tiers[r] != tier) continue;
       gd_write_tier_row(s, r, f, first ? 1 : 0, 0);
       first = false;
@@ -202,7 +200,7 @@ void gd_write_tiers(State& s, std::FILE* f) {
   // next run would not find the block.
   if (first) write_tiers_opening(f);
   std::fprintf(f, "\n");
-  for (int r = 0; r < count; ++r)
+  for (int r = 0; r < s.aifile_count; ++r)
     if (s.aifile_tiers[r] == kUnranked) gd_write_tier_row(s, r, f, 0, 0);
   gd_write_tier_row(s, 0, f, 0, 1);
 }

@@ -226,7 +226,7 @@ void gd_write_descrete_players(State& s) {
   int count = 0;
   std::string announced;
   if (have_scripts) {
-    for (int i = 0; i < s.roster_count && i < kTableRows; ++i) {
+    for (int i = 0; i < s.roster_count; ++i) {
       const Player* p = s.roster[i].get();
       if (p == nullptr || !written(*p, s.use_set) || !name_usable(*p)) continue;
       char file[kNameBytes + 4];
