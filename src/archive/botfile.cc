@@ -110,7 +110,7 @@ void gd_parse_aifile(State& s, std::string_view archive,
   scripts_path(bot_file, path, sizeof path);
   CommandStatus status = sy_cmd_extract(archive, bot_file);
   if (sy_tool_missing(status) || status.code == 50) {
-    say_error(
+    fail_run(
         "error: cannot extract 'scripts/%.*s' from '%.*s': %s (status %d); "
         "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
         static_cast<int>(bot_file.size()), bot_file.data(),
@@ -118,7 +118,6 @@ void gd_parse_aifile(State& s, std::string_view archive,
         status.code == 50 ? "the disk is full"
                           : "the 'unzip' program was not found",
         status.code);
-    stop_run();
   }
   std::FILE* f = nullptr;
   if (!stopping() && is_plain_file(path)) {
@@ -127,11 +126,10 @@ void gd_parse_aifile(State& s, std::string_view archive,
     if (!sy_cmd_line_ends(bot_file) ||
         (f = host().open_read(path)) == nullptr) {
       // The file is there: what fails now is the host, not the archive.
-      say_error(
+      fail_run(
           "error: cannot read the extracted '%s' (%s); the run stops and "
           "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
           path, std::strerror(errno ? errno : EIO));
-      stop_run();
     }
   } else if (!stopping()) {
     std::fflush(stdout);  // the console shows both streams in order

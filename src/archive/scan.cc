@@ -165,28 +165,26 @@ int gd_get_models_players_aifiles(State& s) {
     if (stopping()) return 0;
     if (!archive_problem(status.code)) {
       if (sy_tool_missing(status))
-        say_error(
+        fail_run(
             "error: cannot list archive '%s': the 'unzip' program was not "
             "found (status %d); 'kivo.pk3' and 'kivo.cfg' are left as they "
             "were\n",
             s.pk3_list[i].c_str(), status.code);
       else
-        say_error(
+        fail_run(
             "error: cannot list archive '%s': 'unzip' ended with status %d%s; "
             "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
             s.pk3_list[i].c_str(), status.code,
             status.code == 50 ? " (the disk is full)" : "");
-      stop_run();
       return 0;
     }
     errno = 0;
     std::FILE* f = host().open_read(kListFile);
     if (f == nullptr) {
-      say_error(
+      fail_run(
           "  error: cannot open 'kivo.tmp' for read (%s); 'kivo.pk3' and "
           "'kivo.cfg' are left as they were\n",
           std::strerror(errno ? errno : ENOENT));
-      stop_run();
       return 0;
     }
     bots.count = 0;

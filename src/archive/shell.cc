@@ -119,11 +119,10 @@ CommandStatus run_command(const char* line) {
   if (std::strstr(line, kListFile) != nullptr && sy_exists(kListFile)) {
     int error = host().remove(kListFile);
     if (error != 0) {
-      say_error(
+      fail_run(
           "error: cannot remove the old list file '%s' (%s); the run stops "
           "and leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
           kListFile, std::strerror(error));
-      stop_run();
       return kNotRun;
     }
   }
@@ -331,10 +330,9 @@ int sy_borrow_scripts(ScriptsLoan& loan) {
       } else {
         sy_journal(kJournalBack);
       }
-      say_error(
+      fail_run(
           "error: the 'scripts' folder could not be set aside as "
           "'tscripts'; the run stops\n");
-      stop_run();
       return 0;
     }
     loan.set_aside = true;
@@ -356,26 +354,23 @@ int sy_give_back_scripts(ScriptsLoan& loan) {
     host().remove_tree("scripts");
   if (loan.set_aside) {
     if (sy_exists("scripts")) {
-      say_error(
+      fail_run(
           "error: the program's own 'scripts' folder could not be removed; "
           "your 'scripts' folder waits in 'tscripts'\n");
-      stop_run();
       return 0;
     }
     run_command(kCommands.give_back);
     if (sy_exists("tscripts") && !sy_exists("scripts"))
       host().rename("tscripts", "scripts");
     if (sy_exists("tscripts") || !sy_exists("scripts")) {
-      say_error(
+      fail_run(
           "error: 'tscripts' could not be moved back to 'scripts'; your "
           "'scripts' folder waits in 'tscripts'\n");
-      stop_run();
       return 0;
     }
   } else if (sy_exists("scripts")) {
-    say_error(
+    fail_run(
         "error: the program's own 'scripts' folder could not be removed\n");
-    stop_run();
     return 0;
   }
   loan = ScriptsLoan{};

@@ -193,11 +193,10 @@ void gd_read_config(State& s) {
   if (f == nullptr && there != Entry::kNone) {
     // A file that is there but cannot be read must not be written over as
     // if the player had none.
-    say_error(
+    fail_run(
         "error: cannot read config file 'kivo.cfg' (%s); the run stops and "
         "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
         std::strerror(errno ? errno : EIO));
-    stop_run();
     return;
   }
   if (f == nullptr) {

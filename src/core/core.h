@@ -307,6 +307,8 @@ void host_init();
 [[gnu::format(printf, 1, 2)]] void say_error(const char* format, ...);
 // Marks the run as failed: the phases stop before the output is touched.
 void stop_run();
+// Says an "error: " message as say_error does, then stops the run.
+[[gnu::format(printf, 1, 2)]] void fail_run(const char* format, ...);
 // 1 once the run must stop: a failure or a signal.
 int stopping();
 // What is at `path`. When that cannot be found out, says so with an "error: "
