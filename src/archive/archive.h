@@ -29,13 +29,12 @@ CommandStatus run_command(const char* line);
 // names fits.
 inline constexpr std::size_t kCommandBytes = 1024;
 
-// 1 when `name` goes into a command line as it stands: only letters, digits
-// and "._+-", not empty and not starting with '-'.
-int is_plain_name(std::string_view name);
 // Writes prefix+name+suffix as one literal shell argument into out: as it
-// stands when the name is plain, otherwise quoted for the command set. 0 when
-// that cannot be done safely (DOS/Windows: a name holding '"' or '%', or a
-// control character) or it does not fit.
+// stands when the name is plain (not empty, only letters, digits and "._+-";
+// without a prefix, a leading '-' gets "./" or ".\" put before it),
+// otherwise quoted for the command set. 0 when that cannot be done safely
+// (DOS/Windows: a name holding '"' or '%', or a control character) or it
+// does not fit.
 int shell_argument(std::string_view prefix, std::string_view name,
                    std::string_view suffix, char* out, std::size_t size);
 // Prints "warn: <what> '<name>' skipped: its name cannot be passed safely to
@@ -98,10 +97,6 @@ int sy_borrow_scripts(ScriptsLoan& loan);
 // folder back. Returns 1 when the player's folder is back (or there was
 // none); otherwise says so with an "error: " line and stops the run.
 int sy_give_back_scripts(ScriptsLoan& loan);
-
-// Cuts the next piece off `rest`, skipping runs of separator characters.
-std::string_view next_piece(std::string_view& rest,
-                            std::string_view separators);
 
 // ---- Archive list ----
 

@@ -10,9 +10,6 @@
 
 namespace {
 
-// A bot file line: one read gives at most 254 characters.
-constexpr int kBotLineBytes = 255;
-
 // 1 when the extracted member is a file of its own: a link that an archive
 // restores must be neither opened up nor read, since it points outside.
 bool is_plain_file(const char* path) { return sy_entry(path) == Entry::kFile; }
@@ -78,12 +75,12 @@ void parse_bot_line(State& s, std::string_view line, bool& in_block) {
 
 void gd_read_bot_defs(State& s, std::FILE* f) {
   bool in_block = false;
-  char line[kBotLineBytes];
-  while (std::fgets(line, kBotLineBytes, f) != nullptr) {
+  char line[kLineBytes];
+  while (std::fgets(line, kLineBytes, f) != nullptr) {
     trace("    bot_ln: '%s'\n", line);
     parse_bot_line(s, line, in_block);
   }
-  for (int i = 0; i < s.xai_count && i < kTableRows; ++i) {
+  for (int i = 0; i < s.xai_count; ++i) {
     s.xai_model[i].lower();
     s.xai_player[i].lower();
     s.xai_aifile[i].lower();
@@ -113,7 +110,7 @@ void gd_parse_aifile(State& s, std::string_view archive,
   scripts_path(bot_file, path, sizeof path);
   CommandStatus status = sy_cmd_extract(archive, bot_file);
   if (sy_tool_missing(status) || status.code == 50) {
-    say_error(
+    fail_run(
         "error: cannot extract 'scripts/%.*s' from '%.*s': %s (status %d); "
         "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
         static_cast<int>(bot_file.size()), bot_file.data(),
@@ -121,7 +118,6 @@ void gd_parse_aifile(State& s, std::string_view archive,
         status.code == 50 ? "the disk is full"
                           : "the 'unzip' program was not found",
         status.code);
-    stop_run();
   }
   std::FILE* f = nullptr;
   if (!stopping() && is_plain_file(path)) {
@@ -130,11 +126,10 @@ void gd_parse_aifile(State& s, std::string_view archive,
     if (!sy_cmd_line_ends(bot_file) ||
         (f = host().open_read(path)) == nullptr) {
       // The file is there: what fails now is the host, not the archive.
-      say_error(
+      fail_run(
           "error: cannot read the extracted '%s' (%s); the run stops and "
           "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
           path, std::strerror(errno ? errno : EIO));
-      stop_run();
     }
   } else if (!stopping()) {
     std::fflush(stdout);  // the console shows both streams in order

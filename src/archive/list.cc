@@ -36,21 +36,19 @@ int sy_get_pk3_list(name_field* list, int name_length, int capacity) {
   CommandStatus status = sy_cmd_list_folder();
   if (status.signal != 0 || status.code == kCommandNotRun) return 0;
   if (!status.ok()) {
-    say_error(
+    fail_run(
         "error: cannot list this folder: '%s' ended with status %d; "
         "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
         sy_list_folder_line(), status.code);
-    stop_run();
     return 0;
   }
   errno = 0;
   std::FILE* f = host().open_read(kListFile);
   if (f == nullptr) {
-    say_error(
+    fail_run(
         "error: cannot open dir list file, 'kivo.tmp' (%s); 'kivo.pk3' and "
         "'kivo.cfg' are left as they were\n",
         std::strerror(errno ? errno : ENOENT));
-    stop_run();
     return 0;
   }
 

@@ -11,9 +11,6 @@
 
 namespace {
 
-// An archive listing line: one read gives at most 254 characters.
-constexpr int kScanLineBytes = 255;
-
 // The bot files of one archive, read once its listing is closed: reading one
 // runs commands that may overwrite the list file.
 struct PendingBotFiles {
@@ -43,7 +40,7 @@ bool archive_problem(int code) {
 
 void learn_model(State& s, const name_field& model) {
   trace("    found model %s\n", model.c_str());
-  for (int i = 0; i < s.model_count && i < kTableRows; ++i)
+  for (int i = 0; i < s.model_count; ++i)
     if (s.model_names[i] == model) return;
   if (s.model_count >= kTableRows) return;
   trace("    found model '%s'\n", model.c_str());
@@ -78,10 +75,10 @@ void learn_aifile(State& s, std::string_view rest) {
   name.lower();
   trace("    found aifile: '%s_c.c'\n", name.c_str());
   if (name == "default") return;
-  for (int i = 0; i < s.aifile_count && i < kTableRows; ++i)
+  for (int i = 0; i < s.aifile_count; ++i)
     if (s.aifile_names[i] == name) return;
   if (s.aifile_count < 0 || s.aifile_count >= kTableRows) return;
-  s.aifile_tiers[s.aifile_count] = 9;
+  s.aifile_tiers[s.aifile_count] = kUnranked;
   append_name(s.aifile_names, s.aifile_count, name.view());
 }
 
@@ -114,7 +111,7 @@ void parse_listing_line(State& s, std::string_view line,
     std::string_view file_part = next_piece(cut, "/");
     if (file_part.empty()) return;
     // parse_player_name takes a C string: the component alone.
-    char file[kScanLineBytes];
+    char file[kLineBytes];
     std::size_t n = file_part.copy(file, sizeof file - 1);
     file[n] = '\0';
     name_field skin;
@@ -147,29 +144,6 @@ bool ends_with_any_case(std::string_view text, std::string_view tail) {
 
 }  // namespace
 
-std::string_view next_piece(std::string_view& rest,
-                            std::string_view separators) {
-  // Every character of every listing line passes through here: the
-  // separator sets are a few characters, so a plain loop beats a library
-  // search per character.
-  auto is_separator = [separators](char c) {
-    for (char sep : separators)
-      if (c == sep) return true;
-    return false;
-  };
-  std::size_t start = 0;
-  while (start < rest.size() && is_separator(rest[start])) ++start;
-  if (start == rest.size()) {
-    rest = {};
-    return {};
-  }
-  std::size_t end = start;
-  while (end < rest.size() && !is_separator(rest[end])) ++end;
-  std::string_view piece = rest.substr(start, end - start);
-  rest = end == rest.size() ? std::string_view{} : rest.substr(end + 1);
-  return piece;
-}
-
 int gd_get_models_players_aifiles(State& s) {
   PendingBotFiles bots;
   bool full_reported = false;
@@ -191,35 +165,33 @@ int gd_get_models_players_aifiles(State& s) {
     if (stopping()) return 0;
     if (!archive_problem(status.code)) {
       if (sy_tool_missing(status))
-        say_error(
+        fail_run(
             "error: cannot list archive '%s': the 'unzip' program was not "
             "found (status %d); 'kivo.pk3' and 'kivo.cfg' are left as they "
             "were\n",
             s.pk3_list[i].c_str(), status.code);
       else
-        say_error(
+        fail_run(
             "error: cannot list archive '%s': 'unzip' ended with status %d%s; "
             "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
             s.pk3_list[i].c_str(), status.code,
             status.code == 50 ? " (the disk is full)" : "");
-      stop_run();
       return 0;
     }
     errno = 0;
     std::FILE* f = host().open_read(kListFile);
     if (f == nullptr) {
-      say_error(
+      fail_run(
           "  error: cannot open 'kivo.tmp' for read (%s); 'kivo.pk3' and "
           "'kivo.cfg' are left as they were\n",
           std::strerror(errno ? errno : ENOENT));
-      stop_run();
       return 0;
     }
     bots.count = 0;
     bots.roster_full = false;
     int sized = 0;  // lines that start with a number: members and totals
-    char line[kScanLineBytes];
-    while (read_list_piece(f, line, kScanLineBytes)) {
+    char line[kLineBytes];
+    while (read_list_piece(f, line, kLineBytes)) {
       std::string_view rest(line);
       std::string_view first = next_piece(rest, " \t\n");
       if (!first.empty() && is_digit(first[0])) ++sized;

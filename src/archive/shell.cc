@@ -10,19 +10,20 @@
 namespace {
 
 // Every command line of the program, for the set this build uses. "%s" is
-// filled with one shell argument built by shell_argument().
+// filled with one shell argument built by shell_argument(). The lines
+// that are null by default are steps one of the sets does not take.
 struct CommandSet {
   const char* list_folder;
   const char* list_archive;
   const char* extract;  // archive, "scripts/" + member
   const char* set_aside;
   const char* make_scripts;
-  const char* open_up_file;  // "scripts/" + member
-  const char* move_bot_in;   // name + ".bot"
+  const char* open_up_file = nullptr;  // "scripts/" + member
+  const char* move_bot_in;             // name + ".bot"
   const char* pack;
-  const char* delete_extracted;  // scripts path of the member
-  const char* delete_written;    // scripts path of name + ".bot"
-  const char* remove_extract_scripts[2];
+  const char* delete_extracted;           // scripts path of the member
+  const char* delete_written = nullptr;   // scripts path of name + ".bot"
+  const char* remove_extract_scripts[2];  // run in turn, nulls passed over
   const char* remove_output_scripts;
   const char* give_back;
   char separator;    // between "scripts" and a file inside it
@@ -31,39 +32,37 @@ struct CommandSet {
 
 #ifdef KIVO_DOS_COMMANDS
 constexpr CommandSet kCommands = {
-    "dir /b >kivo.tmp",
-    "unzip -l %s >kivo.tmp",
-    "unzip %s %s",
-    "move scripts tscripts >kivo.tmp",
-    "mkdir scripts >kivo.tmp",
-    nullptr,
-    "move %s scripts >kivo.tmp",
-    "zip -r kivo.pk3 scripts >kivo.tmp",
-    "del %s",
-    "del %s >kivo.tmp",
-    {"rmdir scripts", nullptr},
-    "rmdir scripts >kivo.tmp",
-    "move tscripts scripts >kivo.tmp",
-    '\\',
-    ".\\",
+    .list_folder = "dir /b >kivo.tmp",
+    .list_archive = "unzip -l %s >kivo.tmp",
+    .extract = "unzip %s %s",
+    .set_aside = "move scripts tscripts >kivo.tmp",
+    .make_scripts = "mkdir scripts >kivo.tmp",
+    .move_bot_in = "move %s scripts >kivo.tmp",
+    .pack = "zip -r kivo.pk3 scripts >kivo.tmp",
+    .delete_extracted = "del %s",
+    .delete_written = "del %s >kivo.tmp",
+    .remove_extract_scripts = {"rmdir scripts"},
+    .remove_output_scripts = "rmdir scripts >kivo.tmp",
+    .give_back = "move tscripts scripts >kivo.tmp",
+    .separator = '\\',
+    .here = ".\\",
 };
 #else
 constexpr CommandSet kCommands = {
-    "ls -p >kivo.tmp",
-    "unzip -l %s >kivo.tmp 2>/dev/null",
-    "unzip %s %s",
-    "mv scripts tscripts 2>/dev/null",
-    "mkdir scripts",
-    "chmod 777 %s",
-    "mv %s scripts",
-    "zip -r kivo.pk3 scripts >kivo.tmp >/dev/null",
-    "rm %s",
-    nullptr,
-    {"rmdir scripts", "rm -R scripts 2>/dev/null"},
-    "rm -R scripts",
-    "mv tscripts scripts 2>/dev/null",
-    '/',
-    "./",
+    .list_folder = "ls -p >kivo.tmp",
+    .list_archive = "unzip -l %s >kivo.tmp 2>/dev/null",
+    .extract = "unzip %s %s",
+    .set_aside = "mv scripts tscripts 2>/dev/null",
+    .make_scripts = "mkdir scripts",
+    .open_up_file = "chmod 777 %s",
+    .move_bot_in = "mv %s scripts",
+    .pack = "zip -r kivo.pk3 scripts >kivo.tmp >/dev/null",
+    .delete_extracted = "rm %s",
+    .remove_extract_scripts = {"rmdir scripts", "rm -R scripts 2>/dev/null"},
+    .remove_output_scripts = "rm -R scripts",
+    .give_back = "mv tscripts scripts 2>/dev/null",
+    .separator = '/',
+    .here = "./",
 };
 #endif
 
@@ -120,23 +119,15 @@ CommandStatus run_command(const char* line) {
   if (std::strstr(line, kListFile) != nullptr && sy_exists(kListFile)) {
     int error = host().remove(kListFile);
     if (error != 0) {
-      say_error(
+      fail_run(
           "error: cannot remove the old list file '%s' (%s); the run stops "
           "and leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
           kListFile, std::strerror(error));
-      stop_run();
       return kNotRun;
     }
   }
   trace("  system: '%s'\n", line);
   return host().run(line);
-}
-
-int is_plain_name(std::string_view name) {
-  if (name.empty() || name.front() == '-') return 0;
-  for (char c : name)
-    if (!plain_char(c)) return 0;
-  return 1;
 }
 
 int shell_argument(std::string_view prefix, std::string_view name,
@@ -339,10 +330,9 @@ int sy_borrow_scripts(ScriptsLoan& loan) {
       } else {
         sy_journal(kJournalBack);
       }
-      say_error(
+      fail_run(
           "error: the 'scripts' folder could not be set aside as "
           "'tscripts'; the run stops\n");
-      stop_run();
       return 0;
     }
     loan.set_aside = true;
@@ -364,26 +354,23 @@ int sy_give_back_scripts(ScriptsLoan& loan) {
     host().remove_tree("scripts");
   if (loan.set_aside) {
     if (sy_exists("scripts")) {
-      say_error(
+      fail_run(
           "error: the program's own 'scripts' folder could not be removed; "
           "your 'scripts' folder waits in 'tscripts'\n");
-      stop_run();
       return 0;
     }
     run_command(kCommands.give_back);
     if (sy_exists("tscripts") && !sy_exists("scripts"))
       host().rename("tscripts", "scripts");
     if (sy_exists("tscripts") || !sy_exists("scripts")) {
-      say_error(
+      fail_run(
           "error: 'tscripts' could not be moved back to 'scripts'; your "
           "'scripts' folder waits in 'tscripts'\n");
-      stop_run();
       return 0;
     }
   } else if (sy_exists("scripts")) {
-    say_error(
+    fail_run(
         "error: the program's own 'scripts' folder could not be removed\n");
-    stop_run();
     return 0;
   }
   loan = ScriptsLoan{};

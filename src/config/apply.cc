@@ -20,7 +20,7 @@ bool same_key(const Player& row, const Player& p) {
 
 // 1 when a row for the player's model and skin names its archive too.
 int has_own_archive_row(const State& s, const Player& p) {
-  for (int j = 0; j < s.cfg_player_count && j < kTableRows; ++j) {
+  for (int j = 0; j < s.cfg_player_count; ++j) {
     const Player* row = s.cfg_players[j].get();
     if (row != nullptr && same_key(*row, p) && row->pk3file == p.pk3file)
       return 1;
@@ -34,11 +34,11 @@ void gd_apply_config(State& s) {
   // Rows that no player takes are not written again; the save keeps the old
   // file when there are any.
   std::array<bool, kTableRows> taken{};
-  for (int i = 0; i < s.roster_count && i < kTableRows; ++i) {
+  for (int i = 0; i < s.roster_count; ++i) {
     Player* p = s.roster[i].get();
     if (p == nullptr) continue;
     int own_archive_only = has_own_archive_row(s, *p);
-    for (int j = 0; j < s.cfg_player_count && j < kTableRows; ++j) {
+    for (int j = 0; j < s.cfg_player_count; ++j) {
       const Player* row = s.cfg_players[j].get();
       if (row == nullptr || !same_key(*row, *p)) continue;
       if (own_archive_only && !(row->pk3file == p->pk3file)) continue;
@@ -57,7 +57,7 @@ void gd_apply_config(State& s) {
     }
   }
   s.cfg_lost = 0;
-  for (int j = 0; j < s.cfg_player_count && j < kTableRows; ++j)
+  for (int j = 0; j < s.cfg_player_count; ++j)
     if (s.cfg_players[j] != nullptr && !taken[j]) ++s.cfg_lost;
 }
 
@@ -67,10 +67,9 @@ void gd_apply_config(State& s) {
 // find: a row of 9 therefore gives way to any other row of the same AI file,
 // so the stock tier, or the one the player chose, is what counts.
 void gd_apply_ai_cfg(State& s) {
-  constexpr int kUnranked = 9;
-  for (int i = 0; i < s.aifile_count && i < kTableRows; ++i) {
+  for (int i = 0; i < s.aifile_count; ++i) {
     bool ranked = false;
-    for (int j = 0; j < s.cfg_tier_count && j < kTableRows; ++j) {
+    for (int j = 0; j < s.cfg_tier_count; ++j) {
       if (!(s.aifile_names[i] == s.cfg_tier_names[j])) continue;
       int tier = s.cfg_tier_values[j];
       if (tier == kUnranked && ranked) continue;

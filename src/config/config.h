@@ -18,9 +18,6 @@ inline constexpr char kConfigTempFile[] = "kivo.cfg.tmp";
 // skipped parts of it or rows of it name players this run does not have, so
 // the player's hand edits are never lost.
 inline constexpr char kConfigBackupSuffix[] = ".bak";
-// The reader takes lines into buffers of this size (254 characters and NUL);
-// longer lines come in pieces.
-inline constexpr int kConfigLineBytes = 255;
 
 // One row of the flags block: its name, its comment, and the State field it
 // stands for. Reader and writer share the table, so a flag cannot be written
@@ -67,23 +64,6 @@ void gd_apply_config(State& s);
 void gd_apply_ai_cfg(State& s);
 
 // ---- Writing ----
-
-// Writes the whole file text (flags, players, tiers) to `f`.
-void gd_write_config(State& s, std::FILE* f);
-// The flags block.
-void gd_write_flags(State& s, std::FILE* f);
-// The players block: every roster player once, in byte order of name.
-void gd_show_players(State& s, std::FILE* f);
-// total != 0: opening lines with the counts, then p's row; total 0 and
-// active 0: p's row alone; total 0 and active != 0: closing lines (p unused).
-void gd_write_player_row(const Player* p, std::FILE* f, int total, int active);
-// The comment lines of the players block and the empty line after them.
-void gd_write_player_notes(std::FILE* f);
-// The tiers block: tiers 0 to 8 in tier order, an empty line, then tier 9.
-void gd_write_tiers(State& s, std::FILE* f);
-// closing: the closing lines only; otherwise the opening lines when `first`
-// is set, then the row of AI file `row`.
-void gd_write_tier_row(State& s, int row, std::FILE* f, int first, int closing);
 
 // Replaces kivo.cfg with the writer's text, only once every write has
 // succeeded, and prints "wrote 'kivo.cfg'"; on failure an "error: " line and

@@ -18,23 +18,6 @@ constexpr std::string_view kWordSeparators = " \t\n\r";
 // Player rows are split at spaces only: a tab stays inside its field.
 constexpr std::string_view kFieldSeparators = " ";
 
-// Splits `text` at runs of `separators` into at most `max` words; returns
-// how many it found. Separators before the first word are skipped.
-int split(std::string_view text, std::string_view separators,
-          std::string_view* words, int max) {
-  int n = 0;
-  std::size_t pos = 0;
-  while (n < max) {
-    pos = text.find_first_not_of(separators, pos);
-    if (pos == std::string_view::npos) break;
-    std::size_t end = text.find_first_of(separators, pos);
-    if (end == std::string_view::npos) end = text.size();
-    words[n++] = text.substr(pos, end - pos);
-    pos = end;
-  }
-  return n;
-}
-
 // A decimal integer from the word's start: an optional sign, then digits;
 // 0 when no digit follows.
 int leading_integer(std::string_view word) {
@@ -48,19 +31,19 @@ int leading_integer(std::string_view word) {
 }
 
 // Reads the next line, or the next 254 characters of a longer one.
-bool read_line(std::FILE* f, char (&buf)[kConfigLineBytes]) {
-  return std::fgets(buf, kConfigLineBytes, f) != nullptr;
+bool read_line(std::FILE* f, char (&buf)[kLineBytes]) {
+  return std::fgets(buf, kLineBytes, f) != nullptr;
 }
 
 // 1 when a line of the file is longer than the reader's buffer: its pieces
 // are read as lines of their own, which is seldom what the player meant.
 // Leaves the file at its start.
 int has_long_lines(std::FILE* f) {
-  char buf[kConfigLineBytes];
+  char buf[kLineBytes];
   int found = 0;
   while (found == 0 && read_line(f, buf)) {
     std::size_t n = std::strlen(buf);
-    found = n == kConfigLineBytes - 1 && buf[n - 1] != '\n';
+    found = n == kLineBytes - 1 && buf[n - 1] != '\n';
   }
   std::rewind(f);
   return found;
@@ -69,8 +52,10 @@ int has_long_lines(std::FILE* f) {
 // The first two words of a line split at blanks; strlen keeps a NUL byte
 // in the file from letting anything look past it.
 int line_words(const char* line, std::string_view (&words)[2]) {
-  return split(std::string_view(line, std::strlen(line)), kWordSeparators,
-               words, 2);
+  std::string_view rest(line, std::strlen(line));
+  int n = 0;
+  while (n < 2 && !(words[n] = next_piece(rest, kWordSeparators)).empty()) ++n;
+  return n;
 }
 
 enum class Block { kMissing, kNoRows, kRows };
@@ -82,7 +67,7 @@ enum class Block { kMissing, kNoRows, kRows };
 // the search for the header does not go past the block's closing '@' line.
 Block find_block(std::FILE* f, char marker, std::string_view word, bool exact,
                  std::string_view header) {
-  char buf[kConfigLineBytes];
+  char buf[kLineBytes];
   std::string_view w[2];
   bool opened = false;
   while (!opened && read_line(f, buf)) {
@@ -110,7 +95,7 @@ RowLine classify_row(const char* line) {
 }
 
 void read_player_rows(State& s, std::FILE* f) {
-  char buf[kConfigLineBytes];
+  char buf[kLineBytes];
   int short_rows = 0;
   int over_capacity = 0;
   while (read_line(f, buf)) {
@@ -143,7 +128,7 @@ void read_player_rows(State& s, std::FILE* f) {
 }
 
 void read_tier_rows(State& s, std::FILE* f) {
-  char buf[kConfigLineBytes];
+  char buf[kLineBytes];
   int short_rows = 0;
   int over_capacity = 0;
   while (read_line(f, buf)) {
@@ -208,11 +193,10 @@ void gd_read_config(State& s) {
   if (f == nullptr && there != Entry::kNone) {
     // A file that is there but cannot be read must not be written over as
     // if the player had none.
-    say_error(
+    fail_run(
         "error: cannot read config file 'kivo.cfg' (%s); the run stops and "
         "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
         std::strerror(errno ? errno : EIO));
-    stop_run();
     return;
   }
   if (f == nullptr) {
@@ -240,7 +224,7 @@ void gd_read_flags(State& s, std::FILE* f) {
     std::printf("...using defaults...\n");
     return;
   }
-  char buf[kConfigLineBytes];
+  char buf[kLineBytes];
   std::string_view w[2];
   while (read_line(f, buf)) {
     int n = line_words(buf, w);
@@ -250,7 +234,7 @@ void gd_read_flags(State& s, std::FILE* f) {
       if (w[0] != flag.name) continue;
       int value = leading_digits(w[1]);
       // The overflow set can never be made the active set from the file.
-      if (flag.field == &State::use_set && value > 8) value = 0;
+      if (flag.field == &State::use_set && value >= kOverflowSet) value = 0;
       s.*flag.field = value;
     }
   }
@@ -262,7 +246,8 @@ int gd_parse_player_row(Player& p, const char* row) {
   if (text.ends_with('\n')) text.remove_suffix(1);
   if (text.ends_with('\r')) text.remove_suffix(1);
   std::string_view f[8];
-  int n = split(text, kFieldSeparators, f, 8);
+  int n = 0;
+  while (n < 8 && !(f[n] = next_piece(text, kFieldSeparators)).empty()) ++n;
   name_field* names[8] = {&p.name, &p.funname, &p.aifile, nullptr,
                           nullptr, &p.model,   &p.player, &p.pk3file};
   for (int i = 0; i < n; ++i)

@@ -15,6 +15,25 @@ void write_hyphens(std::FILE* f, int n) {
   std::fputc('\n', f);
 }
 
+// The comment lines of the players block and the empty line after them.
+void gd_write_player_notes(std::FILE* f) {
+  std::fprintf(
+      f,
+      "// > you can change: name, funname, aifile, set, and status(st)\n"
+      "// > the string 'default' is a placeholder keyword\n"
+      "// > funname can contain color symbols (but no embedded spaces)...\n"
+      "//     ^0black^1red^2green^3yellow^4blue^5cyan^6magenta^7white\n"
+      "// > the aifile must be a valid choice (find '@ ai_tiers' for a list)\n"
+      "// > set range is (0,8), 9 is overflow, 63 players per set\n"
+      "//     set 0 supports player activation status (I,i,a,A)\n"
+      "// > status (st) is 'a' or 'A' for active, 'i' or 'I' for inactive\n"
+      "//     (where upper case preempts the 'use' flags) and 'u' for\n"
+      "//     a skin referencing an unknown model\n"
+      "// > note: entries *must not* contain embedded spaces\n"
+      "// > quake3 imposes an add-on player limit around 63\n"
+      "\n");
+}
+
 void write_players_opening(std::FILE* f, int total, int active) {
   std::fputc('#', f);
   write_hyphens(f, 59);
@@ -88,14 +107,7 @@ bool keep_backup(const State& s, const char* target, const char* backup) {
   return true;
 }
 
-}  // namespace
-
-void gd_write_config(State& s, std::FILE* f) {
-  gd_write_flags(s, f);
-  gd_show_players(s, f);
-  gd_write_tiers(s, f);
-}
-
+// The flags block.
 void gd_write_flags(State& s, std::FILE* f) {
   write_hyphens(f, 68);
   std::fprintf(f, "$ flags\n");
@@ -109,11 +121,25 @@ void gd_write_flags(State& s, std::FILE* f) {
   std::fprintf(f, "\n$ end\n\n\n");
 }
 
+// total != 0: opening lines with the counts, then p's row; total 0 and
+// active 0: p's row alone; total 0 and active != 0: closing lines (p unused).
+void gd_write_player_row(const Player* p, std::FILE* f, int total, int active) {
+  if (total == 0 && active != 0) {
+    std::fprintf(f, "\n@ end\n\n");
+    return;
+  }
+  if (total != 0) write_players_opening(f, total, active);
+  if (p == nullptr) return;
+  std::fprintf(f, "%-10s %-13s %-9s %d %c %-9s %-12s %-17s\n", p->name.c_str(),
+               p->funname.c_str(), p->aifile.c_str(), p->set, p->st,
+               p->model.c_str(), p->player.c_str(), p->pk3file.c_str());
+}
+
+// The players block: every roster player once, in byte order of name.
 void gd_show_players(State& s, std::FILE* f) {
   trace("gd_show_players()\n");
-  int count = s.roster_count < kTableRows ? s.roster_count : kTableRows;
   int active = 0;
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < s.roster_count; ++i) {
     s.written_marks[i] = 0;
     const Player* p = s.roster[i].get();
     if (p == nullptr) {
@@ -129,7 +155,7 @@ void gd_show_players(State& s, std::FILE* f) {
   bool first = true;
   for (;;) {
     int best = -1;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < s.roster_count; ++i) {
       if (s.written_marks[i] != 0) continue;
       if (best < 0 || std::strcmp(s.roster[i]->name.c_str(),
                                   s.roster[best]->name.c_str()) <= 0)
@@ -147,55 +173,8 @@ void gd_show_players(State& s, std::FILE* f) {
   gd_write_player_row(nullptr, f, 0, 1);
 }
 
-void gd_write_player_row(const Player* p, std::FILE* f, int total, int active) {
-  if (total == 0 && active != 0) {
-    std::fprintf(f, "\n@ end\n\n");
-    return;
-  }
-  if (total != 0) write_players_opening(f, total, active);
-  if (p == nullptr) return;
-  std::fprintf(f, "%-10s %-13s %-9s %d %c %-9s %-12s %-17s\n", p->name.c_str(),
-               p->funname.c_str(), p->aifile.c_str(), p->set, p->st,
-               p->model.c_str(), p->player.c_str(), p->pk3file.c_str());
-}
-
-void gd_write_player_notes(std::FILE* f) {
-  std::fprintf(
-      f,
-      "// > you can change: name, funname, aifile, set, and status(st)\n"
-      "// > the string 'default' is a placeholder keyword\n"
-      "// > funname can contain color symbols (but no embedded spaces)...\n"
-      "//     ^0black^1red^2green^3yellow^4blue^5cyan^6magenta^7white\n"
-      "// > the aifile must be a valid choice (find '@ ai_tiers' for a list)\n"
-      "// > set range is (0,8), 9 is overflow, 63 players per set\n"
-      "//     set 0 supports player activation status (I,i,a,A)\n"
-      "// > status (st) is 'a' or 'A' for active, 'i' or 'I' for inactive\n"
-      "//     (where upper case preempts the 'use' flags) and 'u' for\n"
-      "//     a skin referencing an unknown model\n"
-      "// > note: entries *must not* contain embedded spaces\n"
-      "// > quake3 imposes an add-on player limit around 63\n"
-      "\n");
-}
-
-void gd_write_tiers(State& s, std::FILE* f) {
-  int count = s.aifile_count < kTableRows ? s.aifile_count : kTableRows;
-  bool first = true;
-  for (int tier = 0; tier <= 8; ++tier) {
-    for (int r = 0; r < count; ++r) {
-      if (s.aifile_tiers[r] != tier) continue;
-      gd_write_tier_row(s, r, f, first ? 1 : 0, 0);
-      first = false;
-    }
-  }
-  // The opening lines go out even when no AI file has a tier 0 to 8, or the
-  // next run would not find the block.
-  if (first) write_tiers_opening(f);
-  std::fprintf(f, "\n");
-  for (int r = 0; r < count; ++r)
-    if (s.aifile_tiers[r] == 9) gd_write_tier_row(s, r, f, 0, 0);
-  gd_write_tier_row(s, 0, f, 0, 1);
-}
-
+// closing: the closing lines only; otherwise the opening lines when `first`
+// is set, then the row of AI file `row`.
 void gd_write_tier_row(State& s, int row, std::FILE* f, int first,
                        int closing) {
   if (closing != 0) {
@@ -206,6 +185,34 @@ void gd_write_tier_row(State& s, int row, std::FILE* f, int first,
   std::fprintf(f, "%-12s %-2d\n", s.aifile_names[row].c_str(),
                s.aifile_tiers[row]);
 }
+
+// The tiers block: tiers 0 to 8 in tier order, an empty line, then tier 9.
+void gd_write_tiers(State& s, std::FILE* f) {
+  bool first = true;
+  for (int tier = kLowestTier; tier < kUnranked; ++tier) {
+    for (int r = 0; r < s.aifile_count; ++r) {
+      if (s.aifile_tiers[r] != tier) continue;
+      gd_write_tier_row(s, r, f, first ? 1 : 0, 0);
+      first = false;
+    }
+  }
+  // The opening lines go out even when no AI file has a tier 0 to 8, or the
+  // next run would not find the block.
+  if (first) write_tiers_opening(f);
+  std::fprintf(f, "\n");
+  for (int r = 0; r < s.aifile_count; ++r)
+    if (s.aifile_tiers[r] == kUnranked) gd_write_tier_row(s, r, f, 0, 0);
+  gd_write_tier_row(s, 0, f, 0, 1);
+}
+
+// Writes the whole file text (flags, players, tiers) to `f`.
+void gd_write_config(State& s, std::FILE* f) {
+  gd_write_flags(s, f);
+  gd_show_players(s, f);
+  gd_write_tiers(s, f);
+}
+
+}  // namespace
 
 int gd_save_config_as(State& s, const char* target, const char* temp,
                       ConfigOpener open) {

@@ -24,6 +24,19 @@ inline constexpr std::size_t kNameChars = kNameBytes - 1;
 inline constexpr int kTableRows = 1024;
 // Slots of the archive list; an empty slot ends it, so 1535 names fit.
 inline constexpr int kPk3Slots = 1536;
+// Lines of kivo.cfg, of archive listings and of bot files are read into
+// buffers of this size: one read gives at most 254 characters and a NUL, so
+// longer lines come in pieces.
+inline constexpr int kLineBytes = 255;
+// Players per set that clipping keeps.
+inline constexpr int kSetLimit = 80;
+// The overflow set, never active; the sets 0 to 8 below it can be.
+inline constexpr int kOverflowSet = 9;
+// The tiers an AI file can have and the randomizer can pick from.
+inline constexpr int kLowestTier = 0;
+inline constexpr int kHighestTier = 9;
+// The tier of an AI file found in an archive, until the player ranks it.
+inline constexpr int kUnranked = 9;
 
 #ifdef KIVO_TRACE
 inline constexpr bool kTrace = true;
@@ -174,6 +187,33 @@ inline int leading_digits(std::string_view text) {
   return static_cast<int>(value);
 }
 
+// The one tokenizer of the program (listings, bot files and kivo.cfg): cuts
+// the next piece off `rest`, skipping runs of separator characters before
+// it, and leaves `rest` after the one separator that ends the piece. An
+// empty piece means `rest` held separators only.
+// Every character of every listing line passes through here: the separator
+// sets are a few characters, so a plain loop beats a library search per
+// character.
+inline std::string_view next_piece(std::string_view& rest,
+                                   std::string_view separators) {
+  auto is_separator = [separators](char c) {
+    for (char sep : separators)
+      if (c == sep) return true;
+    return false;
+  };
+  std::size_t start = 0;
+  while (start < rest.size() && is_separator(rest[start])) ++start;
+  if (start == rest.size()) {
+    rest = {};
+    return {};
+  }
+  std::size_t end = start;
+  while (end < rest.size() && !is_separator(rest[end])) ++end;
+  std::string_view piece = rest.substr(start, end - start);
+  rest = end == rest.size() ? std::string_view{} : rest.substr(end + 1);
+  return piece;
+}
+
 // ---- Host: every command and every file operation of the program ----
 //
 // The program reaches the folder only through the one Host in force, so
@@ -267,6 +307,8 @@ void host_init();
 [[gnu::format(printf, 1, 2)]] void say_error(const char* format, ...);
 // Marks the run as failed: the phases stop before the output is touched.
 void stop_run();
+// Says an "error: " message as say_error does, then stops the run.
+[[gnu::format(printf, 1, 2)]] void fail_run(const char* format, ...);
 // 1 once the run must stop: a failure or a signal.
 int stopping();
 // What is at `path`. When that cannot be found out, says so with an "error: "

@@ -120,11 +120,10 @@ int sy_journal(std::string_view record) {
   line += '\n';
   int error = host().journal(line);
   if (error != 0) {
-    say_error(
+    fail_run(
         "error: cannot write the journal in '%s' (%s); the run stops and "
         "leaves the folder as it is\n",
         kLockFile, std::strerror(error));
-    stop_run();
     return 0;
   }
   host().journaled += line;
@@ -196,37 +195,33 @@ int sy_guard_folder() {
   errno = 0;
   int taken = host().lock(kLockFile, journal, holder);
   if (taken == 0) {
-    say_error(
+    fail_run(
         "error: another run of kivorama is working in this folder (process "
         "%ld); this one changes nothing\n",
         holder);
-    stop_run();
     return 0;
   }
   if (taken < 0) {
-    say_error(
+    fail_run(
         "error: cannot take the lock file '%s' (%s); nothing was changed\n",
         kLockFile, std::strerror(errno ? errno : EIO));
-    stop_run();
     return 0;
   }
   Repair r = sy_repair(journal);
   say_repair(r);
   if (r.failures > 0) {
-    say_error(
+    fail_run(
         "error: what an earlier run left in this folder could not all be "
         "repaired (see '%s'); nothing more was changed\n",
         kLockFile);
-    stop_run();
     host().unlock(true);
     return 0;
   }
   int error = host().journal_reset();
   if (error != 0) {
-    say_error(
+    fail_run(
         "error: cannot write the journal in '%s' (%s); nothing was changed\n",
         kLockFile, std::strerror(error));
-    stop_run();
     // What an earlier run left is repaired: its journal is of no more use.
     host().unlock(false);
     return 0;

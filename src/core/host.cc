@@ -409,15 +409,31 @@ void host_init() {
 #endif
 }
 
-void say_error(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
+namespace {
+
+void say_error_args(const char* format, va_list args) {
   std::vprintf(format, args);
-  va_end(args);
   ++host().errors;
 }
 
+}  // namespace
+
+void say_error(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  say_error_args(format, args);
+  va_end(args);
+}
+
 void stop_run() { host().failed = 1; }
+
+void fail_run(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  say_error_args(format, args);
+  va_end(args);
+  stop_run();
+}
 
 int stopping() { return host().failed != 0 || host().interrupted() != 0; }
 
@@ -425,9 +441,8 @@ Entry sy_entry(const char* path) {
   errno = 0;
   Entry e = host().entry(path);
   if (e == Entry::kError) {
-    say_error("error: cannot look at '%s' (%s); the run stops\n", path,
-              std::strerror(errno ? errno : EIO));
-    stop_run();
+    fail_run("error: cannot look at '%s' (%s); the run stops\n", path,
+             std::strerror(errno ? errno : EIO));
   }
   return e;
 }

@@ -130,7 +130,7 @@ void gd_parse_options(State& s, int argc, char** argv) {
         // The number itself is passed over by the scan like any word.
         if (i + 1 < argc && starts_with_digit(argv[i + 1])) {
           int set = leading_digits(argv[i + 1]);
-          if (set >= 0 && set < 9) s.use_set = set;
+          if (set >= 0 && set < kOverflowSet) s.use_set = set;
         }
         break;
       default:

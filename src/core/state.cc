@@ -31,25 +31,31 @@ int rng_draw(State& s) {
   return static_cast<int>((s.rng_state >> 16) & 0x7FFFu);
 }
 
-void trace(const char* format, ...) {
-  if constexpr (kTrace) {
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stdout, format, args);
-    va_end(args);
-  } else {
-    (void)format;
-  }
-}
+namespace {
 
-void trace_to(std::FILE* stream, const char* format, ...) {
+// The body of both trace functions: nothing unless the build traces.
+void trace_args(std::FILE* stream, const char* format, va_list args) {
   if constexpr (kTrace) {
-    va_list args;
-    va_start(args, format);
     std::vfprintf(stream, format, args);
-    va_end(args);
   } else {
     (void)stream;
     (void)format;
+    (void)args;
   }
+}
+
+}  // namespace
+
+void trace(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  trace_args(stdout, format, args);
+  va_end(args);
+}
+
+void trace_to(std::FILE* stream, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  trace_args(stream, format, args);
+  va_end(args);
 }

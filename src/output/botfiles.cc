@@ -71,11 +71,10 @@ bool add_bot(const Player& p) {
   if (error != 0) {
     // Not the player's file in the way but the disk: an archive without
     // this bot would not be the complete new one.
-    say_error(
+    fail_run(
         "error: cannot write '%s' (%s); the old 'kivo.pk3' is left as it "
         "was\n",
         file, std::strerror(error));
-    stop_run();
     return false;
   }
   CommandStatus moved = sy_cmd_move_bot_in(p.name.view());
@@ -164,11 +163,10 @@ bool give_archive_its_mode() {
   int error = sy_exists(kOldArchive) ? host().copy_mode(kOldArchive, "kivo.pk3")
                                      : host().fresh_mode("kivo.pk3");
   if (error == 0) return true;
-  say_error(
+  fail_run(
       "error: cannot give the new 'kivo.pk3' its mode (%s); the old one is "
       "left as it was\n",
       std::strerror(error));
-  stop_run();
   return false;
 }
 
@@ -226,7 +224,7 @@ void gd_write_descrete_players(State& s) {
   int count = 0;
   std::string announced;
   if (have_scripts) {
-    for (int i = 0; i < s.roster_count && i < kTableRows; ++i) {
+    for (int i = 0; i < s.roster_count; ++i) {
       const Player* p = s.roster[i].get();
       if (p == nullptr || !written(*p, s.use_set) || !name_usable(*p)) continue;
       char file[kNameBytes + 4];
@@ -254,11 +252,10 @@ void gd_write_descrete_players(State& s) {
     int error =
         sy_exists(kZipTempFolder) ? 0 : host().make_folder(kZipTempFolder);
     if (error != 0) {
-      say_error(
+      fail_run(
           "error: cannot make the folder '%s' (%s), so 'kivo.pk3' was not "
           "written\n",
           kZipTempFolder, std::strerror(error));
-      stop_run();
     }
     if (!stopping()) {
       CommandStatus pack = sy_cmd_pack();

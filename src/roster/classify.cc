@@ -23,7 +23,7 @@ void gd_apply_xai(State& s) {
     Player* p = s.roster[i].get();
     if (p == nullptr) continue;
     // Every matching row is applied, so the last one of the archives wins.
-    for (int j = 0; j < s.xai_count && j < kTableRows; ++j) {
+    for (int j = 0; j < s.xai_count; ++j) {
       if (!(p->player == s.xai_player[j]) || !(p->model == s.xai_model[j])) {
         continue;
       }

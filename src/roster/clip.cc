@@ -5,21 +5,20 @@
 
 namespace {
 
-// A pass of the active set: counts the players of use_set with status `st`
-// while there is room, and moves every later one to the overflow set once
-// the set is full.
-void keep_while_room(State& s, int& count, char st) {
+// Counts, while there is room, the players that `member` picks out of one
+// set, and moves every later one it picks to the overflow set once the set
+// is full.
+template <typename Member>
+void keep_while_room(State& s, int& count, Member member) {
   int i = 0;
   for (; i < s.roster_count && count < kSetLimit; ++i) {
     const Player* p = s.roster[i].get();
-    if (p != nullptr && p->set == s.use_set && p->st == st) ++count;
+    if (p != nullptr && member(*p)) ++count;
   }
   if (count < kSetLimit) return;
   for (; i < s.roster_count; ++i) {
     Player* p = s.roster[i].get();
-    if (p != nullptr && p->set == s.use_set && p->st == st) {
-      p->set = kOverflowSet;
-    }
+    if (p != nullptr && member(*p)) p->set = kOverflowSet;
   }
 }
 
@@ -47,8 +46,11 @@ void gd_clip_active_set(State& s) {
     p->set = s.use_set;
     ++count;
   }
-  keep_while_room(s, count, 'A');
-  keep_while_room(s, count, 'a');
+  // Then the user-activated players of the set, then the active ones.
+  for (char st : {'A', 'a'})
+    keep_while_room(s, count, [&s, st](const Player& p) {
+      return p.set == s.use_set && p.st == st;
+    });
   take_from_overflow(
       s, count, [](const Player& p) { return p.st == 'A'; }, false);
   take_from_overflow(
@@ -60,17 +62,8 @@ void gd_clip_active_set(State& s) {
 }
 
 void gd_clip_sets(State& s) {
-  for (int set = 1; set <= 8; ++set) {
+  for (int set = 1; set < kOverflowSet; ++set) {
     int count = 0;
-    int i = 0;
-    for (; i < s.roster_count && count < kSetLimit; ++i) {
-      const Player* p = s.roster[i].get();
-      if (p != nullptr && p->set == set) ++count;
-    }
-    if (count < kSetLimit) continue;
-    for (; i < s.roster_count; ++i) {
-      Player* p = s.roster[i].get();
-      if (p != nullptr && p->set == set) p->set = kOverflowSet;
-    }
+    keep_while_room(s, count, [set](const Player& p) { return p.set == set; });
   }
 }

@@ -9,11 +9,6 @@
 
 #include "core/core.h"
 
-// Players per set that clipping keeps.
-inline constexpr int kSetLimit = 80;
-// The overflow set, never active.
-inline constexpr int kOverflowSet = 9;
-
 // Players matching a bot definition of an archive take it over ('X').
 void gd_apply_xai(State& s);
 // The use_ flags decide who of the active set and set 9 stays active.

@@ -6,13 +6,10 @@
 
 namespace {
 
-constexpr int kLowestTier = 0;
-constexpr int kHighestTier = 9;
-
 // Rows of the AI file table with tier `tier`.
 int count_tier(const State& s, int tier) {
   int n = 0;
-  for (int i = 0; i < s.aifile_count && i < kTableRows; ++i) {
+  for (int i = 0; i < s.aifile_count; ++i) {
     if (s.aifile_tiers[i] == tier) ++n;
   }
   return n;
@@ -20,7 +17,7 @@ int count_tier(const State& s, int tier) {
 
 // Row of the (k+1)-th AI file of tier `tier`, in table order.
 int nth_of_tier(const State& s, int tier, int k) {
-  for (int i = 0; i < s.aifile_count && i < kTableRows; ++i) {
+  for (int i = 0; i < s.aifile_count; ++i) {
     if (s.aifile_tiers[i] != tier) continue;
     if (k == 0) return i;
     --k;

@@ -145,11 +145,10 @@ void make_unique_name(State& s, int self, Indexes& index) {
 
 // Fills the indexes from the tables as validation finds them.
 void fill_indexes(const State& s, Indexes& index) {
-  for (int i = 0; i < s.model_count && i < kTableRows; ++i)
-    index.models.add(s.model_names[i], 1);
-  for (int i = 0; i < s.aifile_count && i < kTableRows; ++i)
+  for (int i = 0; i < s.model_count; ++i) index.models.add(s.model_names[i], 1);
+  for (int i = 0; i < s.aifile_count; ++i)
     index.aifiles.add(s.aifile_names[i], 1);
-  for (int i = 0; i < s.roster_count && i < kTableRows; ++i)
+  for (int i = 0; i < s.roster_count; ++i)
     if (s.roster[i] != nullptr && !index.names.add(s.roster[i]->name, 1))
       index.names_complete = false;
 }
