@@ -23,63 +23,23 @@ using test::at;
 using test::Fault;
 using test::Tree;
 
-// A folder as players have them: add-on archives, one with a bot file and
-// an AI file of its own, the game's own archive, a scripts folder of the
-// player's with a read-only file in it, and a file of their own.
-inline void make_folder(const std::string& config) {
-  test::write_fake_pk3("knight.pk3",
-                       {{"models/players/knight/head.md3", "m"},
-                        {"models/players/knight/head_default.skin", "s"},
-                        {"models/players/knight/head_red.skin", "s"}});
-  test::write_fake_pk3("paladin.pk3",
-                       {{"models/players/paladin/head.md3", "m"},
-                        {"models/players/paladin/head_default.skin", "s"},
-                        {"botfiles/bots/paladin_c.c", "ai"},
-                        {"scripts/paladin.bot",
-                         "{\r\nname Paladin\r\nmodel paladin\r\naifile "
-                         "bots/paladin_c.c\r\n}\r\n"}});
-  test::write_fake_pk3("maps.pk3", {{"maps/arena.bsp", "map"}});
-  test::write_fake_pk3("pak0.pk3", {{"models/players/sarge/head.md3", "m"}});
-  test::write_file("scripts/own.bot", "{\nname Mine\n}\n");
-  test::write_file("scripts/notes.txt", "keep me");
-  test::write_file("scripts/deep/more.txt", "and me");
+// A folder as players have them (the recorded run "player-folder"): add-on
+// archives, one with a bot file and an AI file of its own, the game's own
+// archive, a scripts folder of the player's with a read-only file in it, a
+// file of their own, and a kivo.cfg edited by hand: most players made
+// inactive (so the run writes few bots), one renamed, a row too short.
+inline void make_folder() {
+  test::make_folder(test::kRuns / "player-folder/folder");
   fs::permissions("scripts/notes.txt", fs::perms::owner_read);
-  test::write_file("readme.txt", "the player's");
-  if (!config.empty()) test::write_file("kivo.cfg", config);
-}
-
-// A hand-edited kivo.cfg: a clean first run's file with most players made
-// inactive by hand (so the run writes few bots), one renamed, and a line the
-// reader cannot use.
-inline std::string hand_edited_config() {
-  test::ScratchDir dir;
-  make_folder("");
-  test::run_main();
-  std::string text = test::read_file("kivo.cfg"), edited;
-  int kept = 0;
-  bool in_players = false;
-  for (std::size_t at = 0, eol; at < text.size(); at = eol + 1) {
-    eol = text.find('\n', at);
-    std::string line = text.substr(at, eol - at + 1);
-    if (line.starts_with("@ ai_players")) in_players = true;
-    if (line.starts_with("@ end")) in_players = false;
-    std::size_t st = line.find(" 0 a ");
-    if (in_players && st != std::string::npos && ++kept > 4) line[st + 3] = 'I';
-    if (line.starts_with("KniRed ")) line.replace(0, 6, "SirRed");
-    if (line.starts_with("KniDefaul ")) line = "a row too short\n" + line;
-    edited += line;
-  }
-  return edited;
 }
 
 inline void walk_every_operation(Fault fault) {
-  const std::string config = hand_edited_config();
   // What a clean run leaves, and that a second clean run leaves it alike.
   Tree start, clean;
   int n = 0;
   {
     test::ScratchDir dir;
-    make_folder(config);
+    make_folder();
     start = test::folder();
     test::Outcome o = test::run_main();
     ASSERT_EQ(o.status, 0) << o.out;
@@ -95,7 +55,7 @@ inline void walk_every_operation(Fault fault) {
   int violations = 0;
   for (int k = 1; k <= n && violations < 4; ++k) {
     test::ScratchDir dir;
-    make_folder(config);
+    make_folder();
     test::Outcome o = test::run_main({}, fault, k);
     const std::string where =
         "fault at " + std::to_string(k) + " (" + o.faulted + ")\n" + o.out;

@@ -43,60 +43,32 @@ struct Literal {
   std::string file, text, before;
 };
 
-// The string literals of one C++ source, comments skipped; adjacent
-// literals ("a" "b") are one.
+// The string literals of one C++ source, comments and character literals
+// skipped; adjacent literals ("a" "b") are one.
 std::vector<Literal> literals_of(const fs::path& file) {
+  static const std::regex token(
+      R"re(//[^\n]*|/\*[\s\S]*?\*/|'(?:[^'\\]|\\.)*'|"((?:[^"\\]|\\.)*)")re");
   const std::string code = test::read_file(file);
   std::vector<Literal> out;
-  std::size_t i = 0, code_start = 0;
-  bool joining = false;
-  while (i < code.size()) {
-    char c = code[i];
-    if (code.compare(i, 2, "//") == 0) {
-      i = code.find('\n', i);
-      if (i == std::string::npos) break;
-      continue;
-    }
-    if (code.compare(i, 2, "/*") == 0) {
-      i = code.find("*/", i + 2);
-      if (i == std::string::npos) break;
-      i += 2;
-      continue;
-    }
-    if (c == '\'') {  // a character literal: skipped whole
-      for (++i; i < code.size() && code[i] != '\''; ++i)
-        if (code[i] == '\\') ++i;
-      ++i;
-      joining = false;
-      continue;
-    }
-    if (c != '"') {
-      if (c != ' ' && c != '\n' && c != '\t') {
-        joining = false;
-        code_start = i + 1;
-      }
-      ++i;
-      continue;
-    }
+  std::size_t end = 0;  // of the last literal
+  for (std::sregex_iterator m(code.begin(), code.end(), token), last; m != last;
+       ++m) {
+    if (!(*m)[1].matched) continue;
+    const std::string raw = (*m)[1].str();
     std::string text;
-    for (++i; i < code.size() && code[i] != '"'; ++i) {
-      if (code[i] != '\\') {
-        text += code[i];
-        continue;
-      }
-      char e = code[++i];
-      text += e == 'n' ? '\n' : e == 't' ? '\t' : e;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+      char c = raw[i];
+      if (c == '\\') c = raw[++i], c = c == 'n' ? '\n' : c == 't' ? '\t' : c;
+      text += c;
     }
-    ++i;
-    if (joining) {
+    const std::size_t at = static_cast<std::size_t>(m->position());
+    const std::string between = code.substr(end, at - end);
+    if (!out.empty() && between.find_first_not_of(" \n\t") == std::string::npos)
       out.back().text += text;
-    } else {
-      std::size_t from = code_start > 60 ? code_start - 60 : 0;
+    else
       out.push_back({file.filename().string(), text,
-                     code.substr(from, code_start - from)});
-    }
-    joining = true;
-    code_start = i;
+                     code.substr(at > 60 ? at - 60 : 0, at > 60 ? 60 : at)});
+    end = at + static_cast<std::size_t>(m->length());
   }
   return out;
 }
