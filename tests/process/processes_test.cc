@@ -1,7 +1,7 @@
 // The real program as a process with the host's real tools: stopped by
 // Ctrl-C while a command runs, killed while it has the player's scripts
-// folder on loan, started twice at once in one folder, run by a player who
-// cannot write an old kivo.tmp, and given a scripts folder with a link out.
+// folder on loan, started twice at once in one folder, and run by a player
+// who cannot write an old kivo.tmp.
 #ifndef _WIN32
 
 #include <signal.h>
@@ -162,26 +162,6 @@ TEST(Processes, AStaleListFileTheRunCannotWriteIsReplaced) {
   EXPECT_NE(out.find("  reading pk3 file 'knight.pk3'\n"), std::string::npos)
       << out;
   EXPECT_EQ(out.find("stale.pk3"), std::string::npos) << out;
-}
-
-// The real chmod must not follow a link of the player's scripts folder.
-TEST(Processes, ALinkInThePlayersScriptsKeepsItsTargetsMode) {
-  test::ScratchDir dir;
-  fs::create_directory("game");
-  fs::current_path("game");
-  test::make_pk3("paladin.pk3", {{"models/players/paladin/head.md3", "m"},
-                                 {"scripts/paladin.bot", "{\nname P\n}\n"}});
-  const fs::path secret = dir.path / "secret";
-  test::write_file(secret, "private");
-  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
-  fs::create_directory("scripts");
-  fs::create_symlink(secret, "scripts/link");
-  int status = -1;
-  test::run_program({}, &status);
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(fs::status(secret).permissions(),
-            fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_TRUE(fs::is_symlink("scripts/link"));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The built program as a player starts it, with the host's real shell and
-// tools: the help, a run in an empty folder, the tools beside it on
-// Windows, names the shell would read, and the guide's first run on the
-// sample folder.
+// tools: the help, the tools beside it on Windows, names the shell would
+// read, and the guide's first run on the sample folder.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -22,16 +21,6 @@ TEST(Program, HelpPrintsBothTextsAndTouchesNoFile) {
                 test::read_file(kSource / "tests/core/help_expected.txt")));
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(fs::is_empty(dir.path));
-}
-
-TEST(Program, RunInAnEmptyFolderEndsWithTheClosingLines) {
-  test::ScratchDir dir;
-  int status = -1;
-  const std::string out = test::run_program({}, &status);
-  EXPECT_EQ(status, 0);
-  EXPECT_TRUE(out.ends_with(
-      test::host_line_ends("\nfor help, '" + test::program_path() + " -h'\n")))
-      << out;
 }
 
 // A Windows player starts the program by its full path from the game folder
@@ -60,10 +49,17 @@ TEST(Program, FindsToolsBesideItself) {
 }
 
 // Archive, member and bot names that a shell would read as commands,
-// patterns or options reach the real tools as names, or are refused.
+// patterns or options reach the real tools as names, or are refused; the
+// real chmod does not follow a link of the player's scripts folder.
 TEST(Program, NamesTheShellWouldReadRunNoCommands) {
   KIVO_NEEDS_UNIX_SHELL();
   test::ScratchDir dir;
+  const fs::path secret = dir.path / "secret";
+  test::write_file(secret, "private");
+  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_directories("game/scripts");
+  fs::create_symlink(secret, "game/scripts/link");
+  fs::current_path("game");
   const test::Members knight = {
       {"models/players/knight/head.md3", "m"},
       {"models/players/knight/head_red.skin", "s"},
@@ -92,6 +88,11 @@ TEST(Program, NamesTheShellWouldReadRunNoCommands) {
   int status = -1;
   const std::string out = test::run_program({}, &status);
   EXPECT_EQ(status, 0) << out;
+  EXPECT_TRUE(out.ends_with("\nfor help, '" + test::program_path() + " -h'\n"))
+      << out;
+  EXPECT_EQ(fs::status(secret).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_TRUE(fs::is_symlink("scripts/link"));
   for (const char* says :
        {"  reading pk3 file 'a b.pk3'\n",
         "  reading pk3 file '$(touch pwned).pk3'\n",
