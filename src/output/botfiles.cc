@@ -193,7 +193,7 @@ void gd_write_descrete_players(State& s) {
   // out before the old archive is touched, so the player keeps it.
   if (sy_exists("tscripts")) {
     sy_borrow_scripts(loan);  // says why
-    std::printf("error: 'kivo.pk3' was not written\n");
+    say_error("error: 'kivo.pk3' was not written\n");
     return;
   }
   // The old archive waits aside until the new one is whole: zip adds to an
@@ -203,7 +203,7 @@ void gd_write_descrete_players(State& s) {
   std::fprintf(stderr, "please wait while 'kivo.pk3' is being created...\n");
 
   if (!sy_borrow_scripts(loan)) {
-    std::printf("error: 'kivo.pk3' was not written\n");
+    say_error("error: 'kivo.pk3' was not written\n");
     finish_archive(false);
     return;
   }

@@ -32,8 +32,10 @@ void gd_supplimental_ai_mapping(State& s) {
   const int hi = s.tier_hi;
   if (lo > hi || lo < kLowestTier || lo > kHighestTier || hi < kLowestTier ||
       hi > kHighestTier) {
-    std::printf("error: invalid tier boundaries (%d,%d)\n", lo, hi);
-    std::printf("       must be ascending ints between 0 and 9\n");
+    say_error(
+        "error: invalid tier boundaries (%d,%d)\n"
+        "       must be ascending ints between 0 and 9\n",
+        lo, hi);
     return;
   }
   const int span = hi - lo + 1;
