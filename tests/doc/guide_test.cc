@@ -98,6 +98,18 @@ std::vector<Literal> messages() {
   return out;
 }
 
+// An "error: " line sets the exit status: each one is said by say_error or
+// fail_run, never printed directly.
+TEST(Guide, EveryErrorLineCountsTowardTheExitStatus) {
+  static const std::regex said(R"((say_error|fail_run)\(\s*$)");
+  for (const Literal& l : source_literals()) {
+    if (l.text.starts_with("error: ")) {
+      EXPECT_TRUE(std::regex_search(l.before, said))
+          << l.file << ": \"" << l.text << "\" is printed, not said";
+    }
+  }
+}
+
 TEST(Guide, QuotesEveryMessage) {
   const std::string text = flattened(guide());
   // The fixed pieces between the conversions must all be there; "'x.pk3'"
