@@ -188,8 +188,11 @@ void gd_read_config(State& s) {
   s.cfg_unread = 0;
   Entry there = sy_entry(kConfigFile);
   errno = 0;
-  std::FILE* f =
-      there == Entry::kNone ? nullptr : host().open_read(kConfigFile);
+  // A folder opens for reading on some hosts, and then reads as empty.
+  if (there == Entry::kFolder) errno = EISDIR;
+  std::FILE* f = there == Entry::kNone || there == Entry::kFolder
+                     ? nullptr
+                     : host().open_read(kConfigFile);
   if (f == nullptr && there != Entry::kNone) {
     // A file that is there but cannot be read must not be written over as
     // if the player had none.
@@ -214,7 +217,13 @@ void gd_read_config(State& s) {
       std::printf("  found %d ai bot names in file 'kivo.cfg'\n",
                   s.cfg_tier_count);
   }
+  const bool unreadable = std::ferror(f) != 0;
   std::fclose(f);
+  if (unreadable)
+    fail_run(
+        "error: cannot read config file 'kivo.cfg' (%s); the run stops and "
+        "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
+        std::strerror(EIO));
 }
 
 void gd_read_flags(State& s, std::FILE* f) {
