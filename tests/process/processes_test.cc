@@ -75,9 +75,13 @@ struct Game : test::ScratchDir {
   }
 };
 
+// The program's exit status, once it and every process it started (its
+// process group) are gone.
 int exit_status(pid_t pid) {
   int raw = 0;
   waitpid(pid, &raw, 0);
+  for (int i = 0; i < 2000 && kill(-pid, 0) == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
 }
 

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,6 +27,13 @@ enum class Fault {
                // operation completes and the run is asked to stop
   kKill,       // the process dies before it is done: nothing more runs
 };
+
+inline void PrintTo(Fault fault, std::ostream* out) {
+  *out << (fault == Fault::kFail        ? "fail"
+           : fault == Fault::kInterrupt ? "interrupt"
+           : fault == Fault::kKill      ? "kill"
+                                        : "none");
+}
 
 // Thrown out of the run when the fake host stops it dead.
 struct Killed {};
