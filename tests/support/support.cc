@@ -2,10 +2,6 @@
 
 #ifdef _WIN32
 #include <io.h>
-#define dup _dup
-#define dup2 _dup2
-#define fileno _fileno
-#define close _close
 #else
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +18,21 @@
 namespace test {
 
 namespace fs = std::filesystem;
+
+namespace {
+// The descriptor calls, by the names each host gives them.
+#ifdef _WIN32
+int os_dup(int fd) { return _dup(fd); }
+int os_dup2(int from, int to) { return _dup2(from, to); }
+int os_close(int fd) { return _close(fd); }
+int os_fileno(std::FILE* f) { return _fileno(f); }
+#else
+int os_dup(int fd) { return dup(fd); }
+int os_dup2(int from, int to) { return dup2(from, to); }
+int os_close(int fd) { return close(fd); }
+int os_fileno(std::FILE* f) { return fileno(f); }
+#endif
+}  // namespace
 
 ScratchDir::ScratchDir() : previous(fs::current_path()) {
   // create_directory makes a new folder or reports that the name is taken,
@@ -109,8 +120,8 @@ Capture::Capture() : file_(std::tmpfile()) {
   // Unbuffered, so that both streams keep the order of the program's lines.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   for (int fd : {1, 2}) {
-    saved_[fd - 1] = dup(fd);
-    dup2(fileno(file_), fd);
+    saved_[fd - 1] = os_dup(fd);
+    os_dup2(os_fileno(file_), fd);
   }
 }
 
@@ -122,8 +133,8 @@ std::string Capture::text() {
   std::fflush(stdout);
   std::fflush(stderr);
   for (int fd : {1, 2}) {
-    dup2(saved_[fd - 1], fd);
-    close(saved_[fd - 1]);
+    os_dup2(saved_[fd - 1], fd);
+    os_close(saved_[fd - 1]);
   }
   std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
   std::string out;
