@@ -19,17 +19,16 @@ test::Outcome run(int status, const std::vector<std::string>& says = {}) {
   test::Outcome o = test::run_main();
   EXPECT_EQ(o.status, status) << o.out;
   for (const std::string& text : says)
-    EXPECT_NE(o.out.find(test::host_line_ends(text)), std::string::npos)
-        << text << "\n"
-        << o.out;
+    EXPECT_NE(o.out.find(text), std::string::npos) << text << "\n" << o.out;
   EXPECT_EQ(test::players_part(test::folder()), before) << o.out;
   return o;
 }
 
 std::string cfg() { return test::read_file("kivo.cfg"); }
 
-// How often `text` occurs in kivo.cfg.
-int rows(const std::string& text) {
+// How often `text` occurs in kivo.cfg (written with the host's line ends).
+int rows(std::string text) {
+  text = test::host_line_ends(text);
   const std::string file = cfg();
   int n = 0;
   for (std::size_t at = file.find(text); at != std::string::npos;
@@ -51,6 +50,9 @@ void knight_pk3(const std::string& name) {
 
 // unzip would read these names as patterns.
 TEST(WholeRun, ArchiveNamesThatArePatterns) {
+#ifdef _WIN32
+  GTEST_SKIP() << "no file name holds '*' or '?' on Windows";
+#endif
   test::ScratchDir dir;
   for (const char* name : {"[ab].pk3", "*.pk3", "?.pk3"}) knight_pk3(name);
   run(0, {"warn: archive '[ab].pk3' skipped: its name cannot be passed "

@@ -113,7 +113,14 @@ std::string host_line_ends(std::string text) {
   return text;
 }
 
-Capture::Capture() : file_(std::tmpfile()) {
+Capture::Capture() {
+  // A file of its own: the C library's tmpfile names clash between test
+  // processes that run at once on Windows.
+  static std::mt19937_64 draw(std::random_device{}());
+  path_ = (fs::temp_directory_path() /
+           ("kivo-capture-" + std::to_string(draw() & 0xFFFFFFFFFFFFull)))
+              .string();
+  file_ = std::fopen(path_.c_str(), "w+b");
   if (file_ == nullptr) std::abort();
   std::fflush(stdout);
   std::fflush(stderr);
@@ -141,6 +148,7 @@ std::string Capture::text() {
   std::rewind(file_);
   for (int c; (c = std::fgetc(file_)) != EOF;) out += static_cast<char>(c);
   std::fclose(file_);
+  std::remove(path_.c_str());
   return out;
 }
 

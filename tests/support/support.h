@@ -63,6 +63,7 @@ class Capture {
   std::string text();
 
  private:
+  std::string path_;
   std::FILE* file_;
   int saved_[2];
   bool done_ = false;
