@@ -1,9 +1,7 @@
-// The built-in catalogue and the naming rule for players of archives.
+// The naming rule for players of archives.
 #include "catalogue/catalogue.h"
 
 #include <gtest/gtest.h>
-
-#include <set>
 
 #include "support/support.h"
 
