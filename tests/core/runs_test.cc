@@ -23,11 +23,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-#ifdef _WIN32
-constexpr bool kIsWindowsHost = true;
-#else
-constexpr bool kIsWindowsHost = false;
-#endif
 
 std::string without_cr(std::string text) {
   std::erase(text, '\r');
@@ -73,7 +68,7 @@ TEST(Runs, EveryCaseEndsAsRecorded) {
   int cases = 0;
   for (const auto& c : fs::directory_iterator(test::kRuns)) {
     ++cases;
-    if (kIsWindowsHost && fs::exists(c.path() / "posix-only")) continue;
+    if (test::kIsWindowsHost && fs::exists(c.path() / "posix-only")) continue;
     test::ScratchDir dir;
     if (fs::exists(c.path() / "folder")) test::make_folder(c.path() / "folder");
     const auto missing = words(c.path() / "missing");

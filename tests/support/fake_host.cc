@@ -17,11 +17,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kMagic = "fake pk3\n";
-#ifdef _WIN32
-constexpr bool kIsWindows = true;
-#else
-constexpr bool kIsWindows = false;
-#endif
+
 constexpr std::string_view kListingMagic = "fake listing\n";
 
 // The words of a command line as the shell takes them apart: quotes taken
@@ -235,7 +231,7 @@ std::FILE* FakeHost::open_read(const char* path) {
     return nullptr;
   }
   // The DOS/Windows set's host reads CR LF as LF in text mode.
-  if (!kDosCommands || kIsWindows || !fs::is_regular_file(local(path)))
+  if (!kDosCommands || kIsWindowsHost || !fs::is_regular_file(local(path)))
     return real_host().open_read(local(path).c_str());
   std::string text = read_file(local(path));
   for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)

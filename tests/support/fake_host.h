@@ -18,6 +18,12 @@
 
 namespace test {
 
+#ifdef _WIN32
+inline constexpr bool kIsWindowsHost = true;
+#else
+inline constexpr bool kIsWindowsHost = false;
+#endif
+
 // What happens at the chosen operation.
 enum class Fault {
   kNone,
