@@ -5,9 +5,13 @@
 #ifndef _WIN32
 
 #include <signal.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -55,6 +59,11 @@ struct Game : test::ScratchDir {
       fs::permissions(path / "bin/unzip", fs::perms::owner_all);
       env = "PATH='" + (path / "bin").string() + "':\"$PATH\" ";
     }
+#ifdef __linux__
+    // The commands the program starts come to this process when it dies,
+    // so that they can be reaped.
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+#endif
     pid_t pid = fork();
     if (pid == 0) {
       setpgid(0, 0);
@@ -80,6 +89,8 @@ struct Game : test::ScratchDir {
 int exit_status(pid_t pid) {
   int raw = 0;
   waitpid(pid, &raw, 0);
+  while (waitpid(-pid, nullptr, 0) > 0 || errno == EINTR) {
+  }
   for (int i = 0; i < 2000 && kill(-pid, 0) == 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
