@@ -180,6 +180,14 @@ int read_rows_block(State& s, std::FILE* f, const char* word,
   return 1;
 }
 
+// Stops the run: kivo.cfg is there but cannot be read.
+void refuse_unreadable(int error) {
+  fail_run(
+      "error: cannot read config file 'kivo.cfg' (%s); the run stops and "
+      "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
+      std::strerror(error));
+}
+
 }  // namespace
 
 void gd_read_config(State& s) {
@@ -188,18 +196,15 @@ void gd_read_config(State& s) {
   s.cfg_unread = 0;
   Entry there = sy_entry(kConfigFile);
   errno = 0;
-  // A folder opens for reading on some hosts, and then reads as empty.
-  if (there == Entry::kFolder) errno = EISDIR;
-  std::FILE* f = there == Entry::kNone || there == Entry::kFolder
-                     ? nullptr
-                     : host().open_read(kConfigFile);
+  std::FILE* f = nullptr;
+  if (there == Entry::kFolder)
+    errno = EISDIR;  // a folder opens on some hosts, then reads as empty
+  else if (there != Entry::kNone)
+    f = host().open_read(kConfigFile);
   if (f == nullptr && there != Entry::kNone) {
     // A file that is there but cannot be read must not be written over as
     // if the player had none.
-    fail_run(
-        "error: cannot read config file 'kivo.cfg' (%s); the run stops and "
-        "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
-        std::strerror(errno ? errno : EIO));
+    refuse_unreadable(errno ? errno : EIO);
     return;
   }
   if (f == nullptr) {
@@ -219,11 +224,7 @@ void gd_read_config(State& s) {
   }
   const bool unreadable = std::ferror(f) != 0;
   std::fclose(f);
-  if (unreadable)
-    fail_run(
-        "error: cannot read config file 'kivo.cfg' (%s); the run stops and "
-        "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
-        std::strerror(EIO));
+  if (unreadable) refuse_unreadable(EIO);
 }
 
 void gd_read_flags(State& s, std::FILE* f) {
