@@ -233,9 +233,10 @@ std::FILE* FakeHost::open_read(const char* path) {
   // The DOS/Windows set's host reads CR LF as LF in text mode.
   if (!kDosCommands || kIsWindowsHost || !fs::is_regular_file(local(path)))
     return real_host().open_read(local(path).c_str());
-  std::string text = read_file(local(path));
-  for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;)
-    text.erase(at, 1);
+  const std::string raw = read_file(local(path));
+  std::string text;
+  for (std::size_t i = 0; i < raw.size(); ++i)
+    if (raw[i] != '\r' || raw.compare(i + 1, 1, "\n") != 0) text += raw[i];
   std::FILE* copy = std::tmpfile();
   std::fwrite(text.data(), 1, text.size(), copy);
   std::rewind(copy);
