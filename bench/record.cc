@@ -9,28 +9,39 @@
 
 namespace {
 
-std::FILE* g_record = nullptr;
+// The real host, with every command line also written to the record.
+class RecordingHost final : public HostWrapper {
+ public:
+  explicit RecordingHost(std::FILE* record)
+      : HostWrapper(real_host()), record_(record) {}
+  CommandStatus run(const char* line) override {
+    std::fprintf(record_, "%s\n", line);
+    std::fflush(record_);
+    return target().run(line);
+  }
 
-int record_and_run(const char* line) {
-  std::fprintf(g_record, "%s\n", line);
-  std::fflush(g_record);
-  return std::system(line);
-}
+ private:
+  std::FILE* record_;
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* path = std::getenv("KIVO_RECORD_FILE");
-  if (path == nullptr || (g_record = std::fopen(path, "w")) == nullptr) {
+  std::FILE* record = path != nullptr ? std::fopen(path, "w") : nullptr;
+  if (record == nullptr) {
     std::fprintf(stderr,
                  "kivo_record: set KIVO_RECORD_FILE to a writable file\n");
     return 2;
   }
-  set_command_runner(record_and_run);
+  host_init();
+  RecordingHost host(record);
+  set_host(&host);
   auto state = create_state(argc, argv);
   run(*state, argc, argv);
   state.reset();
-  std::fclose(g_record);
+  set_host(nullptr);
+  std::fclose(record);
   std::printf("\n");
   std::printf("for help, '%s -h'\n", argc > 0 ? argv[0] : "kivorama");
   return 0;

@@ -22,21 +22,25 @@ void remove_scratch() {
   std::filesystem::remove_all(g_scratch, ec);
 }
 
-// A command that writes the list file gets the fuzzer's input there, as if
-// the tool had printed it.
-int replay_listing(const char* line) {
-  if (std::strstr(line, kListFile) == nullptr) return 0;
-  // Plain streams: libFuzzer's timer signal would break a file system copy.
-  std::FILE* in = std::fopen(kListingInput, "rb");
-  std::FILE* out = std::fopen(kListFile, "wb");
-  if (in == nullptr || out == nullptr) std::abort();
-  char buf[4096];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, in)) > 0;)
-    if (std::fwrite(buf, 1, n, out) != n) std::abort();
-  std::fclose(in);
-  if (std::fclose(out) != 0) std::abort();
-  return 0;
-}
+// The real host, but a command that writes the list file gets the fuzzer's
+// input there, as if the tool had printed it, and no other command runs.
+class ReplayHost final : public HostWrapper {
+ public:
+  ReplayHost() : HostWrapper(real_host()) {}
+  CommandStatus run(const char* line) override {
+    if (std::strstr(line, kListFile) == nullptr) return {};
+    // Plain streams: libFuzzer's timer signal would break a file system copy.
+    std::FILE* in = std::fopen(kListingInput, "rb");
+    std::FILE* out = std::fopen(kListFile, "wb");
+    if (in == nullptr || out == nullptr) std::abort();
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, in)) > 0;)
+      if (std::fwrite(buf, 1, n, out) != n) std::abort();
+    std::fclose(in);
+    if (std::fclose(out) != 0) std::abort();
+    return {};
+  }
+};
 
 }  // namespace
 
@@ -50,7 +54,8 @@ void enter_scratch_folder() {
   // The phases report on standard output; the fuzzer's own lines go to
   // standard error.
   if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
-  set_command_runner(replay_listing);
+  static ReplayHost host;
+  set_host(&host);
 }
 
 void write_input(const char* path, const std::uint8_t* data, std::size_t size) {
@@ -65,8 +70,7 @@ std::unique_ptr<State> fresh_state() {
   static char* argv[] = {program, nullptr};
   auto s = create_state(1, argv);
   // Each input starts a run of its own: no failure of an earlier one counts.
-  host().failed = 0;
-  host().errors = 0;
+  run_status() = RunStatus{};
   rng_seed(*s, 1);
   return s;
 }

@@ -86,10 +86,11 @@ int read_list_piece(std::FILE* f, char* buf, int size);
 // stopped dead is undone by the next one.
 struct ScriptsLoan {
   bool set_aside = false;  // a scripts of the player's waits in tscripts
-  bool own = false;        // the caller may make and fill a scripts of its own
+  bool own = false;        // a scripts of the program's own is there to fill
+  Identity player;         // the player's folder, while it is set aside
 };
-// Sets an existing scripts aside. 1: the caller may create and fill its own
-// scripts. 0: refused with an "error: " line (a tscripts is in the way, the
+// Sets an existing scripts aside and makes the program's own. 1: the caller
+// may fill it. 0: refused with an "error: " line (a tscripts is in the way, the
 // move did not happen, or the journal cannot be written); the player's
 // folder is where it was and the caller skips its work.
 int sy_borrow_scripts(ScriptsLoan& loan);

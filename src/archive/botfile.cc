@@ -108,6 +108,10 @@ void gd_parse_aifile(State& s, std::string_view archive,
 
   char path[kCommandBytes];
   scripts_path(bot_file, path, sizeof path);
+  if (!loan_record_member(bot_file)) {
+    sy_give_back_scripts(loan);
+    return;
+  }
   CommandStatus status = sy_cmd_extract(archive, bot_file);
   if (sy_tool_missing(status) || status.code == 50) {
     fail_run(
@@ -141,6 +145,7 @@ void gd_parse_aifile(State& s, std::string_view archive,
   }
 
   // Whatever happened, the folder of our own goes and the player's returns.
+  loan_drop_token();
   if (sy_exists(path)) sy_cmd_delete_extracted(bot_file);
   if (sy_exists("scripts")) sy_cmd_remove_extract_scripts();
   sy_give_back_scripts(loan);

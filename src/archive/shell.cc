@@ -307,37 +307,47 @@ int read_list_line(std::FILE* f, char* buf, int size, std::size_t* length) {
 
 int sy_borrow_scripts(ScriptsLoan& loan) {
   loan = ScriptsLoan{};
-  Entry in_the_way = sy_entry("tscripts");
+  Entry in_the_way = sy_entry(kSetAside);
   if (in_the_way == Entry::kError) return 0;
   if (in_the_way != Entry::kNone) {
     say_error(
         "error: 'tscripts' is in the way; the 'scripts' folder cannot be "
-        "set aside, so this step is skipped\n");
+        "set aside, so this step is skipped (if 'tscripts' is your "
+        "'scripts' folder, set aside by a run that was stopped, rename it "
+        "back to 'scripts')\n");
     return 0;
   }
-  Entry scripts = sy_entry("scripts");
-  if (scripts == Entry::kError) return 0;
-  if (scripts != Entry::kNone) {
-    // The journal says so before the move: a run stopped dead after it
-    // leaves the next run a record of whose folder 'tscripts' is.
-    if (!sy_journal(kJournalAside)) return 0;
+  Identity player;
+  int error = host().identify("scripts", false, player);
+  if (error != 0 && error != ENOENT) {
+    fail_run("error: cannot look at '%s' (%s); the run stops\n", "scripts",
+             std::strerror(error));
+    return 0;
+  }
+  if (error == 0) {
+    // The journal says so before the move, with the folder's identity: a
+    // run stopped dead after it leaves the next run the proof of whose
+    // folder 'tscripts' is.
+    if (!loan_record_aside(player)) return 0;
     run_command(kCommands.set_aside);
-    if (sy_exists("scripts") || !sy_exists("tscripts")) {
-      if (sy_exists("tscripts")) {
-        // Both are there: an odd half move; the repair sorts it out.
-        loan.set_aside = true;
+    // Where the player's folder is decides what the loan must give back,
+    // whatever else went wrong.
+    if (loan_aside_is_there(player)) {
+      loan.set_aside = true;
+      loan.player = player;
+    }
+    if (!loan.set_aside || stopping() || sy_exists("scripts")) {
+      if (loan.set_aside)
         sy_give_back_scripts(loan);
-      } else {
-        sy_journal(kJournalBack);
-      }
+      else if (host().entry(kSetAside) == Entry::kNone)
+        loan_record_over();  // else the repair looks again, at the end
       fail_run(
           "error: the 'scripts' folder could not be set aside as "
           "'tscripts'; the run stops\n");
       return 0;
     }
-    loan.set_aside = true;
   }
-  if (!sy_journal(kJournalOwn)) {
+  if (!loan_make_own()) {
     sy_give_back_scripts(loan);
     return 0;
   }
@@ -348,31 +358,37 @@ int sy_borrow_scripts(ScriptsLoan& loan) {
 int sy_give_back_scripts(ScriptsLoan& loan) {
   if (!loan.own && !loan.set_aside) return 1;
   // Whatever the commands left of the program's own folder goes now, so
-  // that the player's can come back and the next loan finds room.
-  if (loan.own && sy_exists("scripts") &&
-      (loan.set_aside ? sy_exists("tscripts") : true))
-    host().remove_tree("scripts");
-  if (loan.set_aside) {
-    if (sy_exists("scripts")) {
+  // that the player's can come back and the next loan finds room; only
+  // when it still is the folder the loan made.
+  if (loan.own && sy_exists("scripts")) {
+    if (!loan_own_is_there() || host().remove_tree("scripts") != 0) {
       fail_run(
-          "error: the program's own 'scripts' folder could not be removed; "
-          "your 'scripts' folder waits in 'tscripts'\n");
+          "error: the program's own 'scripts' folder could not be removed%s\n",
+          loan.set_aside ? "; your 'scripts' folder waits in 'tscripts'" : "");
       return 0;
     }
-    run_command(kCommands.give_back);
-    if (sy_exists("tscripts") && !sy_exists("scripts"))
-      host().rename("tscripts", "scripts");
-    if (sy_exists("tscripts") || !sy_exists("scripts")) {
+  }
+  if (loan.set_aside) {
+    if (loan_aside_is_there(loan.player) && sy_exists("scripts")) {
+      fail_run(
+          "error: a 'scripts' folder is in the way; your 'scripts' folder "
+          "waits in 'tscripts'\n");
+      return 0;
+    }
+    if (loan_aside_is_there(loan.player)) {
+      run_command(kCommands.give_back);
+      if (loan_aside_is_there(loan.player) && !sy_exists("scripts"))
+        host().rename(kSetAside, "scripts");
+    }
+    Identity back;
+    if (host().identify("scripts", false, back) != 0 ||
+        !back.same_object(loan.player)) {
       fail_run(
           "error: 'tscripts' could not be moved back to 'scripts'; your "
           "'scripts' folder waits in 'tscripts'\n");
       return 0;
     }
-  } else if (sy_exists("scripts")) {
-    fail_run(
-        "error: the program's own 'scripts' folder could not be removed\n");
-    return 0;
   }
   loan = ScriptsLoan{};
-  return sy_journal(kJournalBack);
+  return loan_record_over();
 }

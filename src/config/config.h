@@ -12,8 +12,6 @@
 
 // The configuration file, in the current folder.
 inline constexpr char kConfigFile[] = "kivo.cfg";
-// The new text goes here first, so a failed write never costs the old file.
-inline constexpr char kConfigTempFile[] = "kivo.cfg.tmp";
 // Where a copy of kivo.cfg goes before it is replaced, when the reader
 // skipped parts of it or rows of it name players this run does not have, so
 // the player's hand edits are never lost.
@@ -68,14 +66,8 @@ void gd_apply_ai_cfg(State& s);
 // Replaces kivo.cfg with the writer's text, only once every write has
 // succeeded, and prints "wrote 'kivo.cfg'"; on failure an "error: " line and
 // the old file untouched. When the reader skipped parts of the old file, it
-// is kept as kivo.cfg.bak first. Returns 1 when the file was replaced.
+// is kept as kivo.cfg.bak first. kivo.cfg changed since it was read is not
+// replaced. Returns 1 when the file was replaced.
 int gd_save_config(State& s);
-
-// Opens the stream the new text is written to; null: the host creates it.
-using ConfigOpener = std::FILE* (*)(const char* path);
-// gd_save_config with the names and the opener given; tests hand it an
-// opener whose stream fails, to see the old file survive.
-int gd_save_config_as(State& s, const char* target, const char* temp,
-                      ConfigOpener open);
 
 #endif  // KIVO_CONFIG_CONFIG_H

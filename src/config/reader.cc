@@ -194,7 +194,13 @@ void gd_read_config(State& s) {
   s.cfg_player_count = 0;
   s.cfg_tier_count = 0;
   s.cfg_unread = 0;
+  s.cfg_seen = Identity{};
   Entry there = sy_entry(kConfigFile);
+  // What was read, so that the writer can tell whether someone else saved
+  // kivo.cfg since; taken before the open, so a change in between shows.
+  if (there != Entry::kNone && there != Entry::kError &&
+      host().identify(kConfigFile, true, s.cfg_seen) != 0)
+    s.cfg_seen.type = Entry::kError;
   errno = 0;
   std::FILE* f = nullptr;
   if (there == Entry::kFolder)

@@ -1,10 +1,13 @@
 // Writes kivo.cfg anew from State at the end of a run: the flags, every
 // roster player in name order, and the AI files by tier. The text goes to a
 // temporary file beside kivo.cfg, which replaces it only when every write
-// went through, so the player's hand edits are never lost to a failed write.
+// went through and kivo.cfg is still the version that was read, so the
+// player's hand edits are never lost to a failed write or to an editor that
+// saved while the run worked.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "config/config.h"
 
@@ -74,12 +77,55 @@ void report_failure(const char* target, int error) {
       target, error != 0 ? std::strerror(error) : "write failed");
 }
 
+// The whole content of a file, or false when it cannot be read.
+bool read_whole(const char* path, std::string& text) {
+  std::FILE* f = host().open_read(path);
+  if (f == nullptr) return false;
+  char buf[4096];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+    text.append(buf, n);
+  bool ok = std::ferror(f) == 0;
+  std::fclose(f);
+  return ok;
+}
+
+// An older backup that holds other text than the file about to be backed
+// up moves to the first free "<backup>.<n>"; 0 when it cannot. `moved`
+// gets its new name, or stays empty when nothing had to move.
+bool keep_older_backup(const char* target, const char* backup,
+                       std::string& moved) {
+  Identity old;
+  int error = host().identify(backup, false, old);
+  if (error == ENOENT) return true;
+  if (error == 0 && old.type == Entry::kFile) {
+    std::string a, b;
+    if (read_whole(backup, a) && read_whole(target, b) && a == b) return true;
+  }
+  for (int n = 1; n < 100; ++n) {
+    std::string name = std::string(backup) + "." + std::to_string(n);
+    Entry e = sy_entry(name.c_str());
+    if (e == Entry::kError) return false;
+    if (e != Entry::kNone) continue;
+    if (host().rename(backup, name.c_str()) != 0) break;
+    moved = name;
+    return true;
+  }
+  say_error(
+      "error: cannot keep the older '%s' under another name; '%s' is left as "
+      "it was\n",
+      backup, target);
+  return false;
+}
+
 // Keeps a copy of the old file as `backup` before it is replaced, when the
 // new text would lose something of it: parts the reader could not use, or
 // rows of players this run does not have. The old file itself stays in
-// place until the new one replaces it in one rename.
+// place until the new one replaces it in one rename; an older backup with
+// other rows is kept under a name of its own.
 bool keep_backup(const State& s, const char* target, const char* backup) {
   if (s.cfg_unread == 0 && s.cfg_lost == 0) return true;
+  std::string moved;
+  if (!keep_older_backup(target, backup, moved)) return false;
   int error = host().copy_file(target, backup);
   if (error != 0) {
     say_error(
@@ -104,6 +150,9 @@ bool keep_backup(const State& s, const char* target, const char* backup) {
         "note: '%s' held lines this run could not use; the old file is kept "
         "as '%s'\n",
         target, backup);
+  if (!moved.empty())
+    std::printf("note: the older '%s' is kept as '%s'\n", backup,
+                moved.c_str());
   return true;
 }
 
@@ -214,13 +263,19 @@ void gd_write_config(State& s, std::FILE* f) {
 
 }  // namespace
 
-int gd_save_config_as(State& s, const char* target, const char* temp,
-                      ConfigOpener open) {
-  Entry old = sy_entry(target);
-  if (old == Entry::kError) return 0;
+int gd_save_config(State& s) {
+  const char* target = kConfigFile;
+  Replacement r;
+  if (!replace_begin(target, r)) return 0;
   // A read-only file is the player's way of keeping it as it is.
-  int frozen = old == Entry::kFile ? host().read_only(target) : 0;
+  Entry old = sy_entry(r.target.c_str());
+  if (old == Entry::kError) {
+    replace_abort(r);
+    return 0;
+  }
+  int frozen = old == Entry::kFile ? host().read_only(r.target.c_str()) : 0;
   if (frozen != 0) {
+    replace_abort(r);
     if (frozen == 1)
       say_error("error: config file '%s' is read-only; it is left as it was\n",
                 target);
@@ -228,51 +283,36 @@ int gd_save_config_as(State& s, const char* target, const char* temp,
       report_failure(target, EIO);
     return 0;
   }
-  // A leftover temp file goes; a link there is removed, never written
-  // through, so the text cannot land outside the folder.
-  Entry left = sy_entry(temp);
-  if (left == Entry::kError) return 0;
-  if ((left == Entry::kFile || left == Entry::kLink) &&
-      host().remove(temp) != 0) {
-    report_failure(target, EIO);
-    return 0;
-  }
-  if (!sy_journal(kJournalCfgTemp)) return 0;
-  errno = 0;
-  std::FILE* f = open != nullptr ? open(temp) : host().create(temp);
-  if (f == nullptr) {
-    report_failure(target, errno);
-    sy_journal(kJournalCfgDone);
-    return 0;
-  }
-  gd_write_config(s, f);
+  gd_write_config(s, r.file);
   // A full disk often shows only when the buffer is flushed or closed; the
   // text is on the disk before it may replace the old file.
-  int error = host().close(f, true);
-  if (error == 0 && old == Entry::kFile) error = host().copy_mode(target, temp);
-  char backup[FILENAME_MAX];
-  std::snprintf(backup, sizeof backup, "%s%s", target, kConfigBackupSuffix);
-  if (error == 0 && old == Entry::kFile && !keep_backup(s, target, backup)) {
-    host().remove(temp);
-    sy_journal(kJournalCfgDone);
-    return 0;
-  }
-  if (error == 0 && !sy_journal(kJournalCfgReady)) {
-    host().remove(temp);
-    return 0;
-  }
-  if (error == 0) error = host().rename(temp, target);
+  int error = replace_close(r);
   if (error != 0) {
-    host().remove(temp);
-    sy_journal(kJournalCfgDone);
+    replace_abort(r);
     report_failure(target, error);
     return 0;
   }
-  sy_journal(kJournalCfgDone);
+  if (!replace_still(r, s.cfg_seen)) {
+    replace_abort(r);
+    say_error(
+        "error: '%s' was changed while this run worked; your version is kept "
+        "and this run's is not written: run kivorama again\n",
+        target);
+    return 0;
+  }
+  char backup[FILENAME_MAX];
+  std::snprintf(backup, sizeof backup, "%s%s", target, kConfigBackupSuffix);
+  if (old == Entry::kFile && !keep_backup(s, target, backup)) {
+    replace_abort(r);
+    return 0;
+  }
+  error = replace_commit(r);
+  if (error != 0) {
+    replace_abort(r);
+    report_failure(target, error);
+    return 0;
+  }
+  run_status().cfg_written = 1;
   std::printf("wrote '%s'\n", target);
   return 1;
-}
-
-int gd_save_config(State& s) {
-  return gd_save_config_as(s, kConfigFile, kConfigTempFile, nullptr);
 }

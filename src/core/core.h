@@ -17,6 +17,9 @@
 #include <string>
 #include <string_view>
 
+#include "host/guard.h"
+#include "host/host.h"
+
 // Every name is a 49-byte field: at most 48 characters and a NUL.
 inline constexpr std::size_t kNameBytes = 49;
 inline constexpr std::size_t kNameChars = kNameBytes - 1;
@@ -143,6 +146,7 @@ struct State {
   std::uint32_t rng_state = 0;  // the run's one random generator
   int cfg_unread = 0;  // blocks, rows or lines of kivo.cfg the reader skipped
   int cfg_lost = 0;    // rows of kivo.cfg that no roster player took
+  Identity cfg_seen;   // kivo.cfg as it was read (type kNone: there was none)
 };
 
 // Creates the State record with the built-in catalogue and start flags, and
@@ -214,95 +218,16 @@ inline std::string_view next_piece(std::string_view& rest,
   return piece;
 }
 
-// ---- Host: every command and every file operation of the program ----
-//
-// The program reaches the folder only through the one Host in force, so
-// that tests can stand in for the shell and the file system, and fail,
-// interrupt or stop dead any single operation. Operations return 0 or an
-// errno value; a failure is never reported as "nothing there".
+// ---- The run's own status ----
 
-// How a finished command ended.
-struct CommandStatus {
-  int code = 0;    // exit status, when the command ended by itself
-  int signal = 0;  // the signal that ended it, or 0
-  bool ok() const { return code == 0 && signal == 0; }
+// What the run has said and whether it must stop; the run's, not the host's.
+struct RunStatus {
+  int errors = 0;       // "error: " lines printed so far
+  int failed = 0;       // 1: a failure stops the run before its output
+  int pk3_written = 0;  // the new kivo.pk3 is in place
+  int cfg_written = 0;  // the new kivo.cfg is in place
 };
-
-// What is at a path; kError when that cannot be found out.
-enum class Entry { kNone, kFile, kFolder, kLink, kOther, kError };
-
-class Host {
- public:
-  virtual ~Host() = default;
-  // Hands one command line to the shell and waits for it. Its standard
-  // input is the null device, so no tool can stop the run at a prompt.
-  virtual CommandStatus run(const char* line) = 0;
-  // Opens a file for reading in text mode; null (errno set) on failure.
-  virtual std::FILE* open_read(const char* path) = 0;
-  // Creates a file that must not exist yet, for writing in text mode; null
-  // with errno EEXIST when anything, a link included, is there.
-  virtual std::FILE* create(const char* path) = 0;
-  // Flushes and closes a stream of create(); with `durable` its data reaches
-  // the disk first. 0 or the errno of the first failure.
-  virtual int close(std::FILE* f, bool durable) = 0;
-  // Renames a file or folder, replacing a file at `to`.
-  virtual int rename(const char* from, const char* to) = 0;
-  // Removes a file, a link or an empty folder; ENOENT when nothing is there.
-  virtual int remove(const char* path) = 0;
-  // Removes a folder of the program's own with all it holds; links inside
-  // are removed, never followed. 0 also when nothing is there.
-  virtual int remove_tree(const char* path) = 0;
-  virtual int make_folder(const char* path) = 0;
-  // What is at `path` itself (a link is not followed).
-  virtual Entry entry(const char* path) = 0;
-  // 1 when the file's owner may not write it, 0 when they may, -1 unknown.
-  virtual int read_only(const char* path) = 0;
-  // Makes `to` a new copy of the file `from`, its mode included; a file or
-  // link at `to` is replaced, never written through.
-  virtual int copy_file(const char* from, const char* to) = 0;
-  // Gives `to` the permission bits of `from`.
-  virtual int copy_mode(const char* from, const char* to) = 0;
-  // Gives a file the permission bits a newly made file gets here.
-  virtual int fresh_mode(const char* path) = 0;
-  // Takes the folder's lock file `path` for the life of the run. 1: taken,
-  // with what an earlier run that died left in it in `journal`; 0: another
-  // run holds it (its process number in `holder`); -1: an error (errno).
-  virtual int lock(const char* path, std::string& journal, long& holder) = 0;
-  // Empties the journal of the lock file taken, leaving this run's first
-  // line; called once what an earlier run left has been repaired.
-  virtual int journal_reset() = 0;
-  // Appends records (whole lines) to the lock file and makes them durable
-  // before anything they announce is done. 0 or an errno value.
-  virtual int journal(std::string_view records) = 0;
-  // Lets the lock go. The lock file is removed, unless `keep` asks that its
-  // journal stay for the next run to repair.
-  virtual void unlock(bool keep) = 0;
-  // The signal that asked the run to stop (Ctrl-C, SIGTERM, SIGHUP), or 0.
-  virtual int interrupted() = 0;
-  // The calendar clock in seconds, which seeds the random generator.
-  virtual long long now() = 0;
-
-  int errors = 0;         // "error: " lines printed so far
-  int failed = 0;         // 1: a failure stops the run before its output
-  std::string journaled;  // the records this run appended
-};
-
-// The real host hands command lines to this runner: std::system unless a
-// test or tool records them instead. It returns what std::system returns.
-using CommandRunner = int (*)(const char* line);
-// Replaces the runner (null: std::system again); returns the previous one.
-CommandRunner set_command_runner(CommandRunner runner);
-
-// The Host in force: the real one unless a test set another.
-Host& host();
-// Puts `h` in force (null: the real host again); returns the previous one.
-Host* set_host(Host* h);
-// The host that reaches this machine's shell and file system.
-Host& real_host();
-// Prepares the process for its commands: standard input from the null
-// device, zip's temporary files in the program's own folder, and the
-// handlers that turn Ctrl-C, SIGTERM and SIGHUP into a stop at the next step.
-void host_init();
+RunStatus& run_status();
 // Prints an "error: " message (the format holds it) and counts it.
 [[gnu::format(printf, 1, 2)]] void say_error(const char* format, ...);
 // Marks the run as failed: the phases stop before the output is touched.
@@ -330,52 +255,6 @@ int run(State& s, int argc, char** argv);
 // The whole program as main runs it: State, run, closing lines. Returns the
 // exit status.
 int kivorama_main(int argc, char** argv);
-
-// ---- Guarding the folder: the lock file and its journal ----
-
-// The lock file; while a run lives it also holds the journal of what the
-// run borrowed and created, so that the next run can undo it.
-inline constexpr char kLockFile[] = "kivo.lock";
-// Where the old kivo.pk3 waits while the new one is packed; the game loads
-// only names ending in .pk3.
-inline constexpr char kOldArchive[] = "kivo.pk3.old";
-// The folder zip writes its temporary archive into.
-inline constexpr char kZipTempFolder[] = "kivo.ztmp";
-// Journal records, each a line announcing a step before it is taken.
-inline constexpr char kJournalAside[] = "loan aside";    // scripts to tscripts
-inline constexpr char kJournalOwn[] = "loan own";        // a scripts of ours
-inline constexpr char kJournalBack[] = "loan back";      // the loan is over
-inline constexpr char kJournalBot[] = "bot ";            // + name: <name>.bot
-inline constexpr char kJournalPk3Aside[] = "pk3 aside";  // kivo.pk3 kept aside
-inline constexpr char kJournalPk3Fresh[] = "pk3 fresh";  // there was none
-inline constexpr char kJournalZipTemp[] = "zip temp";    // kivo.ztmp made
-inline constexpr char kJournalPk3New[] = "pk3 new";      // the new one is whole
-inline constexpr char kJournalPk3Done[] = "pk3 done";
-inline constexpr char kJournalCfgTemp[] = "cfg temp";    // kivo.cfg.tmp made
-inline constexpr char kJournalCfgReady[] = "cfg ready";  // its text is whole
-inline constexpr char kJournalCfgDone[] = "cfg done";
-
-// Appends one record; on failure says so, stops the run and returns 0.
-int sy_journal(std::string_view record);
-// What a repair did, for the message that reports it.
-struct Repair {
-  int scripts_back = 0;   // a set-aside scripts folder moved back
-  int removed = 0;        // leftovers of the program's removed
-  int pk3_restored = 0;   // the old kivo.pk3 put back
-  int pk3_kept_new = 0;   // the complete new kivo.pk3 kept
-  int cfg_completed = 0;  // kivo.cfg replaced by its complete new text
-  int failures = 0;       // steps that could not be done
-};
-// Undoes what the journal `text` announced and did not finish: gives a
-// set-aside scripts folder back, removes the program's own leftovers, puts
-// back the old kivo.pk3 or keeps a complete new one, and completes or drops
-// an interrupted save of kivo.cfg.
-Repair sy_repair(std::string_view text);
-// Takes the lock (repairing after a run that died); 0 when the run must not
-// go on, with an "error: " line said.
-int sy_guard_folder();
-// Repairs what this run left unfinished and lets the lock go.
-Repair sy_release_folder();
 
 // 1 when an argument asks for help: first character '-' or '+', second 'h'.
 int gd_help_requested(int argc, char** argv);

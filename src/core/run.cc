@@ -43,12 +43,9 @@ std::span<const Phase> run_phases() { return kPhases; }
 namespace {
 
 // Says, in one line, what an interrupted run leaves as it was.
-void say_interrupted(int signal, const Repair& r) {
-  std::string_view done = host().journaled;
-  bool pk3 = done.find(kJournalPk3New) != std::string_view::npos &&
-             r.pk3_restored == 0;
-  bool cfg = done.find(kJournalCfgDone) != std::string_view::npos ||
-             r.cfg_completed != 0;
+void say_interrupted(int signal) {
+  const bool pk3 = run_status().pk3_written != 0;
+  const bool cfg = run_status().cfg_written != 0;
   if (pk3 && cfg)
     say_error(
         "error: the run was interrupted (signal %d) after 'kivo.pk3' and "
@@ -70,18 +67,18 @@ void say_interrupted(int signal, const Repair& r) {
 
 int run(State& s, int argc, char** argv) {
   gd_show_help(argc, argv);
+  run_status() = RunStatus{};
   if (sy_guard_folder()) {
     for (const Phase& phase : kPhases) {
       if (stopping()) break;
       if (phase.name != nullptr) trace("%s()\n", phase.name);
       phase.run(s);
     }
-    Repair r = sy_release_folder();
-    if (int signal = host().interrupted(); signal != 0)
-      say_interrupted(signal, r);
+    sy_release_folder();
+    if (int signal = host().interrupted(); signal != 0) say_interrupted(signal);
   }
   if (int signal = host().interrupted(); signal != 0) return 128 + signal;
-  return host().errors > 0 ? 1 : 0;
+  return run_status().errors > 0 ? 1 : 0;
 }
 
 int kivorama_main(int argc, char** argv) {

@@ -1,7 +1,9 @@
-// The bot files of the active set and their archive kivo.pk3. Every step
-// on folders and archives is a host command; what the commands achieved is
-// checked on the file system afterwards, so that a missing tool or a folder
-// in the way is reported instead of being taken for success.
+// The bot files of the active set and their archive kivo.pk3. They are
+// written and packed in the program's own work folder, never among the
+// player's files, and the new archive replaces the old in one rename. Every
+// step on folders and archives is a host command; what the commands
+// achieved is checked on the file system afterwards, so that a missing tool
+// is reported instead of being taken for success.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,10 +13,6 @@
 #include "output/output.h"
 
 namespace {
-
-// The game reads the names of all bot files into one buffer of this size,
-// each name with one byte more; the files beyond it are never read.
-constexpr int kGameBotNameBytes = 1024;
 
 bool written(const Player& p, int use_set) {
   return p.set == use_set && (p.st == 'a' || p.st == 'A');
@@ -26,9 +24,8 @@ bool plain_file_name(std::string_view name) {
   return name.find_first_of("/\\") == std::string_view::npos;
 }
 
-// Writes <name>.bot; an errno value (with the file removed again) when it
-// cannot be written whole. A file or link of that name already in the folder is
-// the player's: it is neither replaced nor written through.
+// Writes <name>.bot in the work folder; an errno value (with the file
+// removed again) when it cannot be written whole.
 int write_bot_file(const Player& p, const char* file) {
   errno = 0;
   std::FILE* f = host().create(file);
@@ -79,7 +76,7 @@ bool add_bot(const Player& p) {
   }
   CommandStatus moved = sy_cmd_move_bot_in(p.name.view());
   if (!moved.ok() || sy_exists(file)) {
-    // The file is ours: it does not stay in the player's folder.
+    // The file does not stay behind to be packed another time.
     host().remove(file);
     if (!stopping())
       say_error(
@@ -99,75 +96,50 @@ const char* pack_failure(const CommandStatus& status) {
   return "zip failed";
 }
 
-// Sets the old archive aside before the new one is packed; 0 when the step
-// cannot be done safely (the run then leaves the old one alone).
-int set_old_archive_aside() {
-  Entry old = sy_entry("kivo.pk3");
-  if (old == Entry::kError) {
-    say_error("error: cannot look at 'kivo.pk3'; it is left as it was\n");
-    return 0;
-  }
-  if (old == Entry::kNone) return sy_journal(kJournalPk3Fresh);
-  if (old != Entry::kFile && old != Entry::kLink) {
-    say_error(
-        "error: 'kivo.pk3' is not a file; it is left as it was, and no new "
-        "one is written\n");
-    return 0;
-  }
-  if (!sy_journal(kJournalPk3Aside)) return 0;
-  int error = host().rename("kivo.pk3", kOldArchive);
-  if (error != 0) {
-    say_error(
-        "error: cannot set the old 'kivo.pk3' aside as '%s' (%s), so no new "
-        "one is written\n",
-        kOldArchive, std::strerror(error));
-    sy_journal(kJournalPk3Done);
-    return 0;
-  }
-  return 1;
-}
-
-// Ends the archive step: the new archive stays when it is whole, otherwise
-// what zip left goes and the old one returns. A step that fails is left to
-// the repair at the end of the run, which the journal still asks for.
-void finish_archive(bool packed) {
-  bool done = true;
-  if (packed) {
-    sy_journal(kJournalPk3New);
-    if (sy_exists(kOldArchive)) done = host().remove(kOldArchive) == 0;
-  } else {
-    if (sy_exists("kivo.pk3")) done = host().remove("kivo.pk3") == 0;
-    if (done && sy_exists(kOldArchive))
-      done = host().rename(kOldArchive, "kivo.pk3") == 0;
-  }
-  if (sy_exists(kZipTempFolder))
-    done = host().remove_tree(kZipTempFolder) == 0 && done;
-  if (done) sy_journal(kJournalPk3Done);
-}
-
-// Counts the bots whose file names no longer fit the game's buffer, in the
-// order they were written.
-int bots_beyond_buffer(const State& s, const int* rows, int count) {
-  int bytes = 0;
-  int lost = 0;
-  for (int i = 0; i < count; ++i) {
-    bytes += static_cast<int>(s.roster[rows[i]]->name.size()) + 5;
-    if (bytes > kGameBotNameBytes) ++lost;
-  }
-  return lost;
-}
-
 // zip leaves its temporary file's private mode on the new archive; it gets
 // the old one's, or that of any new file. 0 when that fails.
-bool give_archive_its_mode() {
-  int error = sy_exists(kOldArchive) ? host().copy_mode(kOldArchive, "kivo.pk3")
-                                     : host().fresh_mode("kivo.pk3");
+bool give_archive_its_mode(const char* made) {
+  int error = sy_exists("kivo.pk3") ? host().copy_mode("kivo.pk3", made)
+                                    : host().fresh_mode(made);
   if (error == 0) return true;
   fail_run(
       "error: cannot give the new 'kivo.pk3' its mode (%s); the old one is "
       "left as it was\n",
       std::strerror(error));
   return false;
+}
+
+// In the work folder: the bot files of `rows` moved into a scripts folder
+// of their own and packed into kivo.pk3 there, with the same commands as in
+// the game folder. The player's files are never in this folder, so nothing
+// here can touch them. True when the archive was packed whole.
+bool pack_in_work_folder(const State& s, const int* rows, int count) {
+  CommandStatus made = sy_cmd_make_scripts();
+  if (!stopping() && sy_entry("scripts") != Entry::kFolder) {
+    say_error(
+        "error: the folder 'scripts' could not be made (status %d), so "
+        "'kivo.pk3' was not written\n",
+        made.code);
+    return false;
+  }
+  int added = 0;
+  int written[kTableRows];
+  for (int i = 0; i < count && !stopping(); ++i)
+    if (add_bot(*s.roster[rows[i]])) written[added++] = rows[i];
+  bool packed = false;
+  if (!stopping()) {
+    CommandStatus pack = sy_cmd_pack();
+    packed = pack.ok() && sy_entry("kivo.pk3") == Entry::kFile;
+    if (!packed && !stopping())
+      say_error(
+          "error: 'kivo.pk3' was not created: %s (status %d); the old one "
+          "is left as it was\n",
+          pack_failure(pack), pack.code);
+  }
+  for (int i = 0; i < added; ++i)
+    sy_cmd_delete_written_bot(s.roster[written[i]]->name.view());
+  sy_cmd_remove_output_scripts();
+  return packed && !stopping();
 }
 
 }  // namespace
@@ -187,106 +159,49 @@ void gd_write_bot_def(const Player& p, std::FILE* f) {
   std::fprintf(f, "}\n\n");
 }
 
-void gd_write_descrete_players(State& s) {
-  ScriptsLoan loan;
-  // A tscripts in the way refuses the loan of the scripts folder; find that
-  // out before the old archive is touched, so the player keeps it.
-  if (sy_exists("tscripts")) {
-    sy_borrow_scripts(loan);  // says why
-    say_error("error: 'kivo.pk3' was not written\n");
-    return;
+int gd_choose_bots(const State& s, int* rows) {
+  int count = 0;
+  for (int i = 0; i < s.roster_count; ++i) {
+    const Player* p = s.roster[i].get();
+    if (p != nullptr && written(*p, s.use_set) && name_usable(*p))
+      rows[count++] = i;
   }
-  // The old archive waits aside until the new one is whole: zip adds to an
-  // archive that is there, and a failed packing must not cost the old one.
-  if (!set_old_archive_aside()) return;
+  return count;
+}
+
+void gd_write_descrete_players(State& s) {
+  int rows[kTableRows];
+  const int count = gd_choose_bots(s, rows);
+  // The new archive is made in a folder of the program's own and replaces
+  // the old one in one rename: the game sees the old kivo.pk3 or the new
+  // one, whole, at every instant.
+  if (!work_begin()) return;
   std::fflush(stdout);  // the console shows both streams in order
   std::fprintf(stderr, "please wait while 'kivo.pk3' is being created...\n");
-
-  if (!sy_borrow_scripts(loan)) {
-    say_error("error: 'kivo.pk3' was not written\n");
-    finish_archive(false);
-    return;
-  }
-  CommandStatus made = sy_cmd_make_scripts();
-  // The folder is looked at once: the steps below only fill it.
-  const bool have_scripts =
-      !stopping() && sy_entry("scripts") == Entry::kFolder;
-  if (!stopping() && !have_scripts) {
-    say_error(
-        "error: the folder 'scripts' could not be made (status %d), so "
-        "'kivo.pk3' was not written\n",
-        made.code);
-  }
-
-  // Every bot file is announced in the journal, in one record each, before
-  // any is made; only names with nothing in the folder yet are announced.
-  int rows[kTableRows];
-  int count = 0;
-  std::string announced;
-  if (have_scripts) {
-    for (int i = 0; i < s.roster_count; ++i) {
-      const Player* p = s.roster[i].get();
-      if (p == nullptr || !written(*p, s.use_set) || !name_usable(*p)) continue;
-      char file[kNameBytes + 4];
-      std::snprintf(file, sizeof file, "%s.bot", p->name.c_str());
-      if (sy_exists(file)) {
-        say_error("error: cannot write '%s'; player '%s' skipped\n", file,
-                  p->name.c_str());
-        continue;
-      }
-      announced += kJournalBot;
-      announced += p->name.view();
-      announced += '\n';
-      rows[count++] = i;
-    }
-    if (!announced.empty() &&
-        !sy_journal(announced.substr(0, announced.size() - 1)))
-      count = 0;
-  }
-  int added = 0;
-  for (int i = 0; i < count && !stopping(); ++i)
-    if (add_bot(*s.roster[rows[i]])) rows[added++] = rows[i];
-
   bool packed = false;
-  if (have_scripts && !stopping() && sy_journal(kJournalZipTemp)) {
-    int error =
-        sy_exists(kZipTempFolder) ? 0 : host().make_folder(kZipTempFolder);
+  if (work_enter()) {
+    packed = pack_in_work_folder(s, rows, count);
+    if (!work_leave()) packed = false;
+  }
+  constexpr char kMade[] = "kivo.ztmp/kivo.pk3";
+  packed = packed && give_archive_its_mode(kMade);
+  if (packed) {
+    int error = work_commit("kivo.pk3", "kivo.pk3");
     if (error != 0) {
-      fail_run(
-          "error: cannot make the folder '%s' (%s), so 'kivo.pk3' was not "
-          "written\n",
-          kZipTempFolder, std::strerror(error));
-    }
-    if (!stopping()) {
-      CommandStatus pack = sy_cmd_pack();
-      packed = pack.ok() && sy_entry("kivo.pk3") == Entry::kFile;
-      if (!packed && !stopping())
-        say_error(
-            "error: 'kivo.pk3' was not created: %s (status %d); the old one "
-            "is left as it was\n",
-            pack_failure(pack), pack.code);
-      packed = packed && !stopping() && give_archive_its_mode();
+      say_error(
+          "error: the new 'kivo.pk3' cannot take the place of the old one "
+          "(%s); the old one is left as it was\n",
+          std::strerror(error));
+      packed = false;
     }
   }
-  finish_archive(packed);
-
-  for (int i = 0; i < added; ++i)
-    sy_cmd_delete_written_bot(s.roster[rows[i]]->name.view());
-  sy_cmd_remove_output_scripts();
-  sy_give_back_scripts(loan);
-
+  if (!work_end())
+    say_error(
+        "error: the folder '%s' could not be removed; the next run will try "
+        "again\n",
+        kWorkFolder);
   if (!packed) return;
-  int lost = bots_beyond_buffer(s, rows, added);
-  if (lost > 0) {
-    std::printf(
-        "warn: the game reads only %d bytes of bot file names; %d of the %d "
-        "bots in 'kivo.pk3' will not be found\n",
-        kGameBotNameBytes, lost, added);
-    std::printf(
-        "  use fewer bots: in 'kivo.cfg' mark players 'I' in the active set "
-        "or move them to another set; set 9 refills the active set up to "
-        "80\n");
-  }
+  run_status().pk3_written = 1;
   std::fflush(stdout);
   std::fprintf(stderr, "wrote 'kivo.pk3'\n");
 }

@@ -47,6 +47,7 @@ TEST(ConfigWriter, SmallRosterMatchesReviewedTextAndReadsBack) {
   const std::string golden = test::host_line_ends(
       test::read_file(KIVO_SOURCE_DIR "/tests/config/golden_small_roster.cfg"));
   for (int run = 0; run < 2; ++run) {  // the writer's marks do not stay set
+    fs::remove(kConfigFile);           // a run that read none writes one afresh
     EXPECT_EQ(test::printed([&] { EXPECT_EQ(gd_save_config(*s), 1); }),
               "wrote 'kivo.cfg'\n");
     EXPECT_EQ(test::read_file(kConfigFile), golden);
@@ -68,6 +69,55 @@ TEST(ConfigWriter, SmallRosterMatchesReviewedTextAndReadsBack) {
             "wrote 'kivo.cfg'\n");
   EXPECT_EQ(test::read_file(kConfigFile), golden);
   EXPECT_FALSE(fs::exists("kivo.cfg.bak"));
+}
+
+// An editor that saves kivo.cfg while a run works wins: the run's text is
+// not written over the player's, whether the editor wrote the file in place
+// or replaced it; and nothing the run made is left behind.
+TEST(ConfigWriter, AFileSavedDuringTheRunIsNeverOverwritten) {
+  for (bool in_place : {true, false}) {
+    test::ScratchDir dir;
+    test::FakeHost host;
+    auto s = small_roster();
+    test::printed([&] { EXPECT_EQ(gd_save_config(*s), 1); });
+    test::printed([&] { gd_read_config(*s); });
+    const std::string edited = test::read_file(kConfigFile) + "// mine\n";
+    if (!in_place) fs::remove(kConfigFile);
+    test::write_file(kConfigFile, edited);
+    EXPECT_EQ(test::printed([&] { EXPECT_EQ(gd_save_config(*s), 0); }),
+              "error: 'kivo.cfg' was changed while this run worked; your "
+              "version is kept and this run's is not written: run kivorama "
+              "again\n");
+    EXPECT_EQ(test::read_file(kConfigFile), edited);
+    EXPECT_FALSE(fs::exists("kivo.cfg.tmp"));
+  }
+}
+
+// A kivo.cfg that is a link stays a link: the file it names gets the text.
+// A backup that holds other rows than the one about to be made is kept.
+TEST(ConfigWriter, LinksStayAndOlderBackupsAreKept) {
+#ifdef _WIN32
+  GTEST_SKIP() << "links are POSIX";
+#endif
+  test::ScratchDir dir;
+  test::FakeHost host;
+  test::write_file("elsewhere/real.cfg", "");
+  fs::create_symlink("elsewhere/real.cfg", kConfigFile);
+  test::write_file("kivo.cfg.bak", "an older backup\n");
+  auto s = small_roster();
+  test::printed([&] { gd_read_config(*s); });
+  s->cfg_unread = 1;  // the run asks for a backup of what it read
+  EXPECT_EQ(test::printed([&] { gd_save_config(*s); }),
+            "note: 'kivo.cfg' held lines this run could not use; the old "
+            "file is kept as 'kivo.cfg.bak'\n"
+            "note: the older 'kivo.cfg.bak' is kept as 'kivo.cfg.bak.1'\n"
+            "wrote 'kivo.cfg'\n");
+  EXPECT_TRUE(fs::is_symlink(kConfigFile));
+  EXPECT_NE(test::read_file("elsewhere/real.cfg").find("$ flags"),
+            std::string::npos);
+  EXPECT_EQ(test::read_file("kivo.cfg.bak.1"), "an older backup\n");
+  EXPECT_EQ(test::read_file("kivo.cfg.bak"), "");
+  EXPECT_FALSE(fs::exists("elsewhere/real.cfg.tmp"));
 }
 
 }  // namespace

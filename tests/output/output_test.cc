@@ -26,20 +26,23 @@ std::string run_phase(State& s) {
   return test::printed([&] { gd_write_descrete_players(s); });
 }
 
-TEST(WriteBots, WarnsWhenBotFileNamesOverflowTheGamesBuffer) {
-  // Nine-letter names take 14 bytes each: 73 of them need 1022 bytes.
-  for (int bots : {73, 74}) {
-    test::ScratchDir dir;
-    auto s = std::make_unique<State>();
-    for (int i = 0; i < bots; ++i) add(*s, "Player" + std::to_string(100 + i));
-    EXPECT_EQ(run_phase(*s).find("warn: the game reads only 1024 bytes of bot "
-                                 "file names; 1 of the 74 bots in 'kivo.pk3' "
-                                 "will not be found\n  use fewer bots: in "
-                                 "'kivo.cfg' mark players 'I' in the active "
-                                 "set or move them to another set; set 9 "
-                                 "refills the active set up to 80\n"),
-              bots == 73 ? std::string::npos : kWait.size());
-  }
+// The bot files are written and packed in the program's own folder: a file
+// of the player's under a bot's name is neither read, replaced nor removed,
+// and the bot still reaches kivo.pk3; the work folder is gone afterwards.
+TEST(WriteBots, PlayersFilesUnderBotNamesStayAndTheBotIsPacked) {
+  test::ScratchDir dir;
+  auto s = std::make_unique<State>();
+  add(*s, "Mine0");
+  add(*s, "Other", 'I');
+  test::write_file("Mine0.bot", "the player's own\n");
+  EXPECT_EQ(run_phase(*s), kWait + kWrote);
+  EXPECT_EQ(test::read_file("Mine0.bot"), "the player's own\n");
+  const test::FakeMembers packed = test::read_fake_pk3("kivo.pk3");
+  EXPECT_EQ(packed.size(), 2u);  // the folder and the one bot
+  EXPECT_NE(packed.at("scripts/Mine0.bot").find("name\t\tMine0\n"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists("kivo.ztmp"));
+  EXPECT_FALSE(fs::exists("scripts"));
 }
 
 }  // namespace

@@ -110,8 +110,17 @@ FakeHost::FakeHost(Fault fault, int at)
     : fault_(fault), at_(at), previous_(set_host(this)) {}
 
 FakeHost::~FakeHost() {
-  if (locked_) real_host().unlock(true);
+  leave_as_the_dead_do();
   set_host(previous_);
+}
+
+// What the death of the process would do: the kernel lets the lock go, and
+// the test goes on in the folder it started in.
+void FakeHost::leave_as_the_dead_do() {
+  if (locked_) real_host().unlock(true);
+  locked_ = false;
+  if (away_) real_host().change_folder(nullptr);
+  away_ = false;
 }
 
 Fault FakeHost::step(const std::string& what) {
@@ -119,9 +128,7 @@ Fault FakeHost::step(const std::string& what) {
   if (operations != at_ || fault_ == Fault::kNone) return Fault::kNone;
   faulted = what;
   if (fault_ == Fault::kKill) {
-    // The kernel lets the lock go with the process; nothing else happens.
-    if (locked_) real_host().unlock(true);
-    locked_ = false;
+    leave_as_the_dead_do();
     throw Killed{};
   }
   if (fault_ == Fault::kInterrupt) signal_ = SIGINT;
@@ -187,14 +194,13 @@ CommandStatus FakeHost::play(const std::string& line) {
     return {0, 0};
   }
   if (tool == "zip" && n == 4 && w[1] == "-r") {
-    if (!fs::is_directory(kZipTempFolder) || !fs::is_directory(w[3]))
-      return {15, 0};
+    if (!fs::is_directory(w[3])) return {15, 0};
     FakeMembers members = read_fake_pk3(w[2]);
     members[w[3] + "/"] = "";
     for (const auto& e : fs::recursive_directory_iterator(w[3]))
       if (e.is_regular_file())
         members[e.path().generic_string()] = read_file(e.path());
-    const fs::path temp = fs::path(kZipTempFolder) / "zi000001";
+    const fs::path temp = "zi000001";
     write_fake_pk3(temp.string(), members);
     fs::rename(temp, w[2], ec);
     return {ec ? 15 : 0, 0};
@@ -299,20 +305,43 @@ int FakeHost::fresh_mode(const char* path) {
   KIVO_PASS(std::string("fresh mode ") + path, EIO, fresh_mode(path));
 }
 
+int FakeHost::identify(const char* path, bool follow, Identity& id) {
+  KIVO_PASS(std::string("identify ") + path, EIO,
+            identify(local(path).c_str(), follow, id));
+}
+int FakeHost::list_folder(const char* path, std::vector<std::string>& names) {
+  KIVO_PASS(std::string("list ") + path, EIO, list_folder(path, names));
+}
+int FakeHost::real_path(const char* path, std::string& out) {
+  KIVO_PASS(std::string("real path ") + path, EIO, real_path(path, out));
+}
+int FakeHost::change_folder(const char* path) {
+  if (path == nullptr) {  // coming back always works, as for the real one
+    step("back to the game folder");
+    away_ = false;
+    return real_host().change_folder(nullptr);
+  }
+  if (fails(std::string("change folder ") + path)) return EIO;
+  int error = real_host().change_folder(path);
+  away_ = error == 0;
+  return error;
+}
+
 // The lock and its journal are the real host's.
-int FakeHost::lock(const char* path, std::string& journal, long& holder) {
+Lock FakeHost::lock(const char* path, std::size_t limit, std::string& journal,
+                    LockRefusal& why) {
   journal.clear();
-  holder = 0;
+  why = LockRefusal{};
   if (fails(std::string("lock ") + path)) {
     errno = EIO;
-    return -1;
+    return Lock::kError;
   }
-  const int taken = real_host().lock(path, journal, holder);
-  locked_ = taken == 1;
+  const Lock taken = real_host().lock(path, limit, journal, why);
+  locked_ = taken == Lock::kTaken;
   return taken;
 }
-int FakeHost::journal_reset() {
-  KIVO_PASS(std::string("journal reset"), ENOSPC, journal_reset());
+int FakeHost::journal_reset(std::string_view first) {
+  KIVO_PASS(std::string("journal reset"), ENOSPC, journal_reset(first));
 }
 int FakeHost::journal(std::string_view records) {
   KIVO_PASS("journal " + std::string(records), ENOSPC, journal(records));

@@ -74,12 +74,18 @@ class FakeHost final : public Host {
   int copy_file(const char* from, const char* to) override;
   int copy_mode(const char* from, const char* to) override;
   int fresh_mode(const char* path) override;
-  int lock(const char* path, std::string& journal, long& holder) override;
-  int journal_reset() override;
+  int identify(const char* path, bool follow, Identity& id) override;
+  int list_folder(const char* path, std::vector<std::string>& names) override;
+  int real_path(const char* path, std::string& out) override;
+  int change_folder(const char* path) override;
+  Lock lock(const char* path, std::size_t limit, std::string& journal,
+            LockRefusal& why) override;
+  int journal_reset(std::string_view first) override;
   int journal(std::string_view records) override;
   void unlock(bool keep) override;
   int interrupted() override { return signal_; }
   long long now() override { return 1700000000; }
+  long process_id() override { return real_host().process_id(); }
 
   int operations = 0;              // asked of it so far
   std::vector<std::string> lines;  // the command lines, in order
@@ -92,11 +98,13 @@ class FakeHost final : public Host {
   // Counts one operation; true when it is to fail.
   bool fails(const std::string& what);
   CommandStatus play(const std::string& line);
+  void leave_as_the_dead_do();
 
   Fault fault_;
   int at_;
   int signal_ = 0;
   bool locked_ = false;
+  bool away_ = false;  // in a folder other than the game folder
   Host* previous_;
 };
 

@@ -155,9 +155,8 @@ std::string Capture::text() {
 std::unique_ptr<State> fresh_state(std::uint32_t seed) {
   auto s = create_state(0, nullptr);  // no command line of its own
   rng_seed(*s, seed);
-  host().failed = 0;
-  host().errors = 0;
-  host().journaled.clear();
+  run_status() = RunStatus{};
+  guard_record() = GuardRecord{};
   return s;
 }
 

@@ -1,10 +1,9 @@
 // The real host: this machine's shell and file system, reached through
 // std::system, the C streams and std::filesystem, with the few calls each
-// host needs of its own for exclusive creation, durable writes, a replacing
-// rename and the lock file.
+// host needs of its own for exclusive creation without following links,
+// durable writes, a replacing rename, identities and the lock file.
 #include <cerrno>
 #include <csignal>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,9 +11,13 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/core.h"
+#include "host/host.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <direct.h>
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
@@ -22,6 +25,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -36,10 +40,6 @@ volatile std::sig_atomic_t g_signal = 0;
 
 extern "C" void on_signal(int signal) { g_signal = signal; }
 
-int system_runner(const char* line) { return std::system(line); }
-
-CommandRunner g_runner = system_runner;
-
 int error_of(const std::error_code& ec) {
   return ec ? (ec.value() != 0 ? ec.value() : EIO) : 0;
 }
@@ -47,6 +47,51 @@ int error_of(const std::error_code& ec) {
 #ifdef _WIN32
 // A console program stopped by Ctrl-C ends with this status.
 constexpr int kControlCExit = static_cast<int>(0xC000013A);
+
+Entry entry_of_attributes(DWORD attributes) {
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Entry::kLink;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Entry::kFolder;
+  return Entry::kFile;
+}
+
+// Fills `id` from an open handle.
+int identity_of_handle(HANDLE h, Identity& id) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(h, &info)) return EIO;
+  id.device = info.dwVolumeSerialNumber;
+  id.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
+              info.nFileIndexLow;
+  id.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
+            info.nFileSizeLow;
+  id.changed =
+      static_cast<std::int64_t>(
+          (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime)
+           << 32) |
+          info.ftLastWriteTime.dwLowDateTime) *
+      100;
+  id.links = info.nNumberOfLinks;
+  id.owner = -1;
+  id.type = entry_of_attributes(info.dwFileAttributes);
+  return 0;
+}
+#else
+Entry entry_of_mode(mode_t mode) {
+  if (S_ISREG(mode)) return Entry::kFile;
+  if (S_ISDIR(mode)) return Entry::kFolder;
+  if (S_ISLNK(mode)) return Entry::kLink;
+  return Entry::kOther;
+}
+
+void identity_of_stat(const struct stat& st, Identity& id) {
+  id.device = static_cast<std::uint64_t>(st.st_dev);
+  id.number = static_cast<std::uint64_t>(st.st_ino);
+  id.size = static_cast<std::uint64_t>(st.st_size);
+  id.changed = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
+               st.st_mtim.tv_nsec;
+  id.links = static_cast<std::uint32_t>(st.st_nlink);
+  id.owner = static_cast<long>(st.st_uid);
+  id.type = entry_of_mode(st.st_mode);
+}
 #endif
 
 class RealHost final : public Host {
@@ -55,7 +100,7 @@ class RealHost final : public Host {
     std::fflush(stdout);
     std::fflush(stderr);
     CommandStatus status;
-    int raw = g_runner(line);
+    int raw = std::system(line);
 #ifdef _WIN32
     if (raw == kControlCExit)
       status.signal = SIGINT;
@@ -90,13 +135,23 @@ class RealHost final : public Host {
 
   std::FILE* create(const char* path) override {
 #ifdef _WIN32
-    int fd = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_TEXT,
-                   _S_IREAD | _S_IWRITE);
-    if (fd < 0) return nullptr;
+    // CREATE_NEW fails on anything there, a reparse point included.
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      errno = GetLastError() == ERROR_FILE_EXISTS ? EEXIST : EACCES;
+      return nullptr;
+    }
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_TEXT);
+    if (fd < 0) {
+      CloseHandle(h);
+      return nullptr;
+    }
     std::FILE* f = _fdopen(fd, "w");
     if (f == nullptr) _close(fd);
 #else
-    int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0666);
     if (fd < 0) return nullptr;
     std::FILE* f = fdopen(fd, "w");
     if (f == nullptr) ::close(fd);
@@ -167,6 +222,81 @@ class RealHost final : public Host {
     }
   }
 
+  int identify(const char* path, bool follow, Identity& id) override {
+    id = Identity{};
+#ifdef _WIN32
+    DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
+    if (!follow) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+    HANDLE h =
+        CreateFileA(path, FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, flags, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      DWORD e = GetLastError();
+      return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? ENOENT
+                                                                    : EACCES;
+    }
+    int error = identity_of_handle(h, id);
+    CloseHandle(h);
+    return error;
+#else
+    struct stat st;
+    if ((follow ? ::stat(path, &st) : ::lstat(path, &st)) != 0)
+      return errno ? errno : EIO;
+    identity_of_stat(st, id);
+    return 0;
+#endif
+  }
+
+  int list_folder(const char* path, std::vector<std::string>& names) override {
+    names.clear();
+    std::error_code ec;
+    for (fs::directory_iterator it(path, ec), end; !ec && it != end;
+         it.increment(ec))
+      names.push_back(it->path().filename().string());
+    return error_of(ec);
+  }
+
+  int real_path(const char* path, std::string& out) override {
+    std::error_code ec;
+    fs::path p = fs::canonical(path, ec);
+    if (ec) return error_of(ec);
+    out = p.string();
+    return 0;
+  }
+
+  // The folder left by the first change is where null comes back to.
+  int change_folder(const char* path) override {
+#ifdef _WIN32
+    if (path == nullptr) {
+      if (start_.empty()) return 0;
+      int error = _chdir(start_.c_str()) == 0 ? 0 : (errno ? errno : EIO);
+      if (error == 0) start_.clear();
+      return error;
+    }
+    if (start_.empty()) {
+      char* here = _getcwd(nullptr, 0);
+      if (here == nullptr) return errno ? errno : EIO;
+      start_ = here;
+      std::free(here);
+    }
+    return _chdir(path) == 0 ? 0 : (errno ? errno : EIO);
+#else
+    if (path == nullptr) {
+      if (start_ < 0) return 0;
+      if (::fchdir(start_) != 0) return errno ? errno : EIO;
+      ::close(start_);
+      start_ = -1;
+      return 0;
+    }
+    if (start_ < 0) {
+      start_ = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (start_ < 0) return errno ? errno : EIO;
+    }
+    return ::chdir(path) == 0 ? 0 : (errno ? errno : EIO);
+#endif
+  }
+
   int read_only(const char* path) override {
     std::error_code ec;
     fs::file_status st = fs::symlink_status(path, ec);
@@ -204,43 +334,81 @@ class RealHost final : public Host {
 #endif
   }
 
-  int lock(const char* path, std::string& journal, long& holder) override {
+  Lock lock(const char* path, std::size_t limit, std::string& journal,
+            LockRefusal& why) override {
     journal.clear();
-    holder = 0;
-    // A link there would take the journal out of the folder.
-    if (entry(path) == Entry::kLink) remove(path);
+    why = LockRefusal{};
 #ifdef _WIN32
+    // A reparse point (a link) is opened as itself, never followed.
     HANDLE h =
         CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                    nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT |
+                        FILE_FLAG_BACKUP_SEMANTICS,
+                    nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       if (GetLastError() != ERROR_SHARING_VIOLATION) {
         errno = EACCES;
-        return -1;
+        return Lock::kError;
       }
-      holder = read_holder(path);
-      return 0;
+      why.holder = read_holder(path);
+      return Lock::kBusy;
+    }
+    Identity id;
+    if (identity_of_handle(h, id) != 0 || id.type != Entry::kFile ||
+        id.links != 1) {
+      why.type = id.type;
+      why.links = id.links;
+      CloseHandle(h);
+      return Lock::kRefused;
     }
     lock_ = h;
 #else
     for (;;) {
-      int fd = ::open(path, O_RDWR | O_CREAT, 0644);
-      if (fd < 0) return -1;
+      int fd = ::open(path, O_RDWR | O_CREAT | O_NOFOLLOW, 0644);
+      if (fd < 0) {
+        if (errno != ELOOP && errno != EISDIR && errno != ENXIO) {
+          return Lock::kError;
+        }
+        Identity id;
+        identify(path, false, id);
+        why.type = id.type;
+        return Lock::kRefused;
+      }
+      struct stat mine;
+      if (fstat(fd, &mine) != 0) {
+        int error = errno;
+        ::close(fd);
+        errno = error;
+        return Lock::kError;
+      }
+      if (!S_ISREG(mine.st_mode) || mine.st_nlink != 1 ||
+          mine.st_uid != geteuid()) {
+        why.type = entry_of_mode(mine.st_mode);
+        why.links = static_cast<std::uint32_t>(mine.st_nlink);
+        if (mine.st_uid != geteuid()) {
+          why.owner = static_cast<long>(mine.st_uid);
+          if (const passwd* pw = getpwuid(mine.st_uid))
+            why.owner_name = pw->pw_name;
+        }
+        ::close(fd);
+        return Lock::kRefused;
+      }
       if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int error = errno;
         ::close(fd);
         if (error != EWOULDBLOCK) {
           errno = error;
-          return -1;
+          return Lock::kError;
         }
-        holder = read_holder(path);
-        return 0;
+        why.holder = read_holder(path);
+        return Lock::kBusy;
       }
       // The run before may have removed the file between our open and our
       // lock: then the lock is on a file nobody else will see.
-      struct stat mine, there;
-      if (fstat(fd, &mine) == 0 && ::stat(path, &there) == 0 &&
-          mine.st_ino == there.st_ino && mine.st_dev == there.st_dev) {
+      struct stat there;
+      if (::lstat(path, &there) == 0 && mine.st_ino == there.st_ino &&
+          mine.st_dev == there.st_dev) {
         lock_ = fd;
         break;
       }
@@ -248,8 +416,8 @@ class RealHost final : public Host {
     }
 #endif
     lock_path_ = path;
-    if (!read_all(journal)) return -1;
-    return 1;
+    if (!read_all(journal, limit)) return Lock::kError;
+    return Lock::kTaken;
   }
 
   int journal(std::string_view records) override {
@@ -288,8 +456,13 @@ class RealHost final : public Host {
     if (!keep) DeleteFileA(lock_path_.c_str());
 #else
     if (lock_ < 0) return;
-    // Removed while still held, so no other run can lock the old file.
-    if (!keep) ::unlink(lock_path_.c_str());
+    // Removed while still held, so no other run can lock the old file; and
+    // only when the name still is our file.
+    struct stat mine, there;
+    if (!keep && fstat(lock_, &mine) == 0 &&
+        ::lstat(lock_path_.c_str(), &there) == 0 &&
+        mine.st_ino == there.st_ino && mine.st_dev == there.st_dev)
+      ::unlink(lock_path_.c_str());
     ::close(lock_);
     lock_ = -1;
 #endif
@@ -298,9 +471,7 @@ class RealHost final : public Host {
   // The journal of a run that died is repaired before anything new is
   // recorded; until then it stays in the file, so a repair cut short is
   // done again by the next run.
-  int journal_reset() override {
-    char first[64];
-    int n = std::snprintf(first, sizeof first, "kivorama %ld\n", own_pid());
+  int journal_reset(std::string_view first) override {
 #ifdef _WIN32
     if (lock_ == INVALID_HANDLE_VALUE) return EBADF;
     SetFilePointer(lock_, 0, nullptr, FILE_BEGIN);
@@ -310,13 +481,21 @@ class RealHost final : public Host {
     if (ftruncate(lock_, 0) != 0 || lseek(lock_, 0, SEEK_SET) != 0)
       return errno ? errno : EIO;
 #endif
-    return journal(std::string_view(first, static_cast<std::size_t>(n)));
+    return journal(first);
   }
 
   int interrupted() override { return g_signal; }
 
   long long now() override {
     return static_cast<long long>(std::time(nullptr));
+  }
+
+  long process_id() override {
+#ifdef _WIN32
+    return static_cast<long>(_getpid());
+#else
+    return static_cast<long>(getpid());
+#endif
   }
 
  private:
@@ -329,24 +508,19 @@ class RealHost final : public Host {
     return pid;
   }
 
-  static long own_pid() {
-#ifdef _WIN32
-    return static_cast<long>(_getpid());
-#else
-    return static_cast<long>(getpid());
-#endif
-  }
-
-  bool read_all(std::string& text) {
+  // Reads the lock file from its start, at most `limit` bytes and one more,
+  // so that a longer one shows as too long.
+  bool read_all(std::string& text, std::size_t limit) {
     char buf[4096];
 #ifdef _WIN32
     SetFilePointer(lock_, 0, nullptr, FILE_BEGIN);
     DWORD n = 0;
-    while (ReadFile(lock_, buf, sizeof buf, &n, nullptr) && n > 0)
+    while (text.size() <= limit &&
+           ReadFile(lock_, buf, sizeof buf, &n, nullptr) && n > 0)
       text.append(buf, n);
 #else
     if (lseek(lock_, 0, SEEK_SET) != 0) return false;
-    for (;;) {
+    while (text.size() <= limit) {
       ssize_t n = ::read(lock_, buf, sizeof buf);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return false;
@@ -354,30 +528,29 @@ class RealHost final : public Host {
       text.append(buf, static_cast<std::size_t>(n));
     }
 #endif
+    if (text.size() > limit + 1) text.resize(limit + 1);
     return true;
   }
 
 #ifdef _WIN32
   HANDLE lock_ = INVALID_HANDLE_VALUE;
+  std::string start_;
 #else
   int lock_ = -1;
+  int start_ = -1;
 #endif
   std::string lock_path_;
 };
 
 Host* g_host = nullptr;
 
-// zip writes its temporary archive into the program's own folder, where a
-// zip that was stopped dead leaves nothing among the player's files.
-std::string zip_options() { return std::string("-b ") + kZipTempFolder; }
+// The variables through which a player's shell gives unzip and zip options
+// of its own; none may reach the tools the program runs.
+constexpr const char* kToolOptions[] = {"UNZIP",      "UNZIPOPT", "ZIP",
+                                        "ZIPOPT",     "ZIPINFO",  "ZIPINFOOPT",
+                                        "UNZIP_OPTS", "ZIP_OPTS"};
 
 }  // namespace
-
-CommandRunner set_command_runner(CommandRunner runner) {
-  CommandRunner previous = g_runner;
-  g_runner = runner != nullptr ? runner : system_runner;
-  return previous;
-}
 
 Host& real_host() {
   static RealHost host;
@@ -397,52 +570,14 @@ void host_init() {
   // question reads the end of the null device and takes its default.
 #ifdef _WIN32
   if (std::freopen("NUL", "r", stdin) == nullptr) std::fclose(stdin);
-  _putenv_s("ZIPOPT", zip_options().c_str());
+  for (const char* name : kToolOptions) _putenv_s(name, "");
 #else
   if (std::freopen("/dev/null", "r", stdin) == nullptr) std::fclose(stdin);
-  setenv("ZIPOPT", zip_options().c_str(), 1);
+  for (const char* name : kToolOptions) unsetenv(name);
 #endif
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);
 #ifdef SIGHUP
   std::signal(SIGHUP, on_signal);
 #endif
-}
-
-namespace {
-
-void say_error_args(const char* format, va_list args) {
-  std::vprintf(format, args);
-  ++host().errors;
-}
-
-}  // namespace
-
-void say_error(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  say_error_args(format, args);
-  va_end(args);
-}
-
-void stop_run() { host().failed = 1; }
-
-void fail_run(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  say_error_args(format, args);
-  va_end(args);
-  stop_run();
-}
-
-int stopping() { return host().failed != 0 || host().interrupted() != 0; }
-
-Entry sy_entry(const char* path) {
-  errno = 0;
-  Entry e = host().entry(path);
-  if (e == Entry::kError) {
-    fail_run("error: cannot look at '%s' (%s); the run stops\n", path,
-             std::strerror(errno ? errno : EIO));
-  }
-  return e;
 }

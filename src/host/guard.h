@@ -1,0 +1,120 @@
+// guard.h: guarding the game folder while a run works in it. One run at a
+// time holds the lock file kivo.lock; before each step that borrows a folder
+// of the player's or makes something of the program's own, the step is
+// recorded in the lock file's journal, with the identity of what it made or
+// moved. The next run undoes what a run that died left, but only what it can
+// prove to be the program's own: a folder made by the program holds a token
+// file with the run's token, and every object has the identity the journal
+// recorded. What cannot be proven stays where it is, named in a "warn: "
+// line. Three helpers own their names and records: the loan of scripts, the
+// work folder in which kivo.pk3 is made, and the replacement of kivo.cfg.
+#ifndef KIVO_HOST_GUARD_H
+#define KIVO_HOST_GUARD_H
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "host/host.h"
+
+// The lock file; while a run lives it also holds its journal.
+inline constexpr char kLockFile[] = "kivo.lock";
+// The folder in which the new kivo.pk3 is made before it replaces the old.
+inline constexpr char kWorkFolder[] = "kivo.ztmp";
+// The file inside a folder of the program's own that proves it so.
+inline constexpr char kTokenFile[] = "kivo.own";
+// Where the player's scripts folder waits while the program borrows it.
+inline constexpr char kSetAside[] = "tscripts";
+// The most of a journal the repair reads; a longer one is not acted on.
+inline constexpr std::size_t kJournalLimit = 64 * 1024;
+
+// The run's own record of the guard: what it journaled, its token.
+struct GuardRecord {
+  std::string token;      // this run's token, in its journal's first line
+  std::string journaled;  // the records this run appended
+  Identity own;           // the scripts folder the loan made
+  Identity work;          // the work folder
+};
+GuardRecord& guard_record();
+
+// Appends one record; on failure says so, stops the run and returns 0.
+int sy_journal(std::string_view record);
+
+// What a repair did, for the message that reports it.
+struct Repair {
+  int scripts_back = 0;  // a set-aside scripts folder moved back
+  int removed = 0;       // leftovers of the program's removed
+  int unproven = 0;      // things left where they are, each warned about
+  int failures = 0;      // proven steps that could not be done
+};
+// Undoes what the journal `text` announced and did not finish, as far as it
+// can be proven. A journal that does not parse is not acted on at all.
+Repair sy_repair(std::string_view text);
+// Takes the lock (repairing after a run that died); 0 when the run must not
+// go on, with an "error: " line said.
+int sy_guard_folder();
+// Repairs what this run left unfinished and lets the lock go.
+Repair sy_release_folder();
+
+// "<device>:<number>", as the journal writes an identity.
+std::string identity_text(const Identity& id);
+
+// ---- The loan of the scripts folder ----
+// Records that the player's scripts (identity `id`) is about to be set
+// aside as tscripts.
+int loan_record_aside(const Identity& id);
+// Makes the program's own scripts folder, with its token file inside; 0
+// (with an "error: " line) when that cannot be done.
+int loan_make_own();
+// 1 when scripts is still the folder loan_make_own made.
+int loan_own_is_there();
+// Removes the token file, so that the folder's own commands can remove it.
+void loan_drop_token();
+// 1 when tscripts is still the player's folder recorded as set aside.
+int loan_aside_is_there(const Identity& id);
+// Records the member about to be extracted into the loan's folder.
+int loan_record_member(std::string_view member);
+// Records that the loan is over.
+int loan_record_over();
+
+// ---- The work folder, where kivo.pk3 is made ----
+// Makes kivo.ztmp with its token file; 0 with an "error: " line said when
+// something is in the way or it cannot be made.
+int work_begin();
+// Makes the work folder the current folder (after checking it is ours), or
+// returns to the game folder. 0 with an "error: " line on failure.
+int work_enter();
+int work_leave();
+// Replaces `target` in the game folder by `inside` of the work folder in
+// one rename. 0 or an errno value.
+int work_commit(const char* inside, const char* target);
+// Removes the work folder, when it is provably ours, and records so.
+int work_end();
+
+// ---- Replacing a file safely (kivo.cfg) ----
+// The new text is written to a temporary file beside its target (beside the
+// file a link names, when the target is a link, which stays a link), and
+// replaces it in one rename, only when the target is still the version that
+// was read.
+struct Replacement {
+  std::string target;  // the file that is replaced (a link's target)
+  std::string temp;    // the temporary file beside it
+  std::FILE* file = nullptr;
+  Identity made;  // the temporary file's identity
+};
+// Begins: resolves the target and creates the temporary file, open in
+// r.file. 0 with an "error: " line said when something is in the way or it
+// cannot be made.
+int replace_begin(const char* path, Replacement& r);
+// Closes the temporary file durably and gives it the mode of the old file.
+// 0 or an errno value.
+int replace_close(Replacement& r);
+// 1 when the target is still what `seen` says was read (type kNone: it did
+// not exist).
+int replace_still(const Replacement& r, const Identity& seen);
+// Replaces the target with the temporary file; 0 or an errno value.
+int replace_commit(Replacement& r);
+// Abandons: closes and removes the temporary file.
+void replace_abort(Replacement& r);
+
+#endif  // KIVO_HOST_GUARD_H

@@ -1,0 +1,193 @@
+// host.h: the one seam between the program and the operating system: the
+// shell and its tools, files and folders, the lock file, the clock and the
+// signals. Host is a pure interface and holds nothing of a run; the real
+// host reaches this machine, and decorators (a fault-injecting one in the
+// tests, a recording one in the benchmark) wrap it. Whatever a path holds is
+// input: operations that create never follow a link, and the identity of
+// what is at a path can be had without following one.
+#ifndef KIVO_HOST_HOST_H
+#define KIVO_HOST_HOST_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// How a finished command ended.
+struct CommandStatus {
+  int code = 0;    // exit status, when the command ended by itself
+  int signal = 0;  // the signal that ended it, or 0
+  bool ok() const { return code == 0 && signal == 0; }
+};
+
+// What is at a path; kError when that cannot be found out.
+enum class Entry { kNone, kFile, kFolder, kLink, kOther, kError };
+
+// Who and what a file or folder is: equal device and file number mean the
+// same object for as long as it exists.
+struct Identity {
+  std::uint64_t device = 0;
+  std::uint64_t number = 0;  // inode, or the file index on Windows
+  std::uint64_t size = 0;
+  std::int64_t changed = 0;  // last modification, in nanoseconds
+  std::uint32_t links = 0;   // hard links to it
+  long owner = -1;           // user id of its owner; -1 where none is kept
+  Entry type = Entry::kNone;
+  bool same_object(const Identity& o) const {
+    return device == o.device && number == o.number && type == o.type;
+  }
+  // The same object with the same content, as far as its size and time say.
+  bool same_version(const Identity& o) const {
+    return same_object(o) && size == o.size && changed == o.changed;
+  }
+};
+
+// What the lock file turned out to be when it was not taken.
+struct LockRefusal {
+  long holder = 0;         // the process of the run that holds it, or 0
+  long owner = -1;         // its owner, when it is not the user running us
+  std::string owner_name;  // ... by name, when the host knows it
+  Entry type = Entry::kNone;
+  std::uint32_t links = 0;
+};
+
+enum class Lock { kTaken, kBusy, kRefused, kError };
+
+class Host {
+ public:
+  virtual ~Host() = default;
+  // Hands one command line to the shell, in the current folder, and waits
+  // for it. Its standard input is the null device.
+  virtual CommandStatus run(const char* line) = 0;
+  // Opens a file for reading in text mode; null (errno set) on failure.
+  virtual std::FILE* open_read(const char* path) = 0;
+  // Creates a file that must not exist yet, for writing in text mode; null
+  // with errno EEXIST when anything, a link included, is there.
+  virtual std::FILE* create(const char* path) = 0;
+  // Flushes and closes a stream of create(); with `durable` its data reaches
+  // the disk first. 0 or the errno of the first failure.
+  virtual int close(std::FILE* f, bool durable) = 0;
+  // Renames a file or folder, replacing a file at `to`.
+  virtual int rename(const char* from, const char* to) = 0;
+  // Removes a file, a link or an empty folder; ENOENT when nothing is there.
+  virtual int remove(const char* path) = 0;
+  // Removes a folder with all it holds; links inside are removed, never
+  // followed. 0 also when nothing is there.
+  virtual int remove_tree(const char* path) = 0;
+  virtual int make_folder(const char* path) = 0;
+  // What is at `path` itself (a link is not followed).
+  virtual Entry entry(const char* path) = 0;
+  // The identity of what is at `path`, of a link's target with `follow`.
+  // 0, ENOENT when nothing is there, or another errno value.
+  virtual int identify(const char* path, bool follow, Identity& id) = 0;
+  // The names in a folder, "." and ".." left out. 0 or an errno value.
+  virtual int list_folder(const char* path,
+                          std::vector<std::string>& names) = 0;
+  // The full path of what `path` names, every link followed. 0 or errno.
+  virtual int real_path(const char* path, std::string& out) = 0;
+  // Makes `path` the current folder; null: back to the folder the program
+  // started in. 0 or an errno value.
+  virtual int change_folder(const char* path) = 0;
+  // 1 when the file's owner may not write it, 0 when they may, -1 unknown.
+  virtual int read_only(const char* path) = 0;
+  // Makes `to` a new copy of the file `from`, its mode included; a file or
+  // link at `to` is replaced, never written through.
+  virtual int copy_file(const char* from, const char* to) = 0;
+  // Gives `to` the permission bits of `from`.
+  virtual int copy_mode(const char* from, const char* to) = 0;
+  // Gives a file the permission bits a newly made file gets here.
+  virtual int fresh_mode(const char* path) = 0;
+  // Takes the folder's lock file `path` for the life of the process: it is
+  // opened without following a link and used only when it is a regular file
+  // with one link, owned by the user running the program. kTaken: what an
+  // earlier run left in it (at most `limit` bytes, more is cut) is in
+  // `journal`; kBusy: another run holds it; kRefused: it is no lock file of
+  // ours (see `why`); kError: errno says why.
+  virtual Lock lock(const char* path, std::size_t limit, std::string& journal,
+                    LockRefusal& why) = 0;
+  // Replaces the content of the lock file taken with `first`.
+  virtual int journal_reset(std::string_view first) = 0;
+  // Appends records (whole lines) to the lock file and makes them durable
+  // before anything they announce is done. 0 or an errno value.
+  virtual int journal(std::string_view records) = 0;
+  // Lets the lock go. The lock file is removed, unless `keep` asks that its
+  // journal stay for the next run to repair.
+  virtual void unlock(bool keep) = 0;
+  // The signal that asked the run to stop (Ctrl-C, SIGTERM, SIGHUP), or 0.
+  virtual int interrupted() = 0;
+  // The calendar clock in seconds, which seeds the random generator.
+  virtual long long now() = 0;
+  // This process's number.
+  virtual long process_id() = 0;
+};
+
+// Forwards every operation to another host; decorators derive from it and
+// replace what they change.
+class HostWrapper : public Host {
+ public:
+  explicit HostWrapper(Host& target) : target_(target) {}
+  Host& target() { return target_; }
+  CommandStatus run(const char* line) override { return target_.run(line); }
+  std::FILE* open_read(const char* p) override { return target_.open_read(p); }
+  std::FILE* create(const char* p) override { return target_.create(p); }
+  int close(std::FILE* f, bool durable) override {
+    return target_.close(f, durable);
+  }
+  int rename(const char* from, const char* to) override {
+    return target_.rename(from, to);
+  }
+  int remove(const char* p) override { return target_.remove(p); }
+  int remove_tree(const char* p) override { return target_.remove_tree(p); }
+  int make_folder(const char* p) override { return target_.make_folder(p); }
+  Entry entry(const char* p) override { return target_.entry(p); }
+  int identify(const char* p, bool follow, Identity& id) override {
+    return target_.identify(p, follow, id);
+  }
+  int list_folder(const char* p, std::vector<std::string>& names) override {
+    return target_.list_folder(p, names);
+  }
+  int real_path(const char* p, std::string& out) override {
+    return target_.real_path(p, out);
+  }
+  int change_folder(const char* p) override { return target_.change_folder(p); }
+  int read_only(const char* p) override { return target_.read_only(p); }
+  int copy_file(const char* from, const char* to) override {
+    return target_.copy_file(from, to);
+  }
+  int copy_mode(const char* from, const char* to) override {
+    return target_.copy_mode(from, to);
+  }
+  int fresh_mode(const char* p) override { return target_.fresh_mode(p); }
+  Lock lock(const char* p, std::size_t limit, std::string& journal,
+            LockRefusal& why) override {
+    return target_.lock(p, limit, journal, why);
+  }
+  int journal_reset(std::string_view first) override {
+    return target_.journal_reset(first);
+  }
+  int journal(std::string_view records) override {
+    return target_.journal(records);
+  }
+  void unlock(bool keep) override { target_.unlock(keep); }
+  int interrupted() override { return target_.interrupted(); }
+  long long now() override { return target_.now(); }
+  long process_id() override { return target_.process_id(); }
+
+ private:
+  Host& target_;
+};
+
+// The Host in force: the real one unless a test or tool set another.
+Host& host();
+// Puts `h` in force (null: the real host again); returns the previous one.
+Host* set_host(Host* h);
+// The host that reaches this machine's shell and file system.
+Host& real_host();
+// Prepares the process for its commands: standard input from the null
+// device, none of the player's options for unzip and zip in the
+// environment, and the handlers that turn Ctrl-C, SIGTERM and SIGHUP into a
+// stop at the next step.
+void host_init();
+
+#endif  // KIVO_HOST_HOST_H
