@@ -31,6 +31,19 @@ using test::Tree;
 inline void make_folder() {
   test::make_folder(test::kRuns / "player-folder/folder");
   fs::permissions("scripts/notes.txt", fs::perms::owner_read);
+  // An earlier run's archive, which the game loads until the new one is in.
+  test::write_fake_pk3("kivo.pk3",
+                       {{"scripts/", ""}, {"scripts/Old.bot", "{}"}});
+}
+
+// What a player does after a run was killed, before running it again:
+// saves a file under a bot's name and, when no scripts folder is to be
+// seen, makes one. Returns whether scripts was made.
+inline bool player_acts() {
+  test::write_file("AnaBlue.bot", "my own AnaBlue\n");
+  if (fs::exists(fs::symlink_status("scripts"))) return false;
+  test::write_file("scripts/made-after.txt", "made after the kill\n");
+  return true;
 }
 
 inline void walk_every_operation(Fault fault) {
@@ -89,13 +102,29 @@ inline void walk_every_operation(Fault fault) {
       else
         EXPECT_EQ(o.status, 1) << where;
     }
-    // Run again normally: the folder ends as a clean run leaves it.
+    // Run again normally: the folder ends as a clean run leaves it, but
+    // for what the player made meanwhile, which is never touched.
+    const bool acted = fault == Fault::kKill;
+    const bool made_scripts = acted && player_acts();
     test::Outcome again = test::run_main();
-    EXPECT_EQ(again.status, 0) << "rerun after " << where << again.out;
-    EXPECT_EQ(test::folder(), clean) << "rerun after " << where << again.out;
+    Tree rerun = test::folder();
+    if (acted) {
+      EXPECT_EQ(at(rerun, "AnaBlue.bot"), "f420:my own AnaBlue\n") << where;
+      rerun.erase("AnaBlue.bot");
+    }
+    if (made_scripts) {
+      EXPECT_EQ(at(rerun, "scripts/made-after.txt"),
+                "f420:made after the kill\n")
+          << "rerun after " << where << again.out;
+    } else {
+      EXPECT_EQ(again.status, 0) << "rerun after " << where << again.out;
+      EXPECT_EQ(rerun, clean) << "rerun after " << where << again.out;
+    }
     if (::testing::Test::HasFailure() && !failed_before) ++violations;
   }
-  std::printf("fault walk: %d operations, %d with violations\n", n, violations);
+  std::printf("fault walk: %d operations, %d with violations%s\n", n,
+              violations,
+              fault == Fault::kKill ? " (the player acting after each)" : "");
 }
 
 // The three faults, one test each.

@@ -148,4 +148,27 @@ TEST(Program, TheGuidesFirstRunIsWhatTheProgramPrints) {
   EXPECT_EQ(lines, guide_first_run());
 }
 
+// The player's shell may carry options for unzip and zip; none reaches the
+// tools the program runs: the archives' bot files are read where they
+// belong, and nothing is extracted outside the folder.
+TEST(Program, ThePlayersToolOptionsNeverReachTheTools) {
+  KIVO_NEEDS_UNIX_SHELL();
+  test::ScratchDir dir;
+  fs::create_directories("game");
+  fs::current_path("game");
+  test::make_pk3("paladin.pk3",
+                 {{"models/players/paladin/head.md3", "m"},
+                  {"models/players/paladin/head_default.skin", "s"},
+                  {"scripts/paladin.bot", "{\nname Sir\nmodel paladin\n}\n"}});
+  int status = 0;
+  const std::string out = test::run_program(
+      {}, &status, "UNZIP='-d ..' UNZIPOPT=-j ZIP=-j ZIPOPT='-b /'");
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_FALSE(fs::exists("../scripts"));
+  EXPECT_FALSE(fs::exists("paladin.bot"));
+  EXPECT_NE(test::read_file("kivo.cfg").find("\nSir "), std::string::npos)
+      << out;
+  EXPECT_EQ(test::shell("unzip -Z1 kivo.pk3 | head -1"), "scripts/\n");
+}
+
 }  // namespace

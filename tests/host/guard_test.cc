@@ -1,0 +1,137 @@
+// The guard against what another user, an earlier version or chance left in
+// the folder: a lock file that is a link or has other names, journals that
+// name the player's files or hold junk. After each, every file of the
+// player's (scripts, a tscripts of theirs, files under reserved names and
+// bot names, kivo.cfg's hand edits, files outside) is as it was.
+#include <gtest/gtest.h>
+
+#include "support/fake_host.h"
+#include "support/support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kToken[] = "0123456789abcdef";
+
+// A game folder "game" whose player has made everything the program
+// reserves for itself, and a file outside the folder.
+struct PlayersFolder : test::ScratchDir {
+  PlayersFolder() {
+    test::write_file("outside/secret.bot", "outside\n");
+    fs::create_directories("game");
+    fs::current_path("game");
+    test::write_fake_pk3("knight.pk3",
+                         {{"models/players/knight/head.md3", "m"},
+                          {"models/players/knight/head_red.skin", "s"}});
+    test::write_file("scripts/own.bot", "{\nname Mine\n}\n");
+    test::write_file("scripts/frozen.txt", "keep me");
+    fs::permissions("scripts/frozen.txt", fs::perms::owner_read);
+    test::write_file("tscripts/backup.bot", "a copy of mine\n");
+    test::write_file("kivo.ztmp/notes.txt", "mine too\n");
+    test::write_file("kivo.cfg.tmp", "a draft of mine\n");
+    test::write_file("Mine.bot", "{\nname Mine\n}\n");
+    test::write_file("kivo.cfg", "$ flags\ntier_hi 3\n$ end\n");
+  }
+  // Everything but what a run may write: kivo.cfg (whose edit is checked
+  // on its own), kivo.cfg.bak, kivo.pk3, kivo.lock, kivo.tmp.
+  static test::Tree players() {
+    test::Tree t = test::players_part(test::folder());
+    t.erase("kivo.lock");
+    return t;
+  }
+};
+
+TEST(Guard, HostileJournalsTouchNothingOfThePlayers) {
+  const std::string head = std::string("kivorama 1 ") + kToken + "\n";
+  const std::string cases[] = {
+      "kivorama 1\nloan own\n",  // an older version's journal
+      "kivorama 1\nloan aside\nbot Mine\nbot ../outside/secret\n",
+      head + "own new\n",  // scripts is not empty
+      head + "own 1:2\n",  // an identity without "new"
+      head + "own new\nown 0:0\nloan over\nown new\n",
+      head + "aside 1:2\n",  // not the player's tscripts
+      head + "work new\n",   // kivo.ztmp is not empty
+      head + "work new\nwork 1:2\n",
+      head + "cfg new\n",  // kivo.cfg.tmp is not empty
+      head + "cfg new\ncfg 1:2\n",
+      head + "own new\nextract 2e2e2f2e2e2f6f757473696465\n",
+      head + "cfg new\r\n",  // CR LF is not ours
+      head + "own new\n" + std::string(10 << 20, 'x') + "\n",
+      std::string("kivorama 1 ") + kToken + "\n\x01\x02\xff\n",
+      head + "own new",  // no line end
+      "\n\n\n",
+  };
+  for (const std::string& journal : cases) {
+    PlayersFolder game;
+    const test::Tree before = PlayersFolder::players();
+    test::write_file("kivo.lock", journal);
+    const test::Outcome o = test::run_main();
+    const std::string what = journal.substr(0, 80) + "\n" + o.out;
+    EXPECT_EQ(PlayersFolder::players(), before) << what;
+    EXPECT_NE(o.out.find("error: 'kivo.ztmp' is in the way"), std::string::npos)
+        << what;
+    EXPECT_EQ(test::read_file("kivo.cfg"), "$ flags\ntier_hi 3\n$ end\n")
+        << what;
+    EXPECT_EQ(test::read_file("../outside/secret.bot"), "outside\n") << what;
+    EXPECT_EQ(o.out.find("repaired"), std::string::npos) << what;
+  }
+}
+
+// A journal of the program's own is still acted on: the repair is not
+// simply switched off.
+TEST(Guard, AJournalOfOursIsRepaired) {
+  PlayersFolder game;
+  fs::remove_all("kivo.ztmp");
+  fs::remove_all("tscripts");
+  fs::rename("scripts", "tscripts");
+  Identity aside;
+  ASSERT_EQ(real_host().identify("tscripts", false, aside), 0);
+  test::write_file("kivo.ztmp/kivo.own", kToken);
+  Identity work;
+  ASSERT_EQ(real_host().identify("kivo.ztmp", false, work), 0);
+  test::write_file("kivo.ztmp/scripts/Bot.bot", "ours");
+  test::write_file("kivo.lock", std::string("kivorama 1 ") + kToken +
+                                    "\naside " + identity_text(aside) +
+                                    "\nwork new\nwork " + identity_text(work) +
+                                    "\n");
+  const test::Outcome o = test::run_main();
+  EXPECT_NE(o.out.find("note: an earlier run was stopped before it ended; "
+                       "repaired: your 'scripts' folder is back from "
+                       "'tscripts', 1 leftover removed\n"),
+            std::string::npos)
+      << o.out;
+  EXPECT_EQ(test::read_file("scripts/own.bot"), "{\nname Mine\n}\n");
+  EXPECT_FALSE(fs::exists("tscripts"));
+  EXPECT_FALSE(fs::exists("kivo.ztmp"));
+}
+
+// kivo.lock as a link, or as another name of a file: never opened, never
+// written, left where it is.
+TEST(Guard, ALockFileThatIsALinkOrHasOtherNamesIsRefused) {
+#ifdef _WIN32
+  GTEST_SKIP() << "links are POSIX here";
+#endif
+  for (bool hard : {false, true}) {
+    PlayersFolder game;
+    fs::remove_all("kivo.ztmp");
+    fs::remove("kivo.cfg.tmp");
+    if (hard)
+      fs::create_hard_link("../outside/secret.bot", "kivo.lock");
+    else
+      fs::create_symlink("../outside/secret.bot", "kivo.lock");
+    const test::Outcome o = test::run_main();
+    EXPECT_EQ(o.status, 1) << o.out;
+    EXPECT_NE(o.out.find(hard ? "error: 'kivo.lock' is not a lock file of "
+                                "kivorama (it has other names)"
+                              : "error: 'kivo.lock' is not a lock file of "
+                                "kivorama (it is a link)"),
+              std::string::npos)
+        << o.out;
+    EXPECT_EQ(test::read_file("../outside/secret.bot"), "outside\n");
+    EXPECT_EQ(hard, fs::is_regular_file(fs::symlink_status("kivo.lock")));
+    EXPECT_FALSE(fs::exists("kivo.pk3"));
+  }
+}
+
+}  // namespace
