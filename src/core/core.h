@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Every name is a 49-byte field: at most 48 characters and a NUL.
 inline constexpr std::size_t kNameBytes = 49;
@@ -255,6 +256,12 @@ class Host {
   virtual int make_folder(const char* path) = 0;
   // What is at `path` itself (a link is not followed).
   virtual Entry entry(const char* path) = 0;
+  // The names of what the folder `path` holds, in no order. The entries are
+  // named only, never looked into, so a link among them is not followed (a
+  // link at `path` itself leads to its folder, as it does for the game).
+  // ENOENT or ENOTDIR when no folder is there.
+  virtual int list_folder(const char* path,
+                          std::vector<std::string>& names) = 0;
   // 1 when the file's owner may not write it, 0 when they may, -1 unknown.
   virtual int read_only(const char* path) = 0;
   // Makes `to` a new copy of the file `from`, its mode included; a file or

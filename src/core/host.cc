@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -165,6 +166,27 @@ class RealHost final : public Host {
       default:
         return Entry::kOther;
     }
+  }
+
+  int list_folder(const char* path, std::vector<std::string>& names) override {
+    names.clear();
+    std::error_code ec;
+    fs::file_status st = fs::status(path, ec);
+    if (st.type() == fs::file_type::not_found) return ENOENT;
+    if (ec) return error_of(ec);
+    if (st.type() != fs::file_type::directory) return ENOTDIR;
+    fs::directory_iterator it(path, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+      const fs::path name = it->path().filename();
+      try {
+        names.push_back(name.string());
+      } catch (const std::exception&) {
+        // A name the narrow characters of this host cannot spell (Windows)
+        // still names a file: it stands as one '?' per character.
+        names.emplace_back(name.native().size(), '?');
+      }
+    }
+    return error_of(ec);
   }
 
   int read_only(const char* path) override {

@@ -285,6 +285,11 @@ Entry FakeHost::entry(const char* path) {
   errno = EIO;
   return Entry::kError;
 }
+int FakeHost::list_folder(const char* path, std::vector<std::string>& names) {
+  names.clear();
+  KIVO_PASS(std::string("list ") + path, EIO,
+            list_folder(local(path).c_str(), names));
+}
 int FakeHost::read_only(const char* path) {
   KIVO_PASS(std::string("read only ") + path, -1, read_only(path));
 }

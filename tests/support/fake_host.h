@@ -70,6 +70,7 @@ class FakeHost final : public Host {
   int remove_tree(const char* path) override;
   int make_folder(const char* path) override;
   Entry entry(const char* path) override;
+  int list_folder(const char* path, std::vector<std::string>& names) override;
   int read_only(const char* path) override;
   int copy_file(const char* from, const char* to) override;
   int copy_mode(const char* from, const char* to) override;
