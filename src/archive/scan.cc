@@ -38,6 +38,15 @@ bool archive_problem(int code) {
   }
 }
 
+// Ends in `tail`, each letter matched in upper or lower case.
+bool ends_with_any_case(std::string_view text, std::string_view tail) {
+  if (text.size() < tail.size()) return false;
+  text = text.substr(text.size() - tail.size());
+  for (std::size_t i = 0; i < tail.size(); ++i)
+    if (to_lower(text[i]) != tail[i]) return false;
+  return true;
+}
+
 void learn_model(State& s, const name_field& model) {
   trace("    found model %s\n", model.c_str());
   for (int i = 0; i < s.model_count; ++i)
@@ -82,11 +91,33 @@ void learn_aifile(State& s, std::string_view rest) {
   append_name(s.aifile_names, s.aifile_count, name.view());
 }
 
+// Records a member scripts/<file>.bot as the game lists it: letter case
+// aside, with its whole name (spaces too), once for all archives.
+void record_game_bot_file(State& s, std::string_view member) {
+  constexpr std::string_view kFolder = "scripts/";
+  if (member.size() < kFolder.size() ||
+      !same_but_case(member.substr(0, kFolder.size()), kFolder))
+    return;
+  std::string_view file = member.substr(kFolder.size());
+  if (file.find('/') != std::string_view::npos ||
+      !ends_with_any_case(file, ".bot"))
+    return;
+  const int bytes = static_cast<int>(file.size()) + 1;
+  for (int i = 0; i < s.pk3_bot_count; ++i)
+    if (file.size() <= kNameChars && s.pk3_bot_bytes[i] == bytes &&
+        same_but_case(s.pk3_bot_files[i].view(), file))
+      return;
+  if (s.pk3_bot_count < 0 || s.pk3_bot_count >= kTableRows) return;
+  s.pk3_bot_bytes[s.pk3_bot_count] = bytes;
+  append_name(s.pk3_bot_files, s.pk3_bot_count, file);
+}
+
 // Learns what one line of an archive listing names.
 void parse_listing_line(State& s, std::string_view line,
                         std::string_view archive, PendingBotFiles& bots) {
   trace("  zpl: '%.*s'\n", static_cast<int>(line.size()), line.data());
   constexpr std::string_view kBlanks = " \t\n";
+  const char* const end = line.data() + line.size();
   std::string_view path = next_piece(line, kBlanks);
   if (path.empty()) return;
   // A member line starts with the size column: size, date, clock, path.
@@ -95,6 +126,10 @@ void parse_listing_line(State& s, std::string_view line,
     next_piece(line, kBlanks);
     path = next_piece(line, kBlanks);
     if (path.empty()) return;
+    // The path is the rest of the line, blanks inside it included.
+    std::string_view member(path.data(), end - path.data());
+    record_game_bot_file(
+        s, member.substr(0, member.find_last_not_of(kBlanks) + 1));
   }
   // unzip shows unprintable characters as "^X": the path ends before them.
   std::string_view cut = next_piece(path, "^");
@@ -131,15 +166,6 @@ void parse_listing_line(State& s, std::string_view line,
     if (next_piece(pieces, ".") != "bot") return;
     if (bots.count < kTableRows) bots.names[bots.count++] = file;
   }
-}
-
-// Ends in `tail`, each letter matched in upper or lower case.
-bool ends_with_any_case(std::string_view text, std::string_view tail) {
-  if (text.size() < tail.size()) return false;
-  text = text.substr(text.size() - tail.size());
-  for (std::size_t i = 0; i < tail.size(); ++i)
-    if (to_lower(text[i]) != tail[i]) return false;
-  return true;
 }
 
 }  // namespace

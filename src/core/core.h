@@ -16,6 +16,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/guard.h"
 #include "host/host.h"
@@ -56,6 +57,14 @@ inline constexpr bool kDosCommands = false;
 // Lowers/raises one character; only 'A'..'Z' / 'a'..'z' change.
 inline char to_lower(char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
 inline char to_upper(char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; }
+
+// 1 when `a` and `b` differ at most in the case of their letters.
+inline bool same_but_case(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (to_lower(a[i]) != to_lower(b[i])) return false;
+  return true;
+}
 
 // A name held inline, cut to 48 characters by construction; no heap.
 struct name_field {
@@ -138,6 +147,12 @@ struct State {
   NameTable xai_aifile{};
   NameTable xai_model{};
   NameTable xai_player{};
+  // The bot files (scripts/*.bot) of the scanned archives, each name once as
+  // the game lists them (letter case aside): the name, cut to 48 characters,
+  // and the bytes the game's list gives it, its whole length and one.
+  NameTable pk3_bot_files{};
+  std::array<int, kTableRows> pk3_bot_bytes{};
+  int pk3_bot_count = 0;
   PlayerTable cfg_players;  // rows of the players block of kivo.cfg
   std::array<int, kTableRows> written_marks{};  // writer's scratch marks
   int cfg_player_count = 0;

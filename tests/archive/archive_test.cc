@@ -44,6 +44,40 @@ TEST(ContentScan, ListingLinesNoArchiveHolds) {
                                       "OgrX1 ogre x1"}));
 }
 
+// The game lists scripts/*.bot of every archive, letter case aside, each
+// name once; the scan keeps them with the bytes each takes in its list.
+TEST(ContentScan, BotFilesAsTheGameListsThem) {
+  test::ScratchDir dir;
+  const std::string row = "9  2024-01-01 10:00   ";
+  const std::string long60(60, 'l'), other60 = long60.substr(0, 59) + "m";
+  test::write_fake_listing(
+      "p.pk3", row + "scripts/KniRed.bot\n" + row + "scripts/my bot.bot  \n" +
+                   row + "scripts/sub/deep.bot\n" + row + "scripts/\n" + row +
+                   "scripts/readme.txt\n" + row + "models/scripts/x.bot\n" +
+                   row + "scripts/" + long60 + ".bot\n" +
+                   "scripts/unsized.bot\n");
+  test::write_fake_listing("q.pk3", row + "SCRIPTS/kniRED.BOT\n" + row +
+                                        "scripts/" + other60 + ".bot\n" + row +
+                                        "Scripts/Other.Bot\n" + row +
+                                        "scripts/.bot\n");
+  test::FakeHost host;
+  auto s = test::fresh_state();
+  s->pk3_list[0].set("p.pk3");
+  s->pk3_list[1].set("q.pk3");
+  test::printed([&] { EXPECT_EQ(gd_get_models_players_aifiles(*s), 1); });
+  std::vector<std::pair<std::string, int>> got;
+  for (int i = 0; i < s->pk3_bot_count; ++i)
+    got.emplace_back(s->pk3_bot_files[i].view(), s->pk3_bot_bytes[i]);
+  // Names longer than 48 characters are kept cut, each with its own count.
+  EXPECT_EQ(
+      got, (std::vector<std::pair<std::string, int>>{{"KniRed.bot", 11},
+                                                     {"my bot.bot", 11},
+                                                     {long60.substr(0, 48), 65},
+                                                     {long60.substr(0, 48), 65},
+                                                     {"Other.Bot", 10},
+                                                     {".bot", 5}}));
+}
+
 TEST(ContentScan, FileNamesInAModelFolder) {
   const struct {
     const char* file;

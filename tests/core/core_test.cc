@@ -2,8 +2,11 @@
 // recorded runs, tests/runs/options-*.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <filesystem>
 
+#include "support/fake_host.h"
 #include "support/support.h"
 
 namespace {
@@ -36,6 +39,27 @@ TEST(Host, CreateNeverOpensWhatIsThere) {
   EXPECT_EQ(real_host().create("KniRed.bot"), nullptr);
   EXPECT_EQ(errno, EEXIST);
   EXPECT_EQ(test::read_file("KniRed.bot"), "the player's own\r\n");
+}
+
+// The names of a folder's entries, whatever they are; the entries are not
+// looked into, so a link to nowhere is named like any file.
+TEST(Host, ListFolderNamesEveryEntry) {
+  test::ScratchDir dir;
+  test::write_file("scripts/Mine.BOT", "{\n}\n");
+  test::write_file("scripts/sub/deep.bot", "");
+  test::write_file("plain.txt", "");
+  std::vector<std::string> names = {"left over"};
+  std::vector<std::string> want = {"Mine.BOT", "sub"};
+  if (!test::kIsWindowsHost) {
+    std::filesystem::create_symlink("nowhere", "scripts/dead.bot");
+    want.insert(want.begin() + 1, "dead.bot");
+  }
+  EXPECT_EQ(real_host().list_folder("scripts", names), 0);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, want);
+  EXPECT_EQ(real_host().list_folder("none", names), ENOENT);
+  EXPECT_TRUE(names.empty());
+  EXPECT_EQ(real_host().list_folder("plain.txt", names), ENOTDIR);
 }
 
 }  // namespace

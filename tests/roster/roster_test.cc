@@ -7,6 +7,7 @@
 #include <ostream>
 #include <set>
 
+#include "support/fake_host.h"
 #include "support/support.h"
 
 namespace {
@@ -196,6 +197,133 @@ TEST(Clip, ActiveSetAndOtherSets) {
     gd_clip_sets(*s);
     EXPECT_EQ(runs(*s), c.after) << "use_set " << c.use_set;
   }
+}
+
+// The game lists the bot files of kivo.pk3, of the archives and of the loose
+// scripts folder into 1024 bytes: the names, each with ".bot" and one byte
+// more, may take 1022. A player the output would write is taken only while
+// its name fits; one that does not waits in set 9 with its status.
+struct Named {
+  int count, length;  // players with distinct names of `length` letters
+  const char* row;    // "set st skin"
+};
+
+// A name of `length` letters, distinct for each `i`: "Aaaaaaaab" and so on.
+std::string distinct_name(int i, int length) {
+  std::string name(static_cast<std::size_t>(length), 'a');
+  name[0] = 'A';
+  for (int at = length - 1; i > 0 && at > 0; --at, i /= 26)
+    name[static_cast<std::size_t>(at)] = static_cast<char>('a' + i % 26);
+  return name;
+}
+
+// Clips a roster of `groups` in the current folder; returns what it printed.
+std::string clip(State& s, const std::vector<Named>& groups) {
+  int n = 0;
+  for (const Named& g : groups) {
+    std::string row = g.row;  // "set st skin" to "set st sarge skin knight"
+    row.insert(row.rfind(' '), " sarge");
+    for (int i = 0; i < g.count; ++i)
+      test::add(s,
+                distinct_name(n++, g.length) + " f default " + row + " knight");
+  }
+  return test::printed([&] {
+    gd_clip_active_set(s);
+    gd_clip_sets(s);
+  });
+}
+
+std::string note(int players, int bytes) {
+  return "note: the active set holds " + std::to_string(players) +
+         " players: the game lists only 1024 bytes of bot file names, and "
+         "the names it will find take " +
+         std::to_string(bytes) + "\n";
+}
+
+TEST(Clip, TheGamesListOfBotFiles) {
+  const struct {
+    const char* about;
+    std::vector<Named> roster;
+    std::vector<Span> after;
+    std::string printed;
+  } cases[] = {
+      {"73 names of 9 letters take 14 bytes each, 1022 in all",
+       {{73, 9, "0 a green"}},
+       {{73, 0, 'a'}},
+       ""},
+      {"a 74th does not fit",
+       {{74, 9, "0 a green"}},
+       {{73, 0, 'a'}, {1, 9, 'a'}},
+       note(73, 1022)},
+      {"one byte over: a name of 10 letters waits, a later one of 9 fits",
+       {{72, 9, "0 a green"}, {1, 10, "0 a green"}, {1, 9, "0 a green"}},
+       {{72, 0, 'a'}, {1, 9, 'a'}, {1, 0, 'a'}},
+       note(73, 1022)},
+      {"names of 48 letters take 53 bytes: 19 fit, in 1007",
+       {{25, 48, "0 a green"}},
+       {{19, 0, 'a'}, {6, 9, 'a'}},
+       note(19, 1007)},
+      {"'X' players are counted but their files are their archives'",
+       {{7, 9, "3 X green"}, {74, 9, "0 a green"}},
+       {{7, 0, 'X'}, {73, 0, 'a'}, {1, 9, 'a'}},
+       ""},  // 80 players: the 80, not the list, is the limit
+      {"'A' players first; a refused one keeps 'A' in set 9",
+       {{73, 9, "0 a green"}, {1, 9, "0 A green"}, {1, 9, "9 A green"}},
+       {{72, 0, 'a'}, {1, 9, 'a'}, {1, 0, 'A'}, {1, 9, 'A'}},
+       note(73, 1022)},
+      {"set 9 fills the set while names fit; 'I' and 'i' there keep theirs",
+       {{70, 9, "0 a green"},
+        {2, 48, "9 I green"},
+        {1, 9, "9 i green"},
+        {1, 48, "9 i default"},
+        {5, 9, "9 i green"}},
+       {{70, 0, 'a'},
+        {2, 9, 'I'},
+        {1, 0, 'a'},
+        {1, 9, 'i'},
+        {2, 0, 'a'},
+        {3, 9, 'i'}},
+       note(73, 1022)},
+  };
+  for (const auto& c : cases) {
+    test::ScratchDir dir;
+    auto s = empty_roster();
+    EXPECT_EQ(clip(*s, c.roster), c.printed) << c.about;
+    EXPECT_EQ(runs(*s), c.after) << c.about;
+  }
+}
+
+TEST(Clip, BotFilesTheGameFindsElsewhere) {
+  test::ScratchDir dir;
+  // Archives: 11 and 65 bytes; the loose folder: 10 more (Kivo5.BOT); a
+  // name of another ending, and one the archives have in other letters,
+  // take none.
+  test::write_file("scripts/Kivo5.BOT", "");
+  test::write_file("scripts/notes.txt", "");
+  test::write_file("scripts/ZEALOT.bot", "");
+  auto s = empty_roster();
+  s->pk3_bot_files[0].set("zealot.bot");
+  s->pk3_bot_bytes[0] = 11;
+  s->pk3_bot_files[1].set(std::string(48, 'l'));
+  s->pk3_bot_bytes[1] = 65;
+  s->pk3_bot_count = 2;
+  // 1022 - 86 = 936 bytes: 66 names of 9 letters (924); a player named like
+  // a bot file already listed costs nothing.
+  test::add(*s, "Zealot f default 0 a sarge green knight");
+  EXPECT_EQ(clip(*s, {{67, 9, "0 a green"}}), note(67, 1010));
+  EXPECT_EQ(runs(*s), (std::vector<Span>{{67, 0, 'a'}, {1, 9, 'a'}}));
+}
+
+TEST(Clip, ALooseFolderThatCannotBeListedStopsTheRun) {
+  test::ScratchDir dir;
+  test::FakeHost host(test::Fault::kFail, 1);
+  auto s = empty_roster();
+  EXPECT_EQ(clip(*s, {{3, 9, "0 a green"}, {2, 9, "9 i green"}}),
+            "error: cannot list the folder 'scripts' (" +
+                std::string(std::strerror(EIO)) +
+                "); 'kivo.pk3' and 'kivo.cfg' are left as they were\n");
+  EXPECT_EQ(host.faulted, "list scripts");
+  EXPECT_EQ(stopping(), 1);
 }
 
 }  // namespace

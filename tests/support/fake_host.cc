@@ -291,6 +291,11 @@ Entry FakeHost::entry(const char* path) {
   errno = EIO;
   return Entry::kError;
 }
+int FakeHost::list_folder(const char* path, std::vector<std::string>& names) {
+  names.clear();
+  KIVO_PASS(std::string("list ") + path, EIO,
+            list_folder(local(path).c_str(), names));
+}
 int FakeHost::read_only(const char* path) {
   KIVO_PASS(std::string("read only ") + path, -1, read_only(path));
 }
@@ -308,9 +313,6 @@ int FakeHost::fresh_mode(const char* path) {
 int FakeHost::identify(const char* path, bool follow, Identity& id) {
   KIVO_PASS(std::string("identify ") + path, EIO,
             identify(local(path).c_str(), follow, id));
-}
-int FakeHost::list_folder(const char* path, std::vector<std::string>& names) {
-  KIVO_PASS(std::string("list ") + path, EIO, list_folder(path, names));
 }
 int FakeHost::real_path(const char* path, std::string& out) {
   KIVO_PASS(std::string("real path ") + path, EIO, real_path(path, out));

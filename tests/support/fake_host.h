@@ -70,12 +70,12 @@ class FakeHost final : public Host {
   int remove_tree(const char* path) override;
   int make_folder(const char* path) override;
   Entry entry(const char* path) override;
+  int list_folder(const char* path, std::vector<std::string>& names) override;
   int read_only(const char* path) override;
   int copy_file(const char* from, const char* to) override;
   int copy_mode(const char* from, const char* to) override;
   int fresh_mode(const char* path) override;
   int identify(const char* path, bool follow, Identity& id) override;
-  int list_folder(const char* path, std::vector<std::string>& names) override;
   int real_path(const char* path, std::string& out) override;
   int change_folder(const char* path) override;
   Lock lock(const char* path, std::size_t limit, std::string& journal,
