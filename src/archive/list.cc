@@ -23,6 +23,15 @@ bool is_add_on_archive(std::string_view name) {
   return true;
 }
 
+// 1 for any name ending in ".pk3" in any case, the game's own archives and
+// the program's output included.
+bool is_pk3_name(std::string_view name) {
+  if (name.size() < 4) return false;
+  std::string_view end = name.substr(name.size() - 4);
+  return end[0] == '.' && (end[1] | 0x20) == 'p' && (end[2] | 0x20) == 'k' &&
+         end[3] == '3';
+}
+
 }  // namespace
 
 int sy_get_pk3_list(name_field* list, int name_length, int capacity) {
@@ -57,6 +66,9 @@ int sy_get_pk3_list(name_field* list, int name_length, int capacity) {
   // read whole, so no piece of a long name passes for a name.
   int kept = 0;
   bool full_reported = false;
+  // A folder without any .pk3 (a name too long to read may be one) is no
+  // game's data folder: the player is told, and the run goes on.
+  bool any_pk3 = false;
   char line[kListLineBytes];
   std::size_t length = 0;
   while (read_list_line(f, line, kListLineBytes, &length)) {
@@ -64,8 +76,10 @@ int sy_get_pk3_list(name_field* list, int name_length, int capacity) {
     if (length >= kListLineBytes - 1) {
       std::printf(
           "warn: a name in the folder listing is too long; it is skipped\n");
+      any_pk3 = true;
       continue;
     }
+    any_pk3 = any_pk3 || is_pk3_name(name);
     if (!is_add_on_archive(name)) continue;
     if (name.size() > cut) {
       std::printf(
@@ -88,5 +102,9 @@ int sy_get_pk3_list(name_field* list, int name_length, int capacity) {
   }
   std::fclose(f);
   list[kept].clear();
+  if (!any_pk3)
+    std::printf(
+        "warn: no .pk3 archive in this folder; it does not look like a "
+        "game's data folder (baseq3, baseoa, missionpack)\n");
   return 1;
 }

@@ -109,6 +109,34 @@ TEST(WholeRun, TheArchiveListHolds1535Archives) {
   EXPECT_EQ(o.out.find("reading pk3 file 'a11535.pk3'"), std::string::npos);
 }
 
+// A folder with no .pk3 file at all is no game's data folder (a home folder,
+// say): the run says so once and does the rest as always. Any .pk3 name,
+// the game's own archives and kivo.pk3 included, makes it one.
+TEST(WholeRun, AFolderWithoutAnyArchiveIsToldSo) {
+  const std::string warning =
+      "warn: no .pk3 archive in this folder; it does not look like a game's "
+      "data folder (baseq3, baseoa, missionpack)\n";
+  {
+    test::ScratchDir dir;
+    test::write_file("notes.txt", "not a game\n");
+    fs::create_directories("pictures.pk3.d");
+    const test::Outcome o = run(0, {warning, "wrote 'kivo.cfg'\n"});
+    EXPECT_EQ(o.out.find(warning), o.out.rfind(warning)) << o.out;
+    EXPECT_TRUE(o.out.starts_with(warning)) << o.out;
+    EXPECT_EQ(rows("\nSarRed "), 1);  // the stock players, as always
+    EXPECT_TRUE(fs::exists("kivo.pk3"));
+    // The next run there finds the kivo.pk3 it wrote.
+    EXPECT_EQ(run(0).out.find("warn: no .pk3"), std::string::npos);
+  }
+  for (const char* only : {"pak0.pk3", "zbot.pk3", "FOO.PK3", "kivo.pk3"}) {
+    test::ScratchDir dir;
+    test::write_file(only, "");
+    const test::Outcome o = run(0);
+    EXPECT_EQ(o.out.find("warn: no .pk3"), std::string::npos) << only << "\n"
+                                                              << o.out;
+  }
+}
+
 // A read-only kivo.cfg is the player's way of freezing it; a replaced one
 // keeps the player's permission bits.
 TEST(Config, ReadOnlyIsKeptAndModesSurviveTheRewrite) {

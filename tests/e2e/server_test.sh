@@ -10,7 +10,11 @@
 # as its archive says; a third, too large for the game, shows kivorama's
 # warning.
 #
-# Usage: server_test.sh <kivorama>     (exit 77: no server here, skipped)
+# Usage: server_test.sh <kivorama> <cache folder>
+# The server and OpenArena's data come from Debian's packages, unpacked into
+# the cache folder by fetch_openarena.sh (no root, no service; the first run
+# downloads them). Exit 77, skipped, when they cannot be had; with
+# KIVO_E2E_REQUIRED=1 (CI) that is a failure instead.
 # With KIVO_E2E_RUNNER set (wine, say), the program is started through it: a
 # Windows kivorama.exe then needs the Windows unzip.exe and zip.exe beside
 # it (win/infozip), else the test is skipped. Its kivo.cfg and bot files have
@@ -21,7 +25,10 @@
 # - The start line below works with the archives (and kivo.pk3) under
 #   <homepath>/baseoa; the game code itself stays in the basepath, whose
 #   archives are the same ones. net_enabled 0 keeps the server off the
-#   network, so parallel runs cannot collide.
+#   network, so parallel runs cannot collide and nothing is announced.
+# - With a terminal on its standard input the server runs an interactive
+#   console and begins every log line with "]", backspace, blank,
+#   backspace: it gets /dev/null, and the log is read without them anyway.
 # - Only about the first 32 "+" commands of a command line are taken, so
 #   the addbot lines go into a command file that the game's file system
 #   finds (<homepath>/baseoa/<file>), run with exec. Commands of that file
@@ -41,14 +48,18 @@
 #   name plus one byte); bot files beyond that are silently not read.
 set -u
 
-exe=${1:?usage: server_test.sh <kivorama>}
-server=/usr/lib/ioquake3/ioq3ded
-oa=/usr/lib/openarena-server
-data=/usr/share/games/openarena/baseoa
-if [ ! -x "$server" ] || [ ! -d "$oa/baseoa" ] || [ ! -f "$data/pak6-misc.pk3" ]; then
-  echo "SKIP: no $server, $oa/baseoa or $data (Debian package openarena-server)"
-  exit 77
+exe=${1:?usage: server_test.sh <kivorama> <cache folder>}
+cache=${2:?usage: server_test.sh <kivorama> <cache folder>}
+case $cache in /*) ;; *) cache=$(pwd)/$cache ;; esac
+sh "$(dirname "$0")/fetch_openarena.sh" "$cache"
+rc=$?
+if [ $rc -ne 0 ]; then
+  [ "${KIVO_E2E_REQUIRED:-0}" != 1 ] || exit 1
+  exit $rc
 fi
+server=$cache/openarena/usr/lib/ioquake3/ioq3ded
+oa=$cache/openarena/usr/lib/openarena-server
+data=$cache/openarena/usr/share/games/openarena/baseoa
 case $exe in /*) ;; *) exe=$(pwd)/$exe ;; esac
 runner=${KIVO_E2E_RUNNER:-}
 limit=120
@@ -142,12 +153,14 @@ judge_on_server() {
     printf 'wait 5\nkick allbots\nwait 5\nquit\n'
   } >"$home/baseoa/kivo-e2e.cfg"
 
-  timeout 180 "$server" +set com_basegame baseoa +set fs_basepath "$oa" \
+  timeout -k 10 180 "$server" +set com_basegame baseoa +set fs_basepath "$oa" \
     +set fs_homepath "$home" +set dedicated 1 +set net_enabled 0 \
     +set com_legacyprotocol 71 +set com_protocol 71 +set sv_master1 "" \
     +set sv_maxclients 64 +set bot_enable 1 +set bot_minplayers 0 \
-    +map aggressor +exec kivo-e2e.cfg >"$log" 2>&1
+    +map aggressor +exec kivo-e2e.cfg </dev/null >"$log.raw" 2>&1
   rc=$?
+  bs=$(printf '\b')
+  tr -d '\r' <"$log.raw" | sed "s/\]$bs $bs//g" >"$log"
   [ $rc -eq 0 ] || fail "the server ended with status $rc"
   grep -q 'bots parsed' "$log" || fail "the server parsed no bots"
   grep -E 'Missing \{ in info file|Unexpected end of info file' "$log" |
