@@ -1,14 +1,14 @@
 #!/bin/sh
 # The game itself judges what kivorama writes. A player's OpenArena folder
 # is set up exactly as the guide's OpenArena recipe says (links to the
-# game's archives, "kivorama -r 9", the edit the overflow warning asks for,
-# "kivorama" again), with no kivo.cfg made beforehand; then the game's
-# dedicated server loads the folder and adds every bot that kivo.pk3
-# defines. It passes when every written bot enters the game, an undefined
-# name is refused and no .bot file is reported broken. A second folder holds
-# an archive of our own that defines its own bot, which the server must add
-# as its archive says; a third, too large for the game, shows kivorama's
-# warning.
+# game's archives, "kivorama -r 9", nothing edited), with no kivo.cfg made
+# beforehand; then the game's dedicated server loads the folder and adds
+# every bot that kivo.pk3 defines. It passes when every written bot enters
+# the game, an undefined name is refused and no .bot file is reported
+# broken. A second folder holds an archive of our own that defines its own
+# bot, which the server must add as its archive says; two more hold more
+# players than the game can list (80 of nine-letter names, and names of 48
+# letters), of which kivorama must write only what the game reads.
 #
 # Usage: server_test.sh <kivorama> <cache folder>
 # The server and OpenArena's data come from Debian's packages, unpacked into
@@ -44,8 +44,11 @@
 # - The server runs out of memory at about 25 bots at once: they are added
 #   in batches of 12 with "kick allbots" between batches, at skill 4 (at
 #   skill 3 each AI file takes three of 64 slots that are never freed).
-# - The game lists scripts/*.bot of all archives into 1024 bytes (each file
-#   name plus one byte); bot files beyond that are silently not read.
+# - The game lists scripts/*.bot of all archives and of the loose scripts
+#   folder into 1024 bytes: the names, each with ".bot" and one byte more,
+#   may take 1022 (73 bots of nine letters, 1022 bytes, all enter; 72 and
+#   one of ten letters, 1023 bytes, lose one); bot files beyond are silently
+#   not read, and "addbot" says the bot is not defined.
 set -u
 
 exe=${1:?usage: server_test.sh <kivorama> <cache folder>}
@@ -129,6 +132,20 @@ expected_bots() {
   sed -i '/^MISSING /d' "$2"
 }
 
+# Judges a written set of $1 bot files whose names take $2 bytes, after
+# the run that printed file $3: the names fit the game's list, the run said
+# why the active set holds fewer than 80, and kivo.cfg marks active in the
+# active set exactly the players written.
+fits_the_list() {
+  [ "$2" -le 1022 ] || fail "the $1 bot files written need $2 bytes of the game's 1022"
+  if [ "$1" -lt 80 ]; then
+    tr -d '\r' <"$3" | grep -qx "note: the active set holds $1 players: the game lists only 1024 bytes of bot file names, and the names it will find take [0-9]*" ||
+      fail "no note says why the active set holds $1 players"
+  fi
+  active=$(players_block kivo.cfg | awk '$3 == 0 && ($4 == "a" || $4 == "A")' | wc -l)
+  [ "$active" -eq "$1" ] || fail "kivo.cfg marks $active players active in set 0, kivo.pk3 holds $1"
+}
+
 undefined=KivoNobody
 # Starts the server on homepath $1, adds every bot of file $2 (lines: name,
 # shown name, model) 12 at a time, then a name nobody defined, and judges
@@ -199,51 +216,29 @@ judge_on_server() {
 }
 
 # ---------------------------------------------------------------------------
-# 1. The guide's OpenArena recipe, word for word, in a fresh home.
+# 1. The guide's OpenArena recipe, word for word, in a fresh home: the
+# links and "kivorama -r 9", and nothing edited. OpenArena's archives bring
+# more players than the game lists: what kivo.pk3 holds must fit, kivo.cfg
+# must say who is active, and a second run must make the same choice.
 HOME=$work/home
 export HOME
 mkdir -p ~/.openarena/baseoa && cd ~/.openarena/baseoa || exit 1
 ln -s "$data"/*.pk3 .
 kivorama "$work/run1.txt" -r 9
 [ -f kivo.cfg ] && [ -f kivo.pk3 ] || fail "the first run wrote no kivo.cfg or kivo.pk3"
-members "$work/members1.txt"
-written1=$(wc -l <"$work/members1.txt")
-# "2 of the 80 bots in 'kivo.pk3' will not be found": then every player of
-# set 9 goes to set 1 (" 9 a " becomes " 1 a "), and that many players of
-# set 0 with names of nine letters are marked I.
-lost=$(tr -d '\r' <"$work/run1.txt" | sed -n "s/^warn: the game reads only 1024 bytes of bot file names; \([0-9]*\) of the [0-9]* bots in 'kivo.pk3' will not be found$/\1/p")
-cp kivo.cfg "$work/kivo1.cfg"
-if [ -n "$lost" ]; then
-  sed 's/ 9 a / 1 a /' "$work/kivo1.cfg" | awk -v n="$lost" '
-    { sub(/\r$/, "") }
-    $1 == "@" && $2 ~ /^ai_play/ { block = 1 }
-    block && $1 ~ /^name/ && !rows { rows = 1; print; next }
-    rows && $1 ~ /^@/ { block = rows = 0 }
-    rows && NF >= 8 && $4 == 0 && $5 == "a" && length($1) == 9 && marked < n {
-      sub(/ 0 a /, " 0 I "); marked++
-    }
-    { print }' >kivo.cfg
-fi
-players_block kivo.cfg >"$work/edited.txt"
-kivorama "$work/run2.txt"
-players_block kivo.cfg >"$work/rows2.txt"
-grep -q '^warn: ' "$work/run2.txt" &&
-  fail "the run after the edit warned: $(grep '^warn: ' "$work/run2.txt")"
-# The run kept every row as the player left it (players are known by model,
-# skin and archive).
-by_key() { awk '{ print $5 "/" $6 "/" $8, $1, $2, $3, $4 }' "$1" | sort; }
-by_key "$work/edited.txt" >"$work/keys1.txt"
-by_key "$work/rows2.txt" >"$work/keys2.txt"
-changed=$(diff "$work/keys1.txt" "$work/keys2.txt" | grep '^[<>]')
-[ -z "$changed" ] || fail "the run after the edit changed rows: $changed"
+grep -q '^warn: ' "$work/run1.txt" &&
+  fail "the recipe's run warned: $(grep '^warn: ' "$work/run1.txt")"
 members "$work/members.txt"
 written=$(wc -l <"$work/members.txt")
 bytes=$(listing_bytes <"$work/members.txt")
-[ "$bytes" -le 1024 ] || fail "the written set needs $bytes bytes of the game's 1024"
+fits_the_list "$written" "$bytes" "$work/run1.txt"
+kivorama "$work/run2.txt"
+members "$work/members2.txt"
+cmp -s "$work/members.txt" "$work/members2.txt" ||
+  fail "the second run wrote other bots: $(diff "$work/members.txt" "$work/members2.txt" | grep '^[<>]')"
 expected_bots "$work/members.txt" "$work/judged.txt"
 judge_on_server "$HOME/.openarena" "$work/judged.txt"
-recipe="first run: $written1 bot files, '$lost' not found;"
-recipe="$recipe after the edit: $written bot files, $bytes bytes; $entered of $expected bots entered the game"
+recipe="$written bot files, $bytes bytes; $entered of $expected bots entered the game"
 
 # ---------------------------------------------------------------------------
 # 2. An archive that defines its own bot. zealot.pk3: model zealot with the
@@ -284,40 +279,71 @@ judge_on_server "$work/home2" "$work/own-judged.txt"
 own_result="$(wc -l <"$work/own-members.txt") bot files and Zealot, $own_bytes bytes; $entered of $expected bots entered the game"
 
 # ---------------------------------------------------------------------------
-# 3. A set the game cannot list: 80 players of nine-letter names (14 bytes
-# each, 1120 in all) from one archive, which fill the active set before the
-# stock players that -a pak0 puts behind them.
+# 3. More players than the game can list: 80 players of nine-letter names
+# (14 bytes each, 1120 in all) from one archive, which fill the active set
+# before the stock players that -a pak0 puts behind them. Of OpenArena's
+# archives the folder holds the one with the AI files, as in 2. kivorama
+# writes 73 (1022 bytes), and each enters the game.
+# Builds archive $1 of model $2 with the skins named on stdin.
+skins_pk3() {
+  tree=$work/tree-$2
+  mkdir -p "$tree/models/players/$2"
+  echo "head mesh stand-in" >"$tree/models/players/$2/head.md3"
+  while read -r skin; do
+    echo "h_head,models/players/$2/$skin.tga" >"$tree/models/players/$2/head_$skin.skin"
+  done
+  (cd "$tree" && zip -q -r "$1" .) || fail "cannot build $1"
+}
 full=$work/full
-mkdir -p "$full/tree/models/players/legion"
-echo "head mesh stand-in" >"$full/tree/models/players/legion/head.md3"
-i=0
-while [ $i -lt 90 ]; do
-  skin=$(printf 's%02dabc' $i)
-  echo "h_head,models/players/legion/$skin.tga" \
-    >"$full/tree/models/players/legion/head_$skin.skin"
-  i=$((i + 1))
-done
-(cd "$full/tree" && zip -q -r ../legion.pk3 .) || fail "cannot build legion.pk3"
-cd "$full" || exit 1
-kivorama "$work/full.txt" -a pak0
-full_written=$(unzip -Z1 kivo.pk3 2>/dev/null | grep -c '\.bot$')
-full_bytes=$(unzip -Z1 kivo.pk3 2>/dev/null | grep '\.bot$' | listing_bytes)
-[ "$full_bytes" -gt 1024 ] ||
-  fail "the full set ($full_written files) needs only $full_bytes bytes"
-grep -q '^warn: ' "$work/full.txt" ||
-  fail "no 'warn: ' line for $full_written bot files of $full_bytes bytes"
+mkdir -p "$full" && cd "$full" || exit 1
+ln -s "$data"/pak6-misc.pk3 .
+awk 'BEGIN { for (i = 0; i < 80; i++) printf "s%02dabc\n", i }' | skins_pk3 "$full/legion.pk3" legion
+kivorama "$work/full.txt" -a pak0 -r 9
+members "$work/full-members.txt"
+full_written=$(wc -l <"$work/full-members.txt")
+full_bytes=$(listing_bytes <"$work/full-members.txt")
+fits_the_list "$full_written" "$full_bytes" "$work/full.txt"
+expected_bots "$work/full-members.txt" "$work/full-judged.txt"
+mkdir -p "$work/home3/baseoa" && cp legion.pk3 kivo.pk3 "$work/home3/baseoa/"
+judge_on_server "$work/home3" "$work/full-judged.txt"
+full_result="$full_written bot files, $full_bytes bytes; $entered of $expected bots entered the game"
+
+# ---------------------------------------------------------------------------
+# 4. Names of 48 letters (53 bytes each): 25 players of one archive, renamed
+# in kivo.cfg after a first run. Only 19 such names fit the game's list.
+long=$work/long
+mkdir -p "$long" && cd "$long" || exit 1
+ln -s "$data"/pak6-misc.pk3 .
+awk 'BEGIN { for (i = 0; i < 25; i++) printf "l%02d\n", i }' | skins_pk3 "$long/lancer.pk3" lancer
+kivorama "$work/long1.txt" -a pak0 -r 9
+awk '{ sub(/\r$/, "") }
+     NF >= 8 && $8 == "lancer" {
+       $1 = sprintf("Lancer%02d", n++); while (length($1) < 48) $1 = $1 "x"
+     }
+     { print }' kivo.cfg >"$work/long.cfg" && cp "$work/long.cfg" kivo.cfg
+kivorama "$work/long2.txt"
+members "$work/long-members.txt"
+long_written=$(wc -l <"$work/long-members.txt")
+long_bytes=$(listing_bytes <"$work/long-members.txt")
+long_names=$(grep -c '^scripts/Lancer[0-9][0-9]x*\.bot$' "$work/long-members.txt")
+[ "$long_names" -eq 19 ] || fail "kivo.pk3 holds $long_names bots of 48 letters, not 19"
+fits_the_list "$long_written" "$long_bytes" "$work/long2.txt"
+expected_bots "$work/long-members.txt" "$work/long-judged.txt"
+mkdir -p "$work/home4/baseoa" && cp lancer.pk3 kivo.pk3 "$work/home4/baseoa/"
+judge_on_server "$work/home4" "$work/long-judged.txt"
+long_result="$long_written bot files ($long_names of 48 letters), $long_bytes bytes; $entered of $expected bots entered the game"
 
 # ---------------------------------------------------------------------------
 finished=$(date +%s)
 echo "recipe:     $recipe; '$undefined' refused: $(grep -c "^$undefined refused$" "$work/home/.openarena/verdicts.txt")"
-echo "            the first run said:"
+echo "            the run said:"
 grep -v '^  reading pk3 file' "$work/run1.txt" | sed 's/^/    /'
 echo "own bot:    $own_result"
-echo "full set:   $full_written bot files, $full_bytes bytes; kivorama warned:"
-grep '^warn: ' "$work/full.txt" | sed 's/^/    /'
+echo "full set:   $full_result"
+echo "48 letters: $long_result"
 echo "runtime:    $((finished - started)) s"
 if [ $failures -gt 0 ]; then
-  for log in "$work"/home/.openarena/server.txt "$work"/home2/server.txt; do
+  for log in "$work"/home/.openarena/server.txt "$work"/home[234]/server.txt; do
     echo "server log $log: last lines"
     tail -20 "$log" | sed 's/^/    /'
   done
