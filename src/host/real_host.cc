@@ -137,8 +137,12 @@ class RealHost final : public Host {
   std::FILE* create(const char* path) override {
 #ifdef _WIN32
     // CREATE_NEW fails on anything there, a reparse point included.
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared as _open shares a file: a reader or a repair is not locked
+    // out while it is written.
+    HANDLE h =
+        CreateFileA(path, GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       errno = GetLastError() == ERROR_FILE_EXISTS ? EEXIST : EACCES;
       return nullptr;

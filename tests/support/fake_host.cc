@@ -114,9 +114,13 @@ FakeHost::~FakeHost() {
   set_host(previous_);
 }
 
-// What the death of the process would do: the kernel lets the lock go, and
+// What the death of the process would do: the kernel closes its files and
+// lets the lock go, and
 // the test goes on in the folder it started in.
 void FakeHost::leave_as_the_dead_do() {
+  // The files it was writing are closed, with what was written so far.
+  for (std::FILE* f : open_) std::fclose(f);
+  open_.clear();
   if (locked_) real_host().unlock(true);
   locked_ = false;
   if (away_) real_host().change_folder(nullptr);
@@ -250,13 +254,17 @@ std::FILE* FakeHost::open_read(const char* path) {
 }
 
 std::FILE* FakeHost::create(const char* path) {
-  if (!fails(std::string("create ") + path))
-    return real_host().create(local(path).c_str());
-  errno = ENOSPC;
-  return nullptr;
+  if (fails(std::string("create ") + path)) {
+    errno = ENOSPC;
+    return nullptr;
+  }
+  std::FILE* f = real_host().create(local(path).c_str());
+  if (f != nullptr) open_.insert(f);
+  return f;
 }
 
 int FakeHost::close(std::FILE* f, bool) {
+  open_.erase(f);
   Fault fault = Fault::kNone;
   try {
     fault = step("close");

@@ -104,7 +104,9 @@ class FakeHost final : public Host {
   int at_;
   int signal_ = 0;
   bool locked_ = false;
-  bool away_ = false;  // in a folder other than the game folder
+  bool away_ = false;
+  std::set<std::FILE*> open_;  // streams of create() not yet closed  // in a
+                               // folder other than the game folder
   Host* previous_;
 };
 
