@@ -451,6 +451,17 @@ int sy_guard_folder() {
         kLockFile, std::strerror(errno ? errno : EIO));
     return 0;
   }
+  // A lock file of ours is empty or begins with our first line; anything
+  // else is a file of someone's under our name, never to be overwritten.
+  if (!journal.empty() && !journal.starts_with("kivorama ")) {
+    host().unlock(true);
+    fail_run(
+        "error: '%s' is not a lock file of kivorama (%s): it is left as it "
+        "is and nothing was changed; if it is not yours, remove it and run "
+        "again\n",
+        kLockFile, "it holds something else");
+    return 0;
+  }
   Repair r = sy_repair(journal);
   say_repair(r);
   if (r.failures > 0) {

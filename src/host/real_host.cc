@@ -369,15 +369,33 @@ class RealHost final : public Host {
     }
     lock_ = h;
 #else
-    for (;;) {
+    // A name that keeps changing under us is someone else's game: give up
+    // after a few tries rather than spin.
+    for (int tries = 0;; ++tries) {
+      if (tries == 20) {
+        errno = EAGAIN;
+        return Lock::kError;
+      }
       int fd = ::open(path, O_RDWR | O_CREAT | O_NOFOLLOW, 0644);
       if (fd < 0) {
-        if (errno != ELOOP && errno != EISDIR && errno != ENXIO) {
+        int error = errno;
+        Identity id;
+        bool seen = identify(path, false, id) == 0;
+        // Another user's lock file cannot even be opened: say whose it is.
+        bool theirs = seen && id.type == Entry::kFile && id.links == 1 &&
+                      id.owner >= 0 &&
+                      static_cast<uid_t>(id.owner) != geteuid();
+        if (error != ELOOP && error != EISDIR && error != ENXIO && !theirs) {
+          errno = error;
           return Lock::kError;
         }
-        Identity id;
-        identify(path, false, id);
         why.type = id.type;
+        why.links = id.links;
+        if (theirs) {
+          why.owner = id.owner;
+          if (const passwd* pw = getpwuid(static_cast<uid_t>(id.owner)))
+            why.owner_name = pw->pw_name;
+        }
         return Lock::kRefused;
       }
       struct stat mine;
@@ -391,7 +409,8 @@ class RealHost final : public Host {
           mine.st_uid != geteuid()) {
         why.type = entry_of_mode(mine.st_mode);
         why.links = static_cast<std::uint32_t>(mine.st_nlink);
-        if (mine.st_uid != geteuid()) {
+        if (S_ISREG(mine.st_mode) && mine.st_nlink == 1 &&
+            mine.st_uid != geteuid()) {
           why.owner = static_cast<long>(mine.st_uid);
           if (const passwd* pw = getpwuid(mine.st_uid))
             why.owner_name = pw->pw_name;

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <random>
 #include <thread>
 
 #include "support/support.h"
@@ -177,6 +178,111 @@ TEST(Processes, AStaleListFileTheRunCannotWriteIsReplaced) {
   EXPECT_NE(out.find("  reading pk3 file 'knight.pk3'\n"), std::string::npos)
       << out;
   EXPECT_EQ(out.find("stale.pk3"), std::string::npos) << out;
+}
+
+// An editor saves kivo.cfg (a new file renamed over it, or written in
+// place) at a random moment of a run: the player's edit is never lost
+// without a word. Either the run read it and kept it, or the run leaves the
+// player's file and says so.
+TEST(Processes, AnEditorSavingKivoCfgDuringARunIsNeverLost) {
+  Game g;
+  std::mt19937 draw(7);
+  int refused = 0, lost = 0;
+  const int rounds = 20;
+  for (int round = 0; round < rounds; ++round) {
+    const std::string value = round % 2 == 0 ? "3" : "4";
+    pid_t pid = g.start(g.path / "out");
+    std::this_thread::sleep_for(std::chrono::milliseconds(draw() % 250));
+    std::string text = test::read_file("kivo.cfg");
+    const std::size_t at = text.find("tier_hi       ");
+    ASSERT_NE(at, std::string::npos);
+    text[at + 14] = value[0];
+    if (round % 4 < 2) {
+      test::write_file("kivo.cfg.edit", text);
+      fs::rename("kivo.cfg.edit", "kivo.cfg");
+    } else {
+      test::write_file("kivo.cfg", text);
+    }
+    const int status = exit_status(pid);
+    const std::string out = test::read_file(g.path / "out");
+    const bool kept =
+        test::read_file("kivo.cfg").find("tier_hi       " + value) !=
+        std::string::npos;
+    if (out.find("error: 'kivo.cfg' was changed while this run worked") !=
+        std::string::npos) {
+      ++refused;
+      EXPECT_EQ(status, 1) << out;
+    }
+    if (!kept) ++lost;
+    EXPECT_TRUE(kept) << "round " << round << "\n" << out;
+    EXPECT_FALSE(fs::exists("kivo.cfg.tmp"));
+  }
+  std::printf("editor saves during runs: %d, refused by the run %d, lost %d\n",
+              rounds, refused, lost);
+}
+
+// Another user who may write the game folder keeps renaming a link to a
+// file only root may write onto kivo.lock while root runs kivorama: the
+// file outside is never written, whatever the moment.
+TEST(Processes, ALinkRacedOntoTheLockIsNeverFollowed) {
+  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "needs root and a second user";
+  Game g;
+  test::write_file(g.path / "secret", "root's own\n");
+  fs::permissions(g.path / "secret",
+                  fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(".", fs::perms::all);  // the folder is shared
+  fs::permissions(g.path, fs::perms::all);
+  const std::string racer =
+      "setpriv --reuid=65534 --regid=65534 --clear-groups sh -c 'while :; do "
+      "ln -sf \"" +
+      (g.path / "secret").string() +
+      "\" l.$$ 2>/dev/null; mv -f l.$$ kivo.lock 2>/dev/null; done' "
+      ">/dev/null 2>&1 & echo $!";
+  const std::string pid_text = test::shell(racer);
+  const int runs = 30;
+  int refused = 0;
+  for (int i = 0; i < runs; ++i) {
+    int status = -1;
+    const std::string out = test::run_program({}, &status);
+    if (out.find("error: 'kivo.lock' is not a lock file of kivorama") !=
+        std::string::npos)
+      ++refused;
+  }
+  test::shell("kill " + pid_text + " 2>/dev/null; sleep 0.2");
+  EXPECT_EQ(test::read_file(g.path / "secret"), "root's own\n");
+  EXPECT_EQ(fs::file_size(g.path / "secret"), 11u);
+  std::printf(
+      "a link raced onto kivo.lock: %d runs, %d refused, 0 writes "
+      "outside\n",
+      runs, refused);
+}
+
+// A run as root (sudo kivorama) that was killed leaves root's lock file:
+// the player's runs say whose it is and what repairs the folder, and
+// change nothing.
+TEST(Processes, ALockOfAnotherUserNamesThatUser) {
+  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "needs root, to run the program as another user";
+  Game g;
+  fs::permissions(".", fs::perms::all);
+  fs::permissions(g.path, fs::perms::all);
+  test::write_file("kivo.lock", "kivorama 1 0123456789abcdef\n");
+  const test::Tree before = test::folder();
+  int status = -1;
+  const std::string out = test::shell(
+      "setpriv --reuid=65534 --regid=65534 --clear-groups '" KIVORAMA_EXE
+      "' 2>&1",
+      &status);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("error: the lock file 'kivo.lock' belongs to the user "
+                     "'root': a run of kivorama as that user did not end"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("Run kivorama here once as 'root' (sudo kivorama)"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(test::folder(), before);
 }
 
 }  // namespace
