@@ -326,4 +326,34 @@ TEST(Clip, ALooseFolderThatCannotBeListedStopsTheRun) {
   EXPECT_EQ(stopping(), 1);
 }
 
+// The randomizer draws only from a range within 0 to 9, lowest first: the
+// edges are taken, one past either end, or a range upside down, is refused
+// with the error line and leaves every placeholder as it was.
+TEST(Tiers, RangeEdges) {
+  const struct {
+    int lo, hi;
+    bool drawn;
+  } cases[] = {{0, 9, true},   {9, 9, true},    {0, 0, true},
+               {1, 10, false}, {10, 10, false}, {5, 4, false}};
+  for (const auto& c : cases) {
+    auto s = empty_roster();
+    test::add(*s, "x default default 0 a visor default k", 20);
+    s->tier_lo = c.lo, s->tier_hi = c.hi;
+    const std::string out =
+        test::printed([&] { gd_supplimental_ai_mapping(*s); });
+    int placeholders = 0;
+    for (int i = 0; i < s->roster_count; ++i)
+      placeholders += s->roster[i]->aifile == "default";
+    const std::string range = std::to_string(c.lo) + "," + std::to_string(c.hi);
+    if (c.drawn) {
+      EXPECT_EQ(placeholders, 0) << range << "\n" << out;
+      EXPECT_EQ(out.find("error: "), std::string::npos) << range;
+    } else {
+      EXPECT_EQ(placeholders, 20) << range;
+      EXPECT_EQ(out, "error: invalid tier boundaries (" + range +
+                         ")\n       must be ascending ints between 0 and 9\n");
+    }
+  }
+}
+
 }  // namespace
