@@ -20,29 +20,32 @@ constexpr char kConfig[] = "kivo.cfg";
 constexpr char kConfigTemp[] = "kivo.cfg.tmp";
 
 // Record words, each a line of the journal after its first.
-constexpr std::string_view kAside = "aside ";  // + identity of scripts
-constexpr std::string_view kOwnNew = "own new";
-constexpr std::string_view kOwn = "own ";          // + identity of our scripts
+constexpr std::string_view kAside = "aside ";      // + identity of scripts
 constexpr std::string_view kExtract = "extract ";  // + member name in hex
 constexpr std::string_view kLoanOver = "loan over";
-constexpr std::string_view kWorkNew = "work new";
-constexpr std::string_view kWork = "work ";  // + identity of kivo.ztmp
-constexpr std::string_view kWorkOver = "work over";
-constexpr std::string_view kCfgNew = "cfg new";
-constexpr std::string_view kCfg = "cfg ";  // + identity of the temp file
-constexpr std::string_view kCfgOver = "cfg over";
+// Things made, each recorded as "<kind> new" before it is made, "<kind>
+// <identity>" once made, and (but for the loan's folder, which "loan over"
+// ends) "<kind> over" once gone.
+constexpr std::string_view kOwn = "own";    // our scripts folder
+constexpr std::string_view kWork = "work";  // kivo.ztmp
+constexpr std::string_view kCfg = "cfg";    // kivo.cfg's temporary file
+
+// Something the journal says the run began to make, and its identity once
+// recorded.
+struct Made {
+  bool begun = false;
+  bool known = false;
+  Identity id;
+};
 
 // What a journal says was begun and not finished.
 struct Pending {
   bool parsed = false;
   std::string token;
-  bool aside = false, own = false, own_known = false;
-  Identity aside_id, own_id;
+  bool aside = false;
+  Identity aside_id;
+  Made own, work, cfg;               // our scripts, kivo.ztmp, kivo.cfg.tmp
   std::vector<std::string> members;  // what the loan's folder may hold
-  bool work = false, work_known = false;
-  Identity work_id;
-  bool cfg = false, cfg_known = false;
-  Identity cfg_id;
 };
 
 bool parse_number(std::string_view text, std::uint64_t& out) {
@@ -94,6 +97,26 @@ bool from_hex(std::string_view hex, std::string& name) {
   return true;
 }
 
+// Reads "<kind> new", "<kind> <identity>" (only once begun) and, where
+// `ends` allows, "<kind> over" into `m`; false when the line is none of them.
+bool read_made(std::string_view line, std::string_view kind, Entry type,
+               bool ends, Made& m) {
+  if (!line.starts_with(kind) || line.size() <= kind.size() ||
+      line[kind.size()] != ' ')
+    return false;
+  std::string_view rest = line.substr(kind.size() + 1);
+  if (rest == "new" || (ends && rest == "over")) {
+    m = Made{};
+    m.begun = rest == "new";
+    return true;
+  }
+  Identity id;
+  if (!m.begun || !parse_identity(rest, type, id)) return false;
+  m.known = true;
+  m.id = id;
+  return true;
+}
+
 bool is_token(std::string_view text) {
   if (text.size() != 16) return false;
   for (char c : text)
@@ -133,39 +156,19 @@ Pending read_journal(std::string_view text) {
         parse_identity(line.substr(kAside.size()), Entry::kFolder, id)) {
       p.aside = true;
       p.aside_id = id;
-    } else if (line == kOwnNew) {
-      p.own = true;
-      p.own_known = false;
-      p.members.clear();
-    } else if (line.starts_with(kExtract) && p.own) {
+    } else if (line.starts_with(kExtract) && p.own.begun) {
       std::string name;
       if (!from_hex(line.substr(kExtract.size()), name)) return Pending{};
       p.members.push_back(name);
-    } else if (line.starts_with(kOwn) && p.own &&
-               parse_identity(line.substr(kOwn.size()), Entry::kFolder, id)) {
-      p.own_known = true;
-      p.own_id = id;
+    } else if (read_made(line, kOwn, Entry::kFolder, false, p.own)) {
+      if (!p.own.known) p.members.clear();
     } else if (line == kLoanOver) {
-      p.aside = p.own = p.own_known = false;
+      p.aside = false;
+      p.own = Made{};
       p.members.clear();
-    } else if (line == kWorkNew) {
-      p.work = true;
-      p.work_known = false;
-    } else if (line == kWorkOver) {
-      p.work = p.work_known = false;
-    } else if (line.starts_with(kWork) && p.work &&
-               parse_identity(line.substr(kWork.size()), Entry::kFolder, id)) {
-      p.work_known = true;
-      p.work_id = id;
-    } else if (line == kCfgNew) {
-      p.cfg = true;
-      p.cfg_known = false;
-    } else if (line == kCfgOver) {
-      p.cfg = p.cfg_known = false;
-    } else if (line.starts_with(kCfg) && p.cfg &&
-               parse_identity(line.substr(kCfg.size()), Entry::kFile, id)) {
-      p.cfg_known = true;
-      p.cfg_id = id;
+    } else if (read_made(line, kWork, Entry::kFolder, true, p.work) ||
+               read_made(line, kCfg, Entry::kFile, true, p.cfg)) {
+      // recorded in p
     } else {
       return Pending{};
     }
@@ -279,11 +282,11 @@ void undo_temp_file(const Pending& p, Repair& r) {
     int error = host().identify(path.c_str(), false, id);
     if (error == ENOENT) continue;
     bool ours = error == 0 && id.type == Entry::kFile && id.links == 1 &&
-                (p.cfg_known ? id.same_object(p.cfg_id) : id.size == 0);
+                (p.cfg.known ? id.same_object(p.cfg.id) : id.size == 0);
     if (!ours) {
       if (error != 0) {
         ++r.failures;
-      } else if (p.cfg_known || id.size != 0) {
+      } else if (p.cfg.known || id.size != 0) {
         warn_unproven(path.c_str());
         ++r.unproven;
       }
@@ -324,16 +327,19 @@ int make_token_file(const char* folder) {
   return host().close(f, false);
 }
 
-// Makes a folder of the program's own: announced (`fresh`), made, given the
-// token file, then its identity recorded (`prefix` + identity). 0 or errno.
-int make_own_folder(const char* path, std::string_view fresh,
-                    std::string_view prefix, Identity& id) {
-  if (!sy_journal(fresh)) return EIO;
+// The records of something made, as read_made reads them.
+int record(std::string_view kind, std::string_view what) {
+  return sy_journal(std::string(kind) + " " + std::string(what));
+}
+
+// Makes a folder of the program's own: announced, made, given the token
+// file, then its identity recorded. 0 or an errno value.
+int make_own_folder(const char* path, std::string_view kind, Identity& id) {
+  if (!record(kind, "new")) return EIO;
   int error = host().make_folder(path);
   if (error == 0) error = make_token_file(path);
   if (error == 0) error = host().identify(path, false, id);
-  if (error == 0 && !sy_journal(std::string(prefix) + identity_text(id)))
-    error = EIO;
+  if (error == 0 && !record(kind, identity_text(id))) error = EIO;
   return error;
 }
 
@@ -379,8 +385,8 @@ Repair sy_repair(std::string_view text) {
     return r;
   }
   // The loan: our scripts goes first, then the player's comes back.
-  if (p.own)
-    undo_folder(kScripts, p.token, p.own_known, p.own_id, r, p.members);
+  if (p.own.begun)
+    undo_folder(kScripts, p.token, p.own.known, p.own.id, r, p.members);
   if (p.aside) {
     Identity there;
     int error = host().identify(kSetAside, false, there);
@@ -405,8 +411,9 @@ Repair sy_repair(std::string_view text) {
       ++r.failures;
     }
   }
-  if (p.work) undo_folder(kWorkFolder, p.token, p.work_known, p.work_id, r);
-  if (p.cfg) undo_temp_file(p, r);
+  if (p.work.begun)
+    undo_folder(kWorkFolder, p.token, p.work.known, p.work.id, r);
+  if (p.cfg.begun) undo_temp_file(p, r);
   return r;
 }
 
@@ -509,7 +516,7 @@ int loan_record_aside(const Identity& id) {
 }
 
 int loan_make_own() {
-  int error = make_own_folder(kScripts, kOwnNew, kOwn, guard_record().own);
+  int error = make_own_folder(kScripts, kOwn, guard_record().own);
   if (error != 0 && !stopping())
     fail_run("error: cannot make the folder '%s' (%s); the run stops\n",
              kScripts, std::strerror(error));
@@ -550,8 +557,7 @@ int work_begin() {
         kWorkFolder);
     return 0;
   }
-  int error =
-      make_own_folder(kWorkFolder, kWorkNew, kWork, guard_record().work);
+  int error = make_own_folder(kWorkFolder, kWork, guard_record().work);
   if (error != 0) {
     if (!stopping())
       fail_run(
@@ -602,7 +608,7 @@ int work_end() {
   const GuardRecord& g = guard_record();
   undo_folder(kWorkFolder, g.token, true, g.work, r);
   if (r.failures > 0 || r.unproven > 0) return 0;
-  return sy_journal(kWorkOver);
+  return record(kWork, "over");
 }
 
 // ---- Replacing a file safely ----
@@ -634,13 +640,12 @@ int replace_begin(const char* path, Replacement& r) {
         r.temp.c_str(), path, path);
     return 0;
   }
-  if (!sy_journal(kCfgNew)) return 0;
+  if (!record(kCfg, "new")) return 0;
   errno = 0;
   r.file = host().create(r.temp.c_str());
   int error = r.file == nullptr ? (errno ? errno : EIO) : 0;
   if (error == 0) error = host().identify(r.temp.c_str(), false, r.made);
-  if (error == 0 && !sy_journal(std::string(kCfg) + identity_text(r.made)))
-    error = EIO;
+  if (error == 0 && !record(kCfg, identity_text(r.made))) error = EIO;
   if (error != 0) {
     if (!stopping())
       say_error(
@@ -671,7 +676,7 @@ int replace_still(const Replacement& r, const Identity& seen) {
 int replace_commit(Replacement& r) {
   int error = host().rename(r.temp.c_str(), r.target.c_str());
   if (error != 0) return error;
-  sy_journal(kCfgOver);
+  record(kCfg, "over");
   return 0;
 }
 
@@ -684,5 +689,5 @@ void replace_abort(Replacement& r) {
     error = host().remove(r.temp.c_str()) == 0 ? ENOENT : EIO;
   // Whatever could not be removed now stays in the journal, for the repair
   // at the end of the run.
-  if (error == ENOENT) sy_journal(kCfgOver);
+  if (error == ENOENT) record(kCfg, "over");
 }
