@@ -380,9 +380,7 @@ int sy_give_back_scripts(ScriptsLoan& loan) {
       if (loan_aside_is_there(loan.player) && !sy_exists("scripts"))
         host().rename(kSetAside, "scripts");
     }
-    Identity back;
-    if (host().identify("scripts", false, back) != 0 ||
-        !back.same_object(loan.player)) {
+    if (!is_object("scripts", loan.player)) {
       fail_run(
           "error: 'tscripts' could not be moved back to 'scripts'; your "
           "'scripts' folder waits in 'tscripts'\n");

@@ -523,20 +523,22 @@ int loan_make_own() {
   return error == 0;
 }
 
-int loan_own_is_there() {
+int is_object(const char* path, const Identity& id) {
   Identity there;
-  return host().identify(kScripts, false, there) == 0 &&
-         there.same_object(guard_record().own);
+  return host().identify(path, false, there) == 0 && there.same_object(id);
 }
+
+std::string work_path(const char* inside) {
+  return std::string(kWorkFolder) + "/" + inside;
+}
+
+int loan_own_is_there() { return is_object(kScripts, guard_record().own); }
 
 void loan_drop_token() {
   if (loan_own_is_there()) host().remove(token_path(kScripts).c_str());
 }
 
-int loan_aside_is_there(const Identity& id) {
-  Identity there;
-  return host().identify(kSetAside, false, there) == 0 && there.same_object(id);
-}
+int loan_aside_is_there(const Identity& id) { return is_object(kSetAside, id); }
 
 int loan_record_member(std::string_view member) {
   return sy_journal(std::string(kExtract) + hex_of(member));
@@ -599,8 +601,7 @@ int work_commit(const char* inside, const char* target) {
   int error = host().identify(kWorkFolder, false, there);
   if (error == 0 && !there.same_object(guard_record().work)) error = EXDEV;
   if (error != 0) return error;
-  std::string from = std::string(kWorkFolder) + "/" + inside;
-  return host().rename(from.c_str(), target);
+  return host().rename(work_path(inside).c_str(), target);
 }
 
 int work_end() {

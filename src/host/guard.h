@@ -58,6 +58,8 @@ Repair sy_release_folder();
 
 // "<device>:<number>", as the journal writes an identity.
 std::string identity_text(const Identity& id);
+// 1 when what is at `path` itself (no link followed) is the object `id`.
+int is_object(const char* path, const Identity& id);
 
 // ---- The loan of the scripts folder ----
 // Records that the player's scripts (identity `id`) is about to be set
@@ -85,6 +87,8 @@ int work_begin();
 // returns to the game folder. 0 with an "error: " line on failure.
 int work_enter();
 int work_leave();
+// The path of `inside` of the work folder, from the game folder.
+std::string work_path(const char* inside);
 // Replaces `target` in the game folder by `inside` of the work folder in
 // one rename. 0 or an errno value.
 int work_commit(const char* inside, const char* target);

@@ -183,8 +183,7 @@ void gd_write_descrete_players(State& s) {
     packed = pack_in_work_folder(s, rows, count);
     if (!work_leave()) packed = false;
   }
-  constexpr char kMade[] = "kivo.ztmp/kivo.pk3";
-  packed = packed && give_archive_its_mode(kMade);
+  packed = packed && give_archive_its_mode(work_path("kivo.pk3").c_str());
   if (packed) {
     int error = work_commit("kivo.pk3", "kivo.pk3");
     if (error != 0) {
