@@ -7,7 +7,7 @@
 
 #include <sstream>
 
-#include "support/fake_host.h"
+#include "support/fault_host.h"
 #include "support/support.h"
 
 namespace {
@@ -39,7 +39,7 @@ std::unique_ptr<State> small_roster() {
 // again alike, and needs no copy of the old file.
 TEST(ConfigWriter, SmallRosterMatchesReviewedTextAndReadsBack) {
   test::ScratchDir dir;
-  test::FakeHost host;
+  test::FaultHost host(test::Fault::kNone, 0);
   auto s = small_roster();
   s->tier_hi = 7, s->tier_lo = 2, s->use_blue = 1, s->use_defa = 0;
   s->use_pak0 = 0, s->use_red = 1, s->ai_reset = 0, s->ai_override = 1;
@@ -77,7 +77,7 @@ TEST(ConfigWriter, SmallRosterMatchesReviewedTextAndReadsBack) {
 TEST(ConfigWriter, AFileSavedDuringTheRunIsNeverOverwritten) {
   for (bool in_place : {true, false}) {
     test::ScratchDir dir;
-    test::FakeHost host;
+    test::FaultHost host(test::Fault::kNone, 0);
     auto s = small_roster();
     test::printed([&] { EXPECT_EQ(gd_save_config(*s), 1); });
     test::printed([&] { gd_read_config(*s); });
@@ -100,7 +100,7 @@ TEST(ConfigWriter, LinksStayAndOlderBackupsAreKept) {
   GTEST_SKIP() << "links are POSIX";
 #endif
   test::ScratchDir dir;
-  test::FakeHost host;
+  test::FaultHost host(test::Fault::kNone, 0);
   test::write_file("elsewhere/real.cfg", "");
   fs::create_symlink("elsewhere/real.cfg", kConfigFile);
   test::write_file("kivo.cfg.bak", "an older backup\n");

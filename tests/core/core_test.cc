@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "support/fake_host.h"
+#include "support/fault_host.h"
 #include "support/support.h"
 
 namespace {

@@ -5,7 +5,7 @@
 // bot names, kivo.cfg's hand edits, files outside) is as it was.
 #include <gtest/gtest.h>
 
-#include "support/fake_host.h"
+#include "support/fault_host.h"
 #include "support/support.h"
 
 namespace {
@@ -21,9 +21,9 @@ struct PlayersFolder : test::ScratchDir {
     test::write_file("outside/secret.bot", "outside\n");
     fs::create_directories("game");
     fs::current_path("game");
-    test::write_fake_pk3("knight.pk3",
-                         {{"models/players/knight/head.md3", "m"},
-                          {"models/players/knight/head_red.skin", "s"}});
+    test::make_pk3("knight.pk3",
+                   {{"models/players/knight/head.md3", "m"},
+                    {"models/players/knight/head_red.skin", "s"}});
     test::write_file("scripts/own.bot", "{\nname Mine\n}\n");
     test::write_file("scripts/frozen.txt", "keep me");
     fs::permissions("scripts/frozen.txt", fs::perms::owner_read);

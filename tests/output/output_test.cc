@@ -1,10 +1,10 @@
-// The output phase: bot files of the active set packed into kivo.pk3, on
-// the fake host.
+// The output phase: bot files of the active set packed into kivo.pk3 by the
+// real zip.
 #include "output/output.h"
 
 #include <gtest/gtest.h>
 
-#include "support/fake_host.h"
+#include "support/fault_host.h"
 #include "support/support.h"
 
 namespace {
@@ -23,7 +23,7 @@ void add(State& s, const std::string& name, char st = 'a', int set = 0) {
 
 std::string run_phase(State& s) {
   run_status() = RunStatus{};  // no failure of an earlier test counts
-  test::FakeHost host;
+  test::FaultHost host(test::Fault::kNone, 0);
   return test::printed([&] { gd_write_descrete_players(s); });
 }
 
@@ -38,7 +38,7 @@ TEST(WriteBots, PlayersFilesUnderBotNamesStayAndTheBotIsPacked) {
   test::write_file("Mine0.bot", "the player's own\n");
   EXPECT_EQ(run_phase(*s), kWait + kWrote);
   EXPECT_EQ(test::read_file("Mine0.bot"), "the player's own\n");
-  const test::FakeMembers packed = test::read_fake_pk3("kivo.pk3");
+  const test::Members packed = test::members("kivo.pk3");
   EXPECT_EQ(packed.size(), 2u);  // the folder and the one bot
   EXPECT_NE(packed.at("scripts/Mine0.bot")
                 .find(test::host_line_ends("name\t\tMine0\n")),

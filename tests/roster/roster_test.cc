@@ -7,7 +7,7 @@
 #include <ostream>
 #include <set>
 
-#include "support/fake_host.h"
+#include "support/fault_host.h"
 #include "support/support.h"
 
 namespace {
@@ -316,7 +316,7 @@ TEST(Clip, BotFilesTheGameFindsElsewhere) {
 
 TEST(Clip, ALooseFolderThatCannotBeListedStopsTheRun) {
   test::ScratchDir dir;
-  test::FakeHost host(test::Fault::kFail, 1);
+  test::FaultHost host(test::Fault::kFail, 1);
   auto s = empty_roster();
   EXPECT_EQ(clip(*s, {{3, 9, "0 a green"}, {2, 9, "9 i green"}}),
             "error: cannot list the folder 'scripts' (" +

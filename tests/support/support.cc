@@ -19,7 +19,31 @@ namespace test {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+// The Windows unzip.exe and zip.exe lie beside the built program, which the
+// shell finds along PATH.
+static const int kToolsOnPath = [] {
+  const char* path = std::getenv("PATH");
+  const std::string entry =
+      "PATH=" + fs::path(KIVORAMA_EXE).parent_path().make_preferred().string() +
+      ";" + (path ? path : "");
+  return _putenv(entry.c_str());
+}();
+#endif
+
 namespace {
+// One literal argument for the host's shell. cmd takes everything between
+// double quotes but '"' and '%', which the tests never pass.
+std::string quote(const std::string& text) {
+#ifdef _WIN32
+  return "\"" + text + "\"";
+#else
+  std::string quoted = "'";
+  for (char c : text)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+#endif
+}
 // The descriptor calls, by the names each host gives them.
 #ifdef _WIN32
 int os_dup(int fd) { return _dup(fd); }
@@ -74,6 +98,24 @@ std::string read_file(const fs::path& path) {
   return text.str();
 }
 
+namespace {
+// An archive as its member names and their contents, which say what the game
+// would load; the bytes of the file also hold the times zip put in. Read
+// once for each content.
+std::string archive_text(const fs::path& path) {
+  static std::map<std::string, std::string> seen;  // bytes -> text
+  const std::string bytes = read_file(path);
+  auto it = seen.find(bytes);
+  if (it != seen.end()) return it->second;
+  int status = 0;
+  std::string text = shell("unzip -Z1 " + quote(path.string()), &status);
+  text = status != 0
+             ? ""
+             : text + "--\n" + shell("unzip -p " + quote(path.string()));
+  return seen[bytes] = text;
+}
+}  // namespace
+
 Tree folder() {
   Tree tree;
   for (const auto& e : fs::recursive_directory_iterator(".")) {
@@ -82,10 +124,14 @@ Tree folder() {
         std::to_string(static_cast<unsigned>(st.permissions()) & 0777);
     std::string& entry =
         tree[e.path().lexically_relative(".").generic_string()];
+    std::string zip;
     if (fs::is_symlink(st))
       entry = "l" + fs::read_symlink(e.path()).string();
     else if (fs::is_directory(st))
       entry = "d" + mode;
+    else if (e.path().extension() == ".pk3" &&
+             !(zip = archive_text(e.path())).empty())
+      entry = "z" + mode + ":" + zip;
     else
       entry = "f" + mode + ":" + read_file(e.path());
   }
@@ -167,21 +213,6 @@ Player& add(State& s, const std::string& row, int times) {
   return *p;
 }
 
-namespace {
-// One literal argument for the host's shell. cmd takes everything between
-// double quotes but '"' and '%', which the tests never pass.
-std::string quote(const std::string& text) {
-#ifdef _WIN32
-  return "\"" + text + "\"";
-#else
-  std::string quoted = "'";
-  for (char c : text)
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-#endif
-}
-}  // namespace
-
 std::string shell(const std::string& line, int* status) {
 #ifdef _WIN32
   // cmd /c drops the first and the last quote of a line that begins with
@@ -226,14 +257,60 @@ std::string run_program(const std::vector<std::string>& args, int* status,
 // The members go in in the map's order, so listings come in that order.
 void make_pk3(const std::string& archive, const Members& members) {
   const fs::path tree = fs::current_path() / ".pk3-tree";
-  std::string line = "cd " + quote(tree.string()) + " && zip -q " +
-                     quote(fs::absolute(archive).string());
+  std::string names;  // zip reads them one a line: no line is too long
   for (const auto& [member, text] : members) {
-    write_file(tree / member, text);
-    line += " " + quote(member);
+    if (member.ends_with("/"))
+      fs::create_directories(tree / member);
+    else
+      write_file(tree / member, text);
+    names += member + "\n";
   }
-  if (std::system((line + " >/dev/null 2>&1").c_str()) != 0) std::abort();
+  write_file(tree / ".names", names);
+  int status = 0;
+  shell(std::string(kIsWindowsHost ? "cd /d " : "cd ") + quote(tree.string()) +
+            " && zip -q " + quote(fs::absolute(archive).string()) +
+            " -@ <.names",
+        &status);
+  if (status != 0) ADD_FAILURE() << "zip could not make " << archive;
   fs::remove_all(tree);
+}
+
+Members members(const std::string& archive) {
+  Members out;
+  int status = 0;
+  std::istringstream names(shell("unzip -Z1 " + quote(archive), &status));
+  for (std::string name; status == 0 && std::getline(names, name);) {
+    if (!name.empty() && name.back() == '\r') name.pop_back();
+    // unzip reads a member argument as a pattern; each wildcard is escaped.
+    std::string pattern;
+    for (char c : name) {
+      if (c == '[' || c == '*' || c == '?') pattern += '\\';
+      pattern += c;
+    }
+    out[name] = shell("unzip -p " + quote(archive) + " " + quote(pattern));
+  }
+  return out;
+}
+
+void make_folder(const fs::path& from) {
+  for (auto it = fs::recursive_directory_iterator(from);
+       it != fs::recursive_directory_iterator(); ++it) {
+    const fs::path path = it->path().lexically_relative(from);
+    if (it->is_directory() && path.extension() == ".pk3") {
+      it.disable_recursion_pending();
+      Members files;
+      for (const auto& e : fs::recursive_directory_iterator(it->path()))
+        if (!e.is_directory() || fs::is_empty(e.path()))
+          files[e.path().lexically_relative(it->path()).generic_string() +
+                (e.is_directory() ? "/" : "")] =
+              e.is_directory() ? "" : read_file(e.path());
+      make_pk3(path.string(), files);
+    } else if (it->is_directory()) {
+      fs::create_directories(path);
+    } else if (it->is_regular_file()) {
+      write_file(path, read_file(it->path()));
+    }
+  }
 }
 
 }  // namespace test

@@ -25,6 +25,12 @@
 
 namespace test {
 
+#ifdef _WIN32
+inline constexpr bool kIsWindowsHost = true;
+#else
+inline constexpr bool kIsWindowsHost = false;
+#endif
+
 // A fresh empty folder that is the current folder for the object's life.
 struct ScratchDir {
   ScratchDir();
@@ -94,9 +100,20 @@ std::string program_path();
 // `env`: sh variable assignments put before the command (Unix only).
 std::string run_program(const std::vector<std::string>& args, int* status,
                         const std::string& env = "");
-// Builds `archive` here with the real zip from member path -> content.
+// Builds `archive` here with the real zip from member path -> content; a
+// member whose path ends in "/" is a folder.
 using Members = std::map<std::string, std::string>;
 void make_pk3(const std::string& archive, const Members& members);
+// What the real unzip finds in an archive: member path -> content; empty
+// when it is no archive.
+Members members(const std::string& archive);
+
+// The cases' folders.
+inline const std::filesystem::path kCases =
+    std::filesystem::path(KIVO_SOURCE_DIR) / "tests/runs";
+// Copies a case's game folder here; each folder named *.pk3 in it becomes
+// an archive, by the real zip, of what it holds.
+void make_folder(const std::filesystem::path& from);
 
 }  // namespace test
 
