@@ -1,0 +1,144 @@
+// Whole runs in this process with the host's own shell, unzip and zip, one
+// for each folder under tests/runs: folders that someone else filled, with
+// archives from anywhere, a hand-edited or broken kivo.cfg, tools missing,
+// the program's own names taken. A case is
+//   folder/      the game folder; each folder named *.pk3 in it becomes a
+//                zip archive of what it holds
+//   posix-only   there when only a POSIX file system can hold the folder
+//   case         written by hand: a comment saying what the case is about,
+//                then the few facts that are its point, one a line:
+//     args WORD...         the command line's arguments
+//     missing TOOL...      tools that are not there
+//     status N             the exit status (0 when none is given)
+//     prints WORDS         a line the run printed holds these words in a row
+//     cfg WORDS            a line of kivo.cfg holds them
+//     pk3 MEMBER [WORDS]   kivo.pk3 holds the member (and a line of it WORDS)
+//     runs WORDS           a command line of the run holds them; checked
+//                          with the Unix command set only
+//     same PATH [FROM]     what is at PATH, a file or a whole folder, is byte
+//                          for byte (and mode) what was at FROM (or PATH)
+//                          before the run
+//     exists PATH          something is at PATH after the run
+// Each fact with "-not" after its word says the opposite ("cfg-not x": no
+// line of kivo.cfg holds x). Words are what blanks separate, so the widths
+// of columns do not count, and "*" stands for any one word. A fact that
+// begins with "unix" or "dos" is checked with that command set only.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "support/fault_host.h"
+#include "support/support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Words = std::vector<std::string>;
+
+Words words(const std::string& text) {
+  std::istringstream in(text);
+  Words out;
+  for (std::string w; in >> w;) out.push_back(w);
+  return out;
+}
+
+// True when a line of `text` holds the words of `fact` in a row.
+bool holds(const std::string& text, const Words& fact) {
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    const Words w = words(line);
+    for (std::size_t i = 0; i + fact.size() <= w.size(); ++i)
+      if (std::equal(fact.begin(), fact.end(), w.begin() + i,
+                     [](const std::string& f, const std::string& word) {
+                       return f == "*" || f == word;
+                     }))
+        return true;
+  }
+  return false;
+}
+
+// What `tree` holds at `path` and below it, by the path below it.
+test::Tree under(const test::Tree& tree, const std::string& path) {
+  test::Tree out;
+  for (const auto& [p, what] : tree)
+    if (p == path || p.starts_with(path + "/"))
+      out[p.substr(path.size())] = what;
+  return out;
+}
+
+// What kivo.pk3 holds: each member's path alone, then before each line of it.
+std::string pk3_lines() {
+  std::string text;
+  for (const auto& [member, content] : test::members("kivo.pk3")) {
+    std::istringstream in("\n" + content);
+    for (std::string line; std::getline(in, line);)
+      text += member + " " + line + "\n";
+  }
+  return text;
+}
+
+// Whether the fact `kind` `w` holds; `seen` is what prints, cfg, runs and pk3
+// look at, `before` and `after` the folder around the run.
+bool check(const std::string& kind, const Words& w,
+           std::map<std::string, std::string>& seen, const test::Tree& before,
+           const test::Tree& after) {
+  if (kind == "pk3" && !seen.contains(kind)) seen[kind] = pk3_lines();
+  if (seen.contains(kind)) return holds(seen[kind], w);
+  if (kind == "exists") return fs::exists(fs::symlink_status(w.at(0)));
+  if (kind == "same") {
+    const test::Tree was = under(before, w.at(w.size() > 1 ? 1 : 0));
+    return !was.empty() && was == under(after, w.at(0));
+  }
+  ADD_FAILURE() << "no such fact: " << kind;
+  return false;
+}
+
+TEST(Runs, EveryCaseHoldsItsFacts) {
+  int cases = 0;
+  for (const auto& c : fs::directory_iterator(test::kCases)) {
+    ++cases;
+    if (test::kIsWindowsHost && fs::exists(c.path() / "posix-only")) continue;
+    SCOPED_TRACE(c.path().filename().string());
+    std::map<std::string, Words> given;  // args, missing, status
+    std::vector<std::string> facts;
+    std::istringstream text(test::read_file(c.path() / "case"));
+    for (std::string line; std::getline(text, line);) {
+      const Words w = words(line);
+      if (w.empty() || w[0].starts_with("#")) continue;
+      if (w[0] == "args" || w[0] == "missing" || w[0] == "status")
+        given[w[0]].assign(w.begin() + 1, w.end());
+      else
+        facts.push_back(line);
+    }
+    EXPECT_FALSE(facts.empty());
+    test::ScratchDir dir;
+    if (fs::exists(c.path() / "folder")) test::make_folder(c.path() / "folder");
+    const test::Tree before = test::folder();
+    const Words& missing = given["missing"];
+    const test::Outcome o = test::run_main(given["args"], test::Fault::kNone, 0,
+                                           {missing.begin(), missing.end()});
+    const Words& status = given["status"];
+    EXPECT_EQ(o.status, status.empty() ? 0 : std::stoi(status[0])) << o.out;
+    const test::Tree after = test::folder();
+    std::map<std::string, std::string> seen = {
+        {"prints", o.out}, {"cfg", test::read_file("kivo.cfg")}};
+    for (const std::string& line : o.lines) seen["runs"] += line + "\n";
+    for (const std::string& line : facts) {
+      Words w = words(line);
+      if (w[0] == (kDosCommands ? "unix" : "dos")) continue;
+      if (w[0] == "unix" || w[0] == "dos") w.erase(w.begin());
+      const bool negated = w[0].ends_with("-not");
+      const std::string kind = w[0].substr(0, w[0].size() - (negated ? 4 : 0));
+      w.erase(w.begin());
+      if (kind == "runs" && kDosCommands) continue;
+      EXPECT_NE(check(kind, w, seen, before, after), negated) << line;
+    }
+  }
+  EXPECT_GT(cases, 40);
+}
+
+}  // namespace
