@@ -322,7 +322,7 @@ TEST(Clip, ALooseFolderThatCannotBeListedStopsTheRun) {
             "error: cannot list the folder 'scripts' (" +
                 std::string(std::strerror(EIO)) +
                 "); 'kivo.pk3' and 'kivo.cfg' are left as they were\n");
-  EXPECT_EQ(host.faulted, "list scripts");
+  EXPECT_EQ(host.faulted, "list_folder scripts");
   EXPECT_EQ(stopping(), 1);
 }
 

@@ -7,6 +7,13 @@
 
 namespace test {
 
+void PrintTo(Fault fault, std::ostream* out) {
+  *out << (fault == Fault::kFail        ? "fail"
+           : fault == Fault::kInterrupt ? "interrupt"
+           : fault == Fault::kKill      ? "kill"
+                                        : "none");
+}
+
 FaultHost::FaultHost(Fault fault, int at, std::set<std::string> missing)
     : HostWrapper(real_host()),
       fault_(fault),
@@ -51,14 +58,8 @@ CommandStatus FaultHost::run(const char* line) {
   return target().run(line);
 }
 
-std::FILE* FaultHost::open_read(const char* path) {
-  if (!fails(std::string("open ") + path)) return target().open_read(path);
-  errno = EIO;
-  return nullptr;
-}
-
 std::FILE* FaultHost::create(const char* path) {
-  if (fails(std::string("create ") + path)) {
+  if (step(std::string("create ") + path) == Fault::kFail) {
     errno = ENOSPC;
     return nullptr;
   }
@@ -81,65 +82,13 @@ int FaultHost::close(std::FILE* f, bool durable) {
   return ENOSPC;
 }
 
-// Counts the operation, and fails it with `failure` or passes it on.
-#define KIVO_PASS(what, failure, call) \
-  return fails(what) ? (failure) : target().call
-
-int FaultHost::rename(const char* from, const char* to) {
-  KIVO_PASS(std::string("rename ") + from + " " + to, EIO, rename(from, to));
-}
-int FaultHost::remove(const char* path) {
-  KIVO_PASS(std::string("remove ") + path, EIO, remove(path));
-}
-int FaultHost::remove_tree(const char* path) {
-  KIVO_PASS(std::string("remove tree ") + path, EIO, remove_tree(path));
-}
-int FaultHost::make_folder(const char* path) {
-  KIVO_PASS(std::string("mkdir ") + path, ENOSPC, make_folder(path));
-}
-int FaultHost::identify(const char* path, bool follow, Identity& id) {
-  KIVO_PASS(std::string("identify ") + path, EIO, identify(path, follow, id));
-}
-int FaultHost::list_folder(const char* path, std::vector<std::string>& names) {
-  names.clear();
-  KIVO_PASS(std::string("list ") + path, EIO, list_folder(path, names));
-}
-int FaultHost::real_path(const char* path, std::string& out) {
-  KIVO_PASS(std::string("real path ") + path, EIO, real_path(path, out));
-}
-int FaultHost::read_only(const char* path) {
-  KIVO_PASS(std::string("read only ") + path, -1, read_only(path));
-}
-int FaultHost::copy_file(const char* from, const char* to) {
-  KIVO_PASS(std::string("copy ") + from + " " + to, ENOSPC,
-            copy_file(from, to));
-}
-int FaultHost::copy_mode(const char* from, const char* to) {
-  KIVO_PASS(std::string("copy mode ") + from, EIO, copy_mode(from, to));
-}
-int FaultHost::fresh_mode(const char* path) {
-  KIVO_PASS(std::string("fresh mode ") + path, EIO, fresh_mode(path));
-}
-int FaultHost::journal_reset(std::string_view first) {
-  KIVO_PASS("journal reset", ENOSPC, journal_reset(first));
-}
-int FaultHost::journal(std::string_view records) {
-  KIVO_PASS("journal " + std::string(records), ENOSPC, journal(records));
-}
-
-Entry FaultHost::entry(const char* path) {
-  if (!fails(std::string("entry ") + path)) return target().entry(path);
-  errno = EIO;
-  return Entry::kError;
-}
-
 int FaultHost::change_folder(const char* path) {
   if (path == nullptr) {  // coming back always works, as for the real host
     step("back to the game folder");
     away_ = false;
     return target().change_folder(nullptr);
   }
-  if (fails(std::string("change folder ") + path)) return EIO;
+  if (step(std::string("change_folder ") + path) == Fault::kFail) return EIO;
   const int error = target().change_folder(path);
   away_ = error == 0;
   return error;
@@ -147,7 +96,7 @@ int FaultHost::change_folder(const char* path) {
 
 Lock FaultHost::lock(const char* path, std::size_t limit, std::string& journal,
                      LockRefusal& why) {
-  if (fails(std::string("lock ") + path)) {
+  if (step(std::string("lock ") + path) == Fault::kFail) {
     errno = EIO;
     return Lock::kError;
   }

@@ -5,6 +5,7 @@
 #ifndef KIVO_TESTS_SUPPORT_FAULT_HOST_H
 #define KIVO_TESTS_SUPPORT_FAULT_HOST_H
 
+#include <cerrno>
 #include <ostream>
 #include <set>
 #include <string>
@@ -23,16 +24,20 @@ enum class Fault {
                // operation completes and the run is asked to stop
   kKill,       // the process dies before it: nothing more runs
 };
-
-inline void PrintTo(Fault fault, std::ostream* out) {
-  *out << (fault == Fault::kFail        ? "fail"
-           : fault == Fault::kInterrupt ? "interrupt"
-           : fault == Fault::kKill      ? "kill"
-                                        : "none");
-}
+void PrintTo(Fault fault, std::ostream* out);
 
 // Thrown out of the run when the host kills it.
 struct Killed {};
+
+// An operation on `what`, passed on unless it is the one to fail, which
+// reports `failure` (an errno value, or what the call returns for one).
+#define KIVO_COUNTED(type, call, params, args, what, failure) \
+  type call params override {                                 \
+    if (step(#call " " + std::string(what)) != Fault::kFail)  \
+      return target().call args;                              \
+    errno = EIO;                                              \
+    return failure;                                           \
+  }
 
 class FaultHost final : public HostWrapper {
  public:
@@ -42,29 +47,32 @@ class FaultHost final : public HostWrapper {
   ~FaultHost() override;
 
   CommandStatus run(const char* line) override;
-  std::FILE* open_read(const char* path) override;
   std::FILE* create(const char* path) override;
   int close(std::FILE* f, bool durable) override;
-  int rename(const char* from, const char* to) override;
-  int remove(const char* path) override;
-  int remove_tree(const char* path) override;
-  int make_folder(const char* path) override;
-  Entry entry(const char* path) override;
-  int identify(const char* path, bool follow, Identity& id) override;
-  int list_folder(const char* path, std::vector<std::string>& names) override;
-  int real_path(const char* path, std::string& out) override;
   int change_folder(const char* path) override;
-  int read_only(const char* path) override;
-  int copy_file(const char* from, const char* to) override;
-  int copy_mode(const char* from, const char* to) override;
-  int fresh_mode(const char* path) override;
   Lock lock(const char* path, std::size_t limit, std::string& journal,
             LockRefusal& why) override;
-  int journal_reset(std::string_view first) override;
-  int journal(std::string_view records) override;
   void unlock(bool keep) override;
   int interrupted() override { return signal_; }
   long long now() override { return 1700000000; }  // the same draws each run
+  KIVO_COUNTED(std::FILE*, open_read, (const char* p), (p), p, nullptr)
+  KIVO_COUNTED(int, rename, (const char* f, const char* t), (f, t), f, EIO)
+  KIVO_COUNTED(int, remove, (const char* p), (p), p, EIO)
+  KIVO_COUNTED(int, remove_tree, (const char* p), (p), p, EIO)
+  KIVO_COUNTED(int, make_folder, (const char* p), (p), p, ENOSPC)
+  KIVO_COUNTED(Entry, entry, (const char* p), (p), p, Entry::kError)
+  KIVO_COUNTED(int, identify, (const char* p, bool f, Identity& id), (p, f, id),
+               p, EIO)
+  KIVO_COUNTED(int, list_folder, (const char* p, std::vector<std::string>& n),
+               (p, n), p, EIO)
+  KIVO_COUNTED(int, real_path, (const char* p, std::string& o), (p, o), p, EIO)
+  KIVO_COUNTED(int, read_only, (const char* p), (p), p, -1)
+  KIVO_COUNTED(int, copy_file, (const char* f, const char* t), (f, t), f,
+               ENOSPC)
+  KIVO_COUNTED(int, copy_mode, (const char* f, const char* t), (f, t), f, EIO)
+  KIVO_COUNTED(int, fresh_mode, (const char* p), (p), p, EIO)
+  KIVO_COUNTED(int, journal_reset, (std::string_view s), (s), s, ENOSPC)
+  KIVO_COUNTED(int, journal, (std::string_view s), (s), s, ENOSPC)
 
   int operations = 0;              // asked of it so far
   std::vector<std::string> lines;  // the command lines, in order
@@ -73,7 +81,6 @@ class FaultHost final : public HostWrapper {
  private:
   // Counts one operation `what`; what the fault asks of it.
   Fault step(std::string what);
-  bool fails(std::string what) { return step(std::move(what)) == Fault::kFail; }
   // What the death of the process does: its files are closed with what was
   // written so far, the lock is let go with its journal, and the test goes
   // on in the folder it started in.

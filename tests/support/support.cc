@@ -268,8 +268,8 @@ void make_pk3(const std::string& archive, const Members& members) {
   write_file(tree / ".names", names);
   int status = 0;
   shell(std::string(kIsWindowsHost ? "cd /d " : "cd ") + quote(tree.string()) +
-            " && zip -q " + quote(fs::absolute(archive).string()) +
-            " -@ <.names",
+            (kIsWindowsHost ? " && zip -q -S " : " && zip -q ") +
+            quote(fs::absolute(archive).string()) + " -@ <.names",
         &status);
   if (status != 0) ADD_FAILURE() << "zip could not make " << archive;
   fs::remove_all(tree);
