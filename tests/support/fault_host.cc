@@ -119,13 +119,13 @@ Outcome run_main(const std::vector<std::string>& args, Fault fault, int at,
   argv.push_back(nullptr);
   Outcome o;
   FaultHost host(fault, at, missing);
-  Capture capture;
-  try {
-    o.status = kivorama_main(static_cast<int>(words.size()), argv.data());
-  } catch (const Killed&) {
-    o.status = -1;
-  }
-  o.out = capture.text();
+  o.out = printed([&] {
+    try {
+      o.status = kivorama_main(static_cast<int>(words.size()), argv.data());
+    } catch (const Killed&) {
+      o.status = -1;
+    }
+  });
   o.operations = host.operations;
   o.faulted = host.faulted;
   o.lines = host.lines;

@@ -44,18 +44,6 @@ std::string quote(const std::string& text) {
   return quoted + "'";
 #endif
 }
-// The descriptor calls, by the names each host gives them.
-#ifdef _WIN32
-int os_dup(int fd) { return _dup(fd); }
-int os_dup2(int from, int to) { return _dup2(from, to); }
-int os_close(int fd) { return _close(fd); }
-int os_fileno(std::FILE* f) { return _fileno(f); }
-#else
-int os_dup(int fd) { return dup(fd); }
-int os_dup2(int from, int to) { return dup2(from, to); }
-int os_close(int fd) { return close(fd); }
-int os_fileno(std::FILE* f) { return fileno(f); }
-#endif
 }  // namespace
 
 ScratchDir::ScratchDir() : previous(fs::current_path()) {
@@ -104,15 +92,11 @@ namespace {
 // once for each content.
 std::string archive_text(const fs::path& path) {
   static std::map<std::string, std::string> seen;  // bytes -> text
-  const std::string bytes = read_file(path);
-  auto it = seen.find(bytes);
-  if (it != seen.end()) return it->second;
-  int status = 0;
-  std::string text = shell("unzip -Z1 " + quote(path.string()), &status);
-  text = status != 0
-             ? ""
-             : text + "--\n" + shell("unzip -p " + quote(path.string()));
-  return seen[bytes] = text;
+  std::string& text = seen[read_file(path)];
+  if (text.empty())
+    for (const auto& [member, content] : members(path.string()))
+      text += member + "\n" + std::to_string(content.size()) + "\n" + content;
+  return text;
 }
 }  // namespace
 
@@ -159,42 +143,26 @@ std::string host_line_ends(std::string text) {
   return text;
 }
 
-Capture::Capture() {
+std::string printed(const std::function<void()>& body) {
   // A file of its own: the C library's tmpfile names clash between test
   // processes that run at once on Windows.
   static std::mt19937_64 draw(std::random_device{}());
-  path_ = (fs::temp_directory_path() /
-           ("kivo-capture-" + std::to_string(draw() & 0xFFFFFFFFFFFFull)))
-              .string();
-  file_ = std::fopen(path_.c_str(), "w+b");
-  if (file_ == nullptr) std::abort();
+  const fs::path path = fs::temp_directory_path() /
+                        ("kivo-out-" + std::to_string(draw() & 0xFFFFFFFFFF));
+  std::FILE* file = std::fopen(path.string().c_str(), "w+b");
+  if (file == nullptr) std::abort();
   std::fflush(stdout);
-  std::fflush(stderr);
   // Unbuffered, so that both streams keep the order of the program's lines.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  for (int fd : {1, 2}) {
-    saved_[fd - 1] = os_dup(fd);
-    os_dup2(os_fileno(file_), fd);
-  }
-}
-
-Capture::~Capture() { text(); }
-
-std::string Capture::text() {
-  if (done_) return "";
-  done_ = true;
-  std::fflush(stdout);
+  const int saved[] = {dup(1), dup(2)};
+  for (int fd : {1, 2}) dup2(fileno(file), fd);
+  body();
   std::fflush(stderr);
-  for (int fd : {1, 2}) {
-    os_dup2(saved_[fd - 1], fd);
-    os_close(saved_[fd - 1]);
-  }
+  for (int fd : {1, 2}) dup2(saved[fd - 1], fd), close(saved[fd - 1]);
   std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
-  std::string out;
-  std::rewind(file_);
-  for (int c; (c = std::fgetc(file_)) != EOF;) out += static_cast<char>(c);
-  std::fclose(file_);
-  std::remove(path_.c_str());
+  std::fclose(file);
+  std::string out = read_file(path);
+  fs::remove(path);
   return out;
 }
 
@@ -277,18 +245,17 @@ void make_pk3(const std::string& archive, const Members& members) {
 
 Members members(const std::string& archive) {
   Members out;
+  const fs::path tree = fs::current_path() / ".pk3-tree";
   int status = 0;
-  std::istringstream names(shell("unzip -Z1 " + quote(archive), &status));
-  for (std::string name; status == 0 && std::getline(names, name);) {
-    if (!name.empty() && name.back() == '\r') name.pop_back();
-    // unzip reads a member argument as a pattern; each wildcard is escaped.
-    std::string pattern;
-    for (char c : name) {
-      if (c == '[' || c == '*' || c == '?') pattern += '\\';
-      pattern += c;
-    }
-    out[name] = shell("unzip -p " + quote(archive) + " " + quote(pattern));
-  }
+  shell("unzip -qq -o " + quote(archive) + " -d " + quote(tree.string()),
+        &status);
+  std::error_code none;  // no folder when there was no archive
+  for (const auto& e : fs::recursive_directory_iterator(tree, none))
+    if (status == 0)
+      out[e.path().lexically_relative(tree).generic_string() +
+          (e.is_directory() ? "/" : "")] =
+          e.is_directory() ? "" : read_file(e.path());
+  fs::remove_all(tree);
   return out;
 }
 

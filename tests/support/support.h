@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -59,29 +60,9 @@ Tree players_part(Tree tree);
 // where text-mode streams write them so.
 std::string host_line_ends(std::string text);
 
-// Takes what is written to standard output and standard error for its life.
-class Capture {
- public:
-  Capture();
-  ~Capture();
-  Capture(const Capture&) = delete;
-  // Ends the capture (once) and returns what both streams were given.
-  std::string text();
-
- private:
-  std::string path_;
-  std::FILE* file_;
-  int saved_[2];
-  bool done_ = false;
-};
-
-// What `body` prints.
-template <class Body>
-std::string printed(Body body) {
-  Capture capture;
-  body();
-  return capture.text();
-}
+// What `body` prints on standard output and standard error, the commands
+// it runs included, in the order printed.
+std::string printed(const std::function<void()>& body);
 
 // A State as the program makes it, with the generator seeded with `seed`,
 // and a host with no failure of an earlier test on record.
@@ -104,8 +85,8 @@ std::string run_program(const std::vector<std::string>& args, int* status,
 // member whose path ends in "/" is a folder.
 using Members = std::map<std::string, std::string>;
 void make_pk3(const std::string& archive, const Members& members);
-// What the real unzip finds in an archive: member path -> content; empty
-// when it is no archive.
+// What the real unzip finds in an archive: member path -> content (a
+// folder's path ends in "/"); empty when it is no archive.
 Members members(const std::string& archive);
 
 // The cases' folders.
