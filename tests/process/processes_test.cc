@@ -1,19 +1,15 @@
 // The real program as a process with the host's real tools: stopped by
-// Ctrl-C while a command runs, killed while it has the player's scripts
-// folder on loan, started twice at once in one folder, and run by a player
-// who cannot write an old kivo.tmp.
+// Ctrl-C and killed while it has the player's scripts folder on loan, two
+// runs at once in one folder, an editor saving kivo.cfg during a run, links
+// raced onto kivo.lock, and what a run as another user left behind.
 #ifndef _WIN32
 
 #include <signal.h>
-#ifdef __linux__
 #include <sys/prctl.h>
-#endif
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <random>
 #include <thread>
 
 #include "support/support.h"
@@ -22,66 +18,63 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A scratch folder with the game folder "game" as the current folder, and
-// the archives and scripts folder of a player beside an earlier run's
-// kivo.cfg and kivo.pk3.
+#define EXPECT_SAYS(out, text) \
+  EXPECT_NE((out).find(text), std::string::npos) << (out)
+
+const std::string kExe = "'" KIVORAMA_EXE "'";
+// Runs what follows as the user nobody; only root may.
+const std::string kAsNobody =
+    "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+
+template <class Done>
+void wait_until(Done done) {  // at most 20 s
+  for (int i = 0; i < 2000 && !done(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// A scratch folder with the game folder "game" as the current folder: an
+// archive that brings a bot file and the player's scripts folder, beside an
+// earlier run's kivo.cfg and kivo.pk3. The runs it starts find unzip and zip
+// through stand-ins: one whose first argument is the run's `pause_at`
+// touches "paused" and waits for "go" before it works.
 struct Game : test::ScratchDir {
   Game() {
     fs::create_directories(path / "game");
     fs::current_path(path / "game");
-    test::make_pk3("knight.pk3",
-                   {{"models/players/knight/head.md3", "m"},
-                    {"models/players/knight/head_red.skin", "s"}});
     test::make_pk3(
         "paladin.pk3",
         {{"models/players/paladin/head.md3", "m"},
          {"models/players/paladin/head_default.skin", "s"},
          {"scripts/paladin.bot", "{\nname Paladin\nmodel paladin\n}\n"}});
-    test::write_file("scripts/own.bot", "{\nname Mine\n}\n");
     test::write_file("scripts/notes.txt", "keep me");
     fs::permissions("scripts/notes.txt", fs::perms::owner_read);
-    int status = -1;
-    test::run_program({}, &status);
-    EXPECT_EQ(status, 0);
+    test::write_file(path / "bin/unzip",
+                     "#!/bin/sh\ng=${0%/bin/*}\n[ \"$1\" = \"$PAUSE_AT\" ] && "
+                     "touch $g/paused && until [ -e $g/go ]; do sleep 0.01; "
+                     "done\nPATH=${PATH#*:} exec ${0##*/} \"$@\"\n");
+    fs::permissions(path / "bin/unzip", fs::perms::owner_all);
+    fs::create_symlink("unzip", path / "bin/zip");
+    EXPECT_EQ(test::shell(kExe + " >/dev/null 2>&1; echo $?"), "0\n");
   }
 
-  // Starts the program in a process group of its own, its output into
-  // `out`; with `slow`, an unzip whose first argument is `slow` touches
-  // `mark` and then sleeps, as a slow unzip would.
-  pid_t start(const fs::path& out, const std::string& slow = "") {
-    std::string env;
-    if (!slow.empty()) {
-      std::string unzip = test::shell("command -v unzip");
-      unzip.pop_back();
-      test::write_file(path / "bin/unzip",
-                       "#!/bin/sh\n[ \"$1\" = " + slow + " ] && touch '" +
-                           (path / "mark").string() +
-                           "' && exec sleep 10\nexec " + unzip + " \"$@\"\n");
-      fs::permissions(path / "bin/unzip", fs::perms::owner_all);
-      env = "PATH='" + (path / "bin").string() + "':\"$PATH\" ";
-    }
-#ifdef __linux__
+  // Starts a run in a process group of its own, its output into `out`.
+  pid_t start(const std::string& out, const std::string& pause_at = "") {
+    for (const char* mark : {"paused", "go"}) fs::remove(path / mark);
     // The commands the program starts come to this process when it dies,
     // so that they can be reaped.
     prctl(PR_SET_CHILD_SUBREAPER, 1);
-#endif
+    const std::string line = "PAUSE_AT='" + pause_at +
+                             "' PATH=\"$PWD/../bin:$PATH\" exec " + kExe +
+                             " >../" + out + " 2>&1";
     pid_t pid = fork();
     if (pid == 0) {
       setpgid(0, 0);
-      const std::string line =
-          env + "exec '" KIVORAMA_EXE "' >'" + out.string() + "' 2>&1";
       execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     setpgid(pid, pid);
+    wait_until([&] { return pause_at.empty() || fs::exists(path / "paused"); });
     return pid;
-  }
-
-  // Waits until the slow unzip runs (at most 20 s).
-  bool unzip_waits() {
-    for (int i = 0; i < 2000 && !fs::exists(path / "mark"); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return fs::exists(path / "mark");
   }
 };
 
@@ -90,199 +83,128 @@ struct Game : test::ScratchDir {
 int exit_status(pid_t pid) {
   int raw = 0;
   waitpid(pid, &raw, 0);
-  while (waitpid(-pid, nullptr, 0) > 0 || errno == EINTR) {
+  while (waitpid(-pid, nullptr, 0) > 0) {  // the rest of its group
   }
-  for (int i = 0; i < 2000 && kill(-pid, 0) == 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
 }
 
-TEST(Processes, CtrlCDuringAListingStopsTheRunAndChangesNothing) {
+// Stopped while unzip reads a bot file out of an archive, the player's
+// scripts folder set aside: Ctrl-C puts everything back and ends the run
+// with 128 + 2; a run killed outright is repaired by the next one.
+TEST(Processes, StoppedWhileTheScriptsFolderIsOnLoan) {
   Game g;
   const test::Tree before = test::folder();
-  pid_t pid = g.start(g.path / "out", "-l");
-  ASSERT_TRUE(g.unzip_waits());
+  pid_t pid = g.start("out", "paladin.pk3");
   kill(-pid, SIGINT);  // as the terminal does: the whole process group
-  const std::string out = test::read_file(g.path / "out");
-  EXPECT_EQ(exit_status(pid), 130) << out;
-  EXPECT_NE(test::read_file(g.path / "out")
-                .find("error: the run was interrupted (signal 2); 'kivo.pk3', "
-                      "'kivo.cfg' and your 'scripts' folder are left as they "
-                      "were\n"),
-            std::string::npos)
-      << test::read_file(g.path / "out");
+  EXPECT_EQ(exit_status(pid), 130);
+  EXPECT_SAYS(test::read_file(g.path / "out"),
+              "error: the run was interrupted (signal 2); 'kivo.pk3', "
+              "'kivo.cfg' and your 'scripts' folder are left as they were\n");
   EXPECT_EQ(test::folder(), before);
-}
 
-TEST(Processes, KilledDuringALoanIsRepairedByTheNextRun) {
-  Game g;
-  const test::Tree before = test::players_part(test::folder());
-  pid_t pid = g.start(g.path / "out", "paladin.pk3");
-  ASSERT_TRUE(g.unzip_waits());
-  kill(-pid, SIGKILL);
+  kill(-(pid = g.start("out", "paladin.pk3")), SIGKILL);
   exit_status(pid);
   EXPECT_TRUE(fs::exists("tscripts/notes.txt"));  // the folder is on loan
   int status = -1;
-  const std::string again = test::run_program({}, &status);
-  EXPECT_EQ(status, 0) << again;
-  EXPECT_NE(again.find("note: an earlier run was stopped before it ended; "
-                       "repaired: your 'scripts' folder is back from "
-                       "'tscripts'"),
-            std::string::npos)
-      << again;
-  EXPECT_EQ(test::players_part(test::folder()), before);
+  const std::string out = test::run_program({}, &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_SAYS(out,
+              "note: an earlier run was stopped before it ended; "
+              "repaired: your 'scripts' folder is back from 'tscripts'");
+  EXPECT_EQ(test::players_part(test::folder()), test::players_part(before));
 }
 
+// Two runs started at once: one of them may be refused, with the reason and
+// status 1, never both; the player's files stay as they were.
 TEST(Processes, TwoRunsAtOnceNeverShareTheFolder) {
   Game g;
   const test::Tree before = test::players_part(test::folder());
-  int refused = 0;
   for (int round = 0; round < 8; ++round) {
-    pid_t a = g.start(g.path / "a"), b = g.start(g.path / "b");
+    const pid_t a = g.start("a"), b = g.start("b");
     const int status[] = {exit_status(a), exit_status(b)};
-    const std::string out[] = {test::read_file(g.path / "a"),
-                               test::read_file(g.path / "b")};
     for (int i : {0, 1}) {
       if (status[i] == 0) continue;
-      ++refused;
-      EXPECT_EQ(status[i], 1) << out[i];
-      EXPECT_NE(out[i].find("error: another run of kivorama is working in "
-                            "this folder"),
-                std::string::npos)
-          << out[i];
+      EXPECT_EQ(status[i], 1);
+      EXPECT_SAYS(test::read_file(g.path / (i == 0 ? "a" : "b")),
+                  "error: another run of kivorama is working in this folder");
     }
-    EXPECT_TRUE(status[0] == 0 || status[1] == 0) << out[0] << out[1];
-    EXPECT_EQ(test::players_part(test::folder()), before) << out[0] << out[1];
+    EXPECT_TRUE(status[0] == 0 || status[1] == 0);
+    EXPECT_EQ(test::players_part(test::folder()), before);
   }
-  std::printf("two runs at once: %d of 16 runs refused\n", refused);
 }
 
-TEST(Processes, AStaleListFileTheRunCannotWriteIsReplaced) {
-  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
-    GTEST_SKIP() << "needs root, to run the program as another user";
-  test::ScratchDir dir;
-  test::make_pk3("knight.pk3", {{"models/players/knight/head.md3", "m"},
-                                {"models/players/knight/head_red.skin", "s"}});
-  // The folder is the player's; the old list file was left by root.
-  test::write_file("kivo.tmp", "stale.pk3\n");
-  fs::permissions("kivo.tmp", fs::perms::owner_read | fs::perms::group_read |
-                                  fs::perms::others_read);
-  fs::permissions(dir.path, fs::perms::all);
-  if (chown(".", 65534, 65534) != 0) GTEST_SKIP() << "cannot chown";
-  int status = -1;
-  const std::string out = test::shell(
-      "setpriv --reuid=65534 --regid=65534 --clear-groups '" KIVORAMA_EXE
-      "' 2>&1",
-      &status);
-  EXPECT_EQ(status, 0) << out;
-  EXPECT_NE(out.find("  reading pk3 file 'knight.pk3'\n"), std::string::npos)
-      << out;
-  EXPECT_EQ(out.find("stale.pk3"), std::string::npos) << out;
-}
-
-// An editor saves kivo.cfg (a new file renamed over it, or written in
-// place) at a random moment of a run: the player's edit is never lost
-// without a word. Either the run read it and kept it, or the run leaves the
-// player's file and says so.
-TEST(Processes, AnEditorSavingKivoCfgDuringARunIsNeverLost) {
+// An editor saves kivo.cfg, by a new file renamed over it or in place, after
+// the run read it and before it writes it (while zip packs kivo.pk3): the
+// player's version is kept, and the run says so and ends with 1.
+TEST(Processes, AnEditorSavingKivoCfgDuringARunIsKept) {
   Game g;
-  std::mt19937 draw(7);
-  int refused = 0, lost = 0;
-  const int rounds = 20;
-  for (int round = 0; round < rounds; ++round) {
-    const std::string value = round % 2 == 0 ? "3" : "4";
-    pid_t pid = g.start(g.path / "out");
-    std::this_thread::sleep_for(std::chrono::milliseconds(draw() % 250));
-    std::string text = test::read_file("kivo.cfg");
-    const std::size_t at = text.find("tier_hi       ");
-    ASSERT_NE(at, std::string::npos);
-    text[at + 14] = value[0];
-    if (round % 4 < 2) {
-      test::write_file("kivo.cfg.edit", text);
-      fs::rename("kivo.cfg.edit", "kivo.cfg");
-    } else {
-      test::write_file("kivo.cfg", text);
-    }
-    const int status = exit_status(pid);
-    const std::string out = test::read_file(g.path / "out");
-    const bool kept =
-        test::read_file("kivo.cfg").find("tier_hi       " + value) !=
-        std::string::npos;
-    if (out.find("error: 'kivo.cfg' was changed while this run worked") !=
-        std::string::npos) {
-      ++refused;
-      EXPECT_EQ(status, 1) << out;
-    }
-    if (!kept) ++lost;
-    EXPECT_TRUE(kept) << "round " << round << "\n" << out;
+  for (const bool in_place : {false, true}) {
+    const pid_t pid = g.start("out", "-r");
+    const std::string text = test::read_file("kivo.cfg") + "// mine\n";
+    test::write_file(in_place ? "kivo.cfg" : "kivo.cfg.edit", text);
+    if (!in_place) fs::rename("kivo.cfg.edit", "kivo.cfg");
+    test::write_file(g.path / "go", "");
+    EXPECT_EQ(exit_status(pid), 1);
+    EXPECT_SAYS(test::read_file(g.path / "out"),
+                "error: 'kivo.cfg' was changed while this run worked; your "
+                "version is kept and this run's is not written");
+    EXPECT_EQ(test::read_file("kivo.cfg"), text);
     EXPECT_FALSE(fs::exists("kivo.cfg.tmp"));
   }
-  std::printf("editor saves during runs: %d, refused by the run %d, lost %d\n",
-              rounds, refused, lost);
 }
 
-// Another user who may write the game folder keeps renaming a link to a
-// file only root may write onto kivo.lock while root runs kivorama: the
-// file outside is never written, whatever the moment.
-TEST(Processes, ALinkRacedOntoTheLockIsNeverFollowed) {
-  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
-    GTEST_SKIP() << "needs root and a second user";
-  Game g;
-  test::write_file(g.path / "secret", "root's own\n");
-  fs::permissions(g.path / "secret",
-                  fs::perms::owner_read | fs::perms::owner_write);
-  fs::permissions(".", fs::perms::all);  // the folder is shared
-  fs::permissions(g.path, fs::perms::all);
-  const std::string racer =
-      "setpriv --reuid=65534 --regid=65534 --clear-groups sh -c 'while :; do "
-      "ln -sf \"" +
-      (g.path / "secret").string() +
-      "\" l.$$ 2>/dev/null; mv -f l.$$ kivo.lock 2>/dev/null; done' "
-      ">/dev/null 2>&1 & echo $!";
-  const std::string pid_text = test::shell(racer);
-  const int runs = 30;
-  int refused = 0;
-  for (int i = 0; i < runs; ++i) {
-    int status = -1;
-    const std::string out = test::run_program({}, &status);
-    if (out.find("error: 'kivo.lock' is not a lock file of kivorama") !=
-        std::string::npos)
-      ++refused;
-  }
-  test::shell("kill " + pid_text + " 2>/dev/null; sleep 0.2");
-  EXPECT_EQ(test::read_file(g.path / "secret"), "root's own\n");
-  EXPECT_EQ(fs::file_size(g.path / "secret"), 11u);
-  std::printf(
-      "a link raced onto kivo.lock: %d runs, %d refused, 0 writes "
-      "outside\n",
-      runs, refused);
-}
-
-// A run as root (sudo kivorama) that was killed leaves root's lock file:
-// the player's runs say whose it is and what repairs the folder, and
-// change nothing.
-TEST(Processes, ALockOfAnotherUserNamesThatUser) {
+// A game folder shared with another user, nobody, while root runs kivorama
+// there (or the other way round).
+TEST(Processes, AFolderSharedWithAnotherUser) {
   if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
     GTEST_SKIP() << "needs root, to run the program as another user";
   Game g;
   fs::permissions(".", fs::perms::all);
-  fs::permissions(g.path, fs::perms::all);
-  test::write_file("kivo.lock", "kivorama 1 0123456789abcdef\n");
-  const test::Tree before = test::folder();
+  // nobody keeps renaming links onto kivo.lock: to a file only root may
+  // write, and to a name not yet there. Neither is ever written or made;
+  // each run works or refuses the link.
+  const std::string secret = (g.path / "secret").string();
+  test::write_file(secret, "root's own\n");
+  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
+  const std::string racer =
+      test::shell(kAsNobody + "sh -c 'while :; do for t in " + secret + " " +
+                  g.path.string() +
+                  "/made; do ln -sf $t l.$$; mv -f l.$$ kivo.lock; "
+                  "done; done' >/dev/null 2>&1 & echo $!");
   int status = -1;
-  const std::string out = test::shell(
-      "setpriv --reuid=65534 --regid=65534 --clear-groups '" KIVORAMA_EXE
-      "' 2>&1",
-      &status);
-  EXPECT_EQ(status, 1) << out;
-  EXPECT_NE(out.find("error: the lock file 'kivo.lock' belongs to the user "
-                     "'root': a run of kivorama as that user did not end"),
-            std::string::npos)
-      << out;
-  EXPECT_NE(out.find("Run kivorama here once as 'root' (sudo kivorama)"),
-            std::string::npos)
-      << out;
-  EXPECT_EQ(test::folder(), before);
+  for (int i = 0; i < 30; ++i) {
+    const std::string out = test::run_program({}, &status);
+    EXPECT_TRUE(status == 0 || out.find("error: 'kivo.lock' is not a lock "
+                                        "file of kivorama (it is a link)") !=
+                                   std::string::npos)
+        << out;
+  }
+  test::shell("kill " + racer + " 2>/dev/null; sleep 0.2; rm -f kivo.lock");
+  EXPECT_EQ(test::read_file(secret), "root's own\n");
+  EXPECT_FALSE(fs::exists(g.path / "made"));
+
+  // A list file root left, which nobody cannot write, is replaced.
+  test::write_file("kivo.tmp", "stale.pk3\n");
+  fs::permissions("kivo.tmp", fs::perms::owner_read | fs::perms::others_read);
+  std::string out = test::shell(kAsNobody + kExe + " 2>&1", &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_SAYS(out, "  reading pk3 file 'paladin.pk3'\n");
+  EXPECT_EQ(out.find("stale.pk3"), std::string::npos) << out;
+
+  // A lock file of root's (a run as root was killed) refuses nobody's runs,
+  // and one of nobody's refuses root's: each names its owner and nothing
+  // changes.
+  test::write_file("kivo.lock", "kivorama 1 0123456789abcdef\n");
+  for (const std::string owner : {"root", "nobody"}) {
+    const test::Tree before = test::folder();
+    out = test::shell((owner == "root" ? kAsNobody : "") + kExe + " 2>&1",
+                      &status);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_SAYS(out, "error: the lock file 'kivo.lock' belongs to the user '" +
+                         owner + "'");
+    EXPECT_EQ(test::folder(), before);
+    ASSERT_EQ(chown("kivo.lock", 65534, 65534), 0);
+  }
 }
 
 }  // namespace
