@@ -99,22 +99,6 @@ TEST(WholeRun, TheArchiveListHolds1535Archives) {
   EXPECT_EQ(o.out.find("reading pk3 file 'a11535.pk3'"), std::string::npos);
 }
 
-// A folder with no .pk3 file at all is no game's data folder (a home folder,
-// say): the run says so once, first, and does the rest as always. Any .pk3
-// name, kivo.pk3 included, makes it one: the next run there is not told.
-TEST(WholeRun, AFolderWithoutAnyArchiveIsToldSo) {
-  const std::string warning =
-      "warn: no .pk3 archive in this folder; it does not look like a game's "
-      "data folder (baseq3, baseoa, missionpack)\n";
-  test::ScratchDir dir;
-  test::write_file("notes.txt", "not a game\n");
-  fs::create_directories("pictures.pk3.d");
-  const test::Outcome o = run(0, {"wrote 'kivo.cfg'\n"});
-  EXPECT_TRUE(o.out.starts_with(warning) && o.out.rfind(warning) == 0) << o.out;
-  EXPECT_EQ(rows("\nSarRed "), 1);  // the stock players, as always
-  EXPECT_EQ(run(0).out.find("warn: no .pk3"), std::string::npos);
-}
-
 // A read-only kivo.cfg is the player's way of freezing it; a replaced one
 // keeps the player's permission bits.
 TEST(Config, ReadOnlyIsKeptAndModesSurviveTheRewrite) {

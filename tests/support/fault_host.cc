@@ -36,6 +36,7 @@ void FaultHost::die() {
 }
 
 Fault FaultHost::step(std::string what) {
+  if (each_operation) each_operation();
   if (++operations != at_ || fault_ == Fault::kNone) return Fault::kNone;
   faulted = std::move(what);
   if (fault_ == Fault::kKill) {

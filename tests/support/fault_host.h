@@ -6,6 +6,7 @@
 #define KIVO_TESTS_SUPPORT_FAULT_HOST_H
 
 #include <cerrno>
+#include <functional>
 #include <ostream>
 #include <set>
 #include <string>
@@ -28,6 +29,10 @@ void PrintTo(Fault fault, std::ostream* out);
 
 // Thrown out of the run when the host kills it.
 struct Killed {};
+
+// Called before each operation of a run: what a watcher (the game) sees
+// at that instant is what a test checks there.
+inline std::function<void()> each_operation;
 
 // An operation on `what`, passed on unless it is the one to fail, which
 // reports `failure` (an errno value, or what the call returns for one).

@@ -100,25 +100,24 @@ std::string archive_text(const fs::path& path) {
 }
 }  // namespace
 
+std::string entry(const fs::path& path) {
+  std::error_code ec;
+  const auto st = fs::symlink_status(path, ec);
+  const std::string mode =
+      std::to_string(static_cast<unsigned>(st.permissions()) & 0777);
+  std::string zip;
+  if (!fs::exists(st)) return "";
+  if (fs::is_symlink(st)) return "l" + fs::read_symlink(path).string();
+  if (fs::is_directory(st)) return "d" + mode;
+  if (path.extension() == ".pk3" && !(zip = archive_text(path)).empty())
+    return "z" + mode + ":" + zip;
+  return "f" + mode + ":" + read_file(path);
+}
+
 Tree folder() {
   Tree tree;
-  for (const auto& e : fs::recursive_directory_iterator(".")) {
-    const auto st = fs::symlink_status(e.path());
-    const std::string mode =
-        std::to_string(static_cast<unsigned>(st.permissions()) & 0777);
-    std::string& entry =
-        tree[e.path().lexically_relative(".").generic_string()];
-    std::string zip;
-    if (fs::is_symlink(st))
-      entry = "l" + fs::read_symlink(e.path()).string();
-    else if (fs::is_directory(st))
-      entry = "d" + mode;
-    else if (e.path().extension() == ".pk3" &&
-             !(zip = archive_text(e.path())).empty())
-      entry = "z" + mode + ":" + zip;
-    else
-      entry = "f" + mode + ":" + read_file(e.path());
-  }
+  for (const auto& e : fs::recursive_directory_iterator("."))
+    tree[e.path().lexically_relative(".").generic_string()] = entry(e.path());
   tree.erase("kivo.tmp");
   return tree;
 }

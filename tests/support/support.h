@@ -51,6 +51,8 @@ std::string read_file(const std::filesystem::path& path);
 // file.
 using Tree = std::map<std::string, std::string>;
 Tree folder();
+// What folder() says of one path, "" for nothing.
+std::string entry(const std::filesystem::path& path);
 // What a tree holds at `path`, "" for nothing.
 std::string at(const Tree& tree, const std::string& path);
 // `tree` without the program's own files.
