@@ -7,13 +7,6 @@
 
 namespace test {
 
-void PrintTo(Fault fault, std::ostream* out) {
-  *out << (fault == Fault::kFail        ? "fail"
-           : fault == Fault::kInterrupt ? "interrupt"
-           : fault == Fault::kKill      ? "kill"
-                                        : "none");
-}
-
 FaultHost::FaultHost(Fault fault, int at, std::set<std::string> missing)
     : HostWrapper(real_host()),
       fault_(fault),

@@ -25,7 +25,6 @@ enum class Fault {
                // operation completes and the run is asked to stop
   kKill,       // the process dies before it: nothing more runs
 };
-void PrintTo(Fault fault, std::ostream* out);
 
 // Thrown out of the run when the host kills it.
 struct Killed {};

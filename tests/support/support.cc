@@ -50,14 +50,11 @@ ScratchDir::ScratchDir() : previous(fs::current_path()) {
   // create_directory makes a new folder or reports that the name is taken,
   // so two tests running at once never share one.
   static std::mt19937_64 draw(std::random_device{}());
-  for (int tries = 0; path.empty(); ++tries) {
-    if (tries == 100) std::abort();
-    char name[32];
-    std::snprintf(name, sizeof name, "kivo-test-%012llx",
-                  static_cast<unsigned long long>(draw() & 0xFFFFFFFFFFFFull));
-    fs::path candidate = fs::temp_directory_path() / name;
+  for (int tries = 0; path.empty() && tries < 100; ++tries) {
+    const fs::path name = fs::temp_directory_path() /
+                          ("kivo-test-" + std::to_string(draw() % 1000000007));
     std::error_code ec;
-    if (fs::create_directory(candidate, ec)) path = candidate;
+    if (fs::create_directory(name, ec)) path = name;
   }
   fs::current_path(path);
 }
