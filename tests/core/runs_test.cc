@@ -100,12 +100,18 @@ bool check(const std::string& kind, const Words& w,
 TEST(Runs, EveryCaseHoldsItsFacts) {
   int cases = 0;
   for (const auto& c : fs::directory_iterator(test::kCases)) {
-    ++cases;
-    if (test::kIsWindowsHost && fs::exists(c.path() / "posix-only")) continue;
+    // Under wine, where each command takes a good part of a second, every
+    // third case and each with facts of the DOS/Windows set.
+    const std::string facts_text = test::read_file(c.path() / "case");
+    const bool sampled =
+        ++cases % 3 == 0 || facts_text.find("\ndos ") != std::string::npos;
+    if (test::kIsWindowsHost &&
+        (fs::exists(c.path() / "posix-only") || !sampled))
+      continue;
     SCOPED_TRACE(c.path().filename().string());
     std::map<std::string, Words> given;  // args, missing, status
     std::vector<std::string> facts;
-    std::istringstream text(test::read_file(c.path() / "case"));
+    std::istringstream text(facts_text);
     for (std::string line; std::getline(text, line);) {
       const Words w = words(line);
       if (w.empty() || w[0].starts_with("#")) continue;

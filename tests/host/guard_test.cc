@@ -89,31 +89,38 @@ TEST(Guard, HostileJournalsTouchNothingOfThePlayers) {
 }
 
 // A journal of the program's own is still acted on: the repair is not
-// simply switched off.
-TEST(Guard, AJournalOfOursIsRepaired) {
-  PlayersFolder game;
-  fs::remove_all("kivo.ztmp");
-  fs::remove_all("tscripts");
-  fs::rename("scripts", "tscripts");
-  Identity aside;
-  ASSERT_EQ(real_host().identify("tscripts", false, aside), 0);
-  test::write_file("kivo.ztmp/kivo.own", kToken);
-  Identity work;
-  ASSERT_EQ(real_host().identify("kivo.ztmp", false, work), 0);
-  test::write_file("kivo.ztmp/scripts/Bot.bot", "ours");
-  test::write_file("kivo.lock", std::string("kivorama 1 ") + kToken +
-                                    "\naside " + identity_text(aside) +
-                                    "\nwork new\nwork " + identity_text(work) +
-                                    "\n");
-  const test::Outcome o = test::run_main();
-  EXPECT_NE(o.out.find("note: an earlier run was stopped before it ended; "
-                       "repaired: your 'scripts' folder is back from "
-                       "'tscripts', 1 leftover removed\n"),
-            std::string::npos)
-      << o.out;
-  EXPECT_EQ(test::read_file("scripts/own.bot"), "{\nname Mine\n}\n");
-  EXPECT_FALSE(fs::exists("tscripts"));
-  EXPECT_FALSE(fs::exists("kivo.ztmp"));
+// simply switched off. It moves back only the very folder it set aside: a
+// tscripts of the player's, made after, stays where it is.
+TEST(Guard, AJournalOfOursIsRepairedAndNothingElse) {
+  for (bool recorded : {true, false}) {
+    PlayersFolder game;
+    fs::remove_all("kivo.ztmp");
+    fs::remove_all("tscripts");
+    fs::rename("scripts", "tscripts");
+    Identity aside, work;
+    ASSERT_EQ(
+        real_host().identify(recorded ? "tscripts" : "Mine.bot", false, aside),
+        0);
+    test::write_file("kivo.ztmp/kivo.own", kToken);
+    ASSERT_EQ(real_host().identify("kivo.ztmp", false, work), 0);
+    test::write_file("kivo.ztmp/scripts/Bot.bot", "ours");
+    test::write_file("kivo.lock", std::string("kivorama 1 ") + kToken +
+                                      "\naside " + identity_text(aside) +
+                                      "\nwork new\nwork " +
+                                      identity_text(work) + "\n");
+    const test::Outcome o = test::run_main();
+    EXPECT_EQ(
+        o.out.find("note: an earlier run was stopped before it ended; "
+                   "repaired: your 'scripts' folder is back from "
+                   "'tscripts', 1 leftover removed\n") != std::string::npos,
+        recorded)
+        << o.out;
+    EXPECT_EQ(
+        test::read_file(recorded ? "scripts/own.bot" : "tscripts/own.bot"),
+        "{\nname Mine\n}\n");
+    EXPECT_NE(fs::exists("tscripts"), recorded);
+    EXPECT_FALSE(fs::exists("kivo.ztmp"));
+  }
 }
 
 // kivo.lock as a link, or as another name of a file: never opened, never
