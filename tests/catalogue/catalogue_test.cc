@@ -7,25 +7,23 @@
 
 namespace {
 
+// Three letters of the model, then the skin, 9 characters in all, each part
+// capitalised; the fun name colours both parts and keeps 13 characters. Some
+// models have letters of their own, matched in their letter case; a model of
+// fewer than three letters takes no skin.
 TEST(Catalogue, NamingRuleForArchivePlayers) {
-  const struct {
-    const char *model, *skin, *name, *funname;
-  } cases[] = {
-      {"sarge", "red", "SarRed", "^5Sar^6Red"},
-      {"knight", "default", "KniDefaul", "^5Kni^6Defaul"},
-      {"knight", "", "Kni", "^5Kni^6"},
-      {"bender", "default", "BndDefaul", "^5Bnd^6Defaul"},
-      {"alien3", "x", "Al3X", "^5Al3^6X"},
-      {"Tankjr", "red", "TanRed", "^5Tan^6Red"},  // other case: no abbreviation
-      {"tankjr", "1x", "Tkj1x", "^5Tkj^61x"},
-      {"ab", "red", "Ab", "^5Ab"},  // a short model takes no skin
-      {"xyz", "ssssssssss", "XyzSsssss", "^5Xyz^6Ssssss"},
-  };
-  for (const auto& c : cases) {
+  const char* const cases[][3] = {
+      {"sarge", "red", "SarRed ^5Sar^6Red"},
+      {"knight", "default", "KniDefaul ^5Kni^6Defaul"},
+      {"knight", "", "Kni ^5Kni^6"},
+      {"bender", "default", "BndDefaul ^5Bnd^6Defaul"},
+      {"Tankjr", "red", "TanRed ^5Tan^6Red"},
+      {"tankjr", "1x", "Tkj1x ^5Tkj^61x"},
+      {"ab", "red", "Ab ^5Ab"}};
+  for (const auto& [model, skin, names] : cases) {
     Player p;
-    gd_name_player(p, c.model, c.skin, kArchiveColours);
-    EXPECT_EQ(p.name.view(), c.name) << c.model << "/" << c.skin;
-    EXPECT_EQ(p.funname.view(), c.funname) << c.model << "/" << c.skin;
+    gd_name_player(p, model, skin, kArchiveColours);
+    EXPECT_EQ(std::string(p.name.view()) + " " + p.funname.c_str(), names);
   }
 }
 

@@ -4,39 +4,26 @@
 
 #include <gtest/gtest.h>
 
-#include "support/fault_host.h"
 #include "support/support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kWait = "please wait while 'kivo.pk3' is being created...\n";
-const std::string kWrote = "wrote 'kivo.pk3'\n";
-
-// Appends a visor player with the AI file hunter, named `name` as it stands.
-void add(State& s, const std::string& name, char st = 'a', int set = 0) {
-  test::add(s, "x default hunter " + std::to_string(set) + " " + st +
-                   " visor default k")
-      .name.set(name);
-}
-
-std::string run_phase(State& s) {
-  run_status() = RunStatus{};  // no failure of an earlier test counts
-  test::FaultHost host(test::Fault::kNone, 0);
-  return test::printed([&] { gd_write_descrete_players(s); });
-}
-
 // The bot files are written and packed in the program's own folder: a file
 // of the player's under a bot's name is neither read, replaced nor removed,
-// and the bot still reaches kivo.pk3; the work folder is gone afterwards.
+// and the bot still reaches kivo.pk3; an inactive player gets none; the work
+// folder is gone afterwards.
 TEST(WriteBots, PlayersFilesUnderBotNamesStayAndTheBotIsPacked) {
   test::ScratchDir dir;
-  auto s = std::make_unique<State>();
-  add(*s, "Mine0");
-  add(*s, "Other", 'I');
+  auto s = test::fresh_state();
+  s->roster_count = 0;
+  test::add(*s, "Mine0 default hunter 0 a visor default k");
+  test::add(*s, "Other default hunter 0 I visor default k");
   test::write_file("Mine0.bot", "the player's own\n");
-  EXPECT_EQ(run_phase(*s), kWait + kWrote);
+  EXPECT_EQ(test::printed([&] { gd_write_descrete_players(*s); }),
+            "please wait while 'kivo.pk3' is being created...\n"
+            "wrote 'kivo.pk3'\n");
   EXPECT_EQ(test::read_file("Mine0.bot"), "the player's own\n");
   const test::Members packed = test::members("kivo.pk3");
   EXPECT_EQ(packed.size(), 2u);  // the folder and the one bot
