@@ -43,19 +43,6 @@ void knight_pk3(const std::string& name) {
                         {"models/players/knight/head_red.skin", "s"}});
 }
 
-// unzip would read these names as patterns.
-TEST(WholeRun, ArchiveNamesThatArePatterns) {
-#ifdef _WIN32
-  GTEST_SKIP() << "no file name holds '*' or '?' on Windows";
-#endif
-  test::ScratchDir dir;
-  for (const char* name : {"[ab].pk3", "*.pk3", "?.pk3"}) knight_pk3(name);
-  run(0, {"warn: archive '[ab].pk3' skipped: its name cannot be passed "
-          "safely to the shell\n",
-          "warn: archive '*.pk3' skipped", "warn: archive '?.pk3' skipped"});
-  EXPECT_EQ(cfg().find("knight"), std::string::npos);
-}
-
 // Listing lines of 3,000 characters come in pieces; 4,400 members overfill
 // every table of 1,024 rows; 1,100 bot definitions overfill theirs.
 TEST(WholeRun, HugeArchivesFillTheTablesWithoutOverrun) {
