@@ -77,38 +77,28 @@ void write_file(const fs::path& path, const std::string& text) {
 }
 
 std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
-
-namespace {
-// An archive as its member names and their contents, which say what the game
-// would load; the bytes of the file also hold the times zip put in. Read
-// once for each content.
-std::string archive_text(const fs::path& path) {
-  static std::map<std::string, std::string> seen;  // bytes -> text
-  std::string& text = seen[read_file(path)];
-  if (text.empty())
-    for (const auto& [member, content] : members(path.string()))
-      text += member + "\n" + std::to_string(content.size()) + "\n" + content;
-  return text;
-}
-}  // namespace
 
 std::string entry(const fs::path& path) {
   std::error_code ec;
   const auto st = fs::symlink_status(path, ec);
   const std::string mode =
       std::to_string(static_cast<unsigned>(st.permissions()) & 0777);
-  std::string zip;
   if (!fs::exists(st)) return "";
   if (fs::is_symlink(st)) return "l" + fs::read_symlink(path).string();
   if (fs::is_directory(st)) return "d" + mode;
-  if (path.extension() == ".pk3" && !(zip = archive_text(path)).empty())
-    return "z" + mode + ":" + zip;
-  return "f" + mode + ":" + read_file(path);
+  // An archive is the member names and contents the game would load; its
+  // bytes also hold the times zip put in. Read once for each content.
+  static std::map<std::string, std::string> archives;  // bytes -> members
+  const std::string bytes = read_file(path);
+  std::string& zip = archives[path.extension().string() + ":" + bytes];
+  if (path.extension() == ".pk3" && zip.empty())
+    for (const auto& [member, content] : members(path.string()))
+      zip += member + "\n" + std::to_string(content.size()) + "\n" + content;
+  return (zip.empty() ? "f" : "z") + mode + ":" + (zip.empty() ? bytes : zip);
 }
 
 Tree folder() {
