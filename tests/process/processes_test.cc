@@ -1,6 +1,6 @@
 // The real program as a process with the host's real tools: stopped by
-// Ctrl-C and killed while it has the player's scripts folder on loan, two
-// runs at once in one folder, an editor saving kivo.cfg during a run, links
+// Ctrl-C and killed while it has the player's scripts folder on loan, an
+// editor saving kivo.cfg during a run, two runs at once in one folder, links
 // raced onto kivo.lock, and what a run as another user left behind.
 #ifndef _WIN32
 
@@ -9,28 +9,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
-
 #include "support/support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-#define EXPECT_SAYS(out, text) \
-  EXPECT_NE((out).find(text), std::string::npos) << (out)
+#define EXPECT_SAYS(o, t) EXPECT_NE((o).find(t), std::string::npos) << (o)
 
 const std::string kExe = "'" KIVORAMA_EXE "'";
 // Runs what follows as the user nobody; only root may.
 const std::string kAsNobody =
     "setpriv --reuid=65534 --regid=65534 --clear-groups ";
-
-template <class Done>
-void wait_until(Done done) {  // at most 20 s
-  for (int i = 0; i < 2000 && !done(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
 
 // A scratch folder with the game folder "game" as the current folder: an
 // archive that brings a bot file and the player's scripts folder, beside an
@@ -57,11 +47,11 @@ struct Game : test::ScratchDir {
     EXPECT_EQ(test::shell(kExe + " >/dev/null 2>&1; echo $?"), "0\n");
   }
 
-  // Starts a run in a process group of its own, its output into `out`.
+  // Starts a run in a process group of its own (made before the program
+  // starts), its output into `out`; the commands it starts come to this
+  // process when it dies, to be reaped.
   pid_t start(const std::string& out, const std::string& pause_at = "") {
     for (const char* mark : {"paused", "go"}) fs::remove(path / mark);
-    // The commands the program starts come to this process when it dies,
-    // so that they can be reaped.
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     const std::string line = "PAUSE_AT='" + pause_at +
                              "' PATH=\"$PWD/../bin:$PATH\" exec " + kExe +
@@ -72,8 +62,9 @@ struct Game : test::ScratchDir {
       execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
-    setpgid(pid, pid);
-    wait_until([&] { return pause_at.empty() || fs::exists(path / "paused"); });
+    if (!pause_at.empty())  // for at most 20 s
+      test::shell(
+          "timeout 20 sh -c 'until [ -e ../paused ]; do sleep 0.01; done'");
     return pid;
   }
 };
@@ -83,73 +74,50 @@ struct Game : test::ScratchDir {
 int exit_status(pid_t pid) {
   int raw = 0;
   waitpid(pid, &raw, 0);
-  while (waitpid(-pid, nullptr, 0) > 0) {  // the rest of its group
-  }
+  while (waitpid(-pid, nullptr, 0) > 0) continue;  // the rest of its group
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
 }
 
-// Stopped while unzip reads a bot file out of an archive, the player's
-// scripts folder set aside: Ctrl-C puts everything back and ends the run
-// with 128 + 2; a run killed outright is repaired by the next one.
-TEST(Processes, StoppedWhileTheScriptsFolderIsOnLoan) {
+// Held while unzip reads a bot file out of an archive, the player's scripts
+// folder set aside: Ctrl-C puts everything back and ends the run with
+// 128 + 2; a run killed outright is repaired by the next one. Held while zip
+// packs, after the run read kivo.cfg: an editor saves it (a new file renamed
+// over it), and the player's version is kept; the run says so and ends with
+// 1. Two runs started at once: one may be refused, with the reason and
+// status 1, never both, and the player's files stay as they were.
+TEST(Processes, RunsStoppedOverrunOrTwoAtOnce) {
   Game g;
   const test::Tree before = test::folder();
   pid_t pid = g.start("out", "paladin.pk3");
   kill(-pid, SIGINT);  // as the terminal does: the whole process group
   EXPECT_EQ(exit_status(pid), 130);
-  EXPECT_SAYS(test::read_file(g.path / "out"),
-              "error: the run was interrupted (signal 2); 'kivo.pk3', "
-              "'kivo.cfg' and your 'scripts' folder are left as they were\n");
+  EXPECT_SAYS(test::read_file("../out"), "error: the run was interrupted");
   EXPECT_EQ(test::folder(), before);
 
   kill(-(pid = g.start("out", "paladin.pk3")), SIGKILL);
   exit_status(pid);
-  EXPECT_TRUE(fs::exists("tscripts/notes.txt"));  // the folder is on loan
-  int status = -1;
-  const std::string out = test::run_program({}, &status);
-  EXPECT_EQ(status, 0) << out;
-  EXPECT_SAYS(out,
-              "note: an earlier run was stopped before it ended; "
-              "repaired: your 'scripts' folder is back from 'tscripts'");
+  const std::string out = test::shell(kExe + " 2>&1; echo status $?");
+  EXPECT_SAYS(out, "repaired: your 'scripts' folder is back from 'tscripts'");
+  EXPECT_SAYS(out, "\nstatus 0\n");
   EXPECT_EQ(test::players_part(test::folder()), test::players_part(before));
-}
 
-// Two runs started at once: one of them may be refused, with the reason and
-// status 1, never both; the player's files stay as they were.
-TEST(Processes, TwoRunsAtOnceNeverShareTheFolder) {
-  Game g;
-  const test::Tree before = test::players_part(test::folder());
+  pid = g.start("out", "-r");
+  const std::string text = test::read_file("kivo.cfg") + "// mine\n";
+  test::write_file("kivo.cfg.edit", text);
+  fs::rename("kivo.cfg.edit", "kivo.cfg");
+  test::write_file("../go", "");
+  EXPECT_EQ(exit_status(pid), 1);
+  EXPECT_SAYS(test::read_file("../out"),
+              "error: 'kivo.cfg' was changed while this run worked");
+  EXPECT_EQ(test::read_file("kivo.cfg"), text);
+
   for (int round = 0; round < 8; ++round) {
     const pid_t a = g.start("a"), b = g.start("b");
-    const int status[] = {exit_status(a), exit_status(b)};
-    for (int i : {0, 1}) {
-      if (status[i] == 0) continue;
-      EXPECT_EQ(status[i], 1);
-      EXPECT_SAYS(test::read_file(g.path / (i == 0 ? "a" : "b")),
-                  "error: another run of kivorama is working in this folder");
-    }
-    EXPECT_TRUE(status[0] == 0 || status[1] == 0);
-    EXPECT_EQ(test::players_part(test::folder()), before);
-  }
-}
-
-// An editor saves kivo.cfg, by a new file renamed over it or in place, after
-// the run read it and before it writes it (while zip packs kivo.pk3): the
-// player's version is kept, and the run says so and ends with 1.
-TEST(Processes, AnEditorSavingKivoCfgDuringARunIsKept) {
-  Game g;
-  for (const bool in_place : {false, true}) {
-    const pid_t pid = g.start("out", "-r");
-    const std::string text = test::read_file("kivo.cfg") + "// mine\n";
-    test::write_file(in_place ? "kivo.cfg" : "kivo.cfg.edit", text);
-    if (!in_place) fs::rename("kivo.cfg.edit", "kivo.cfg");
-    test::write_file(g.path / "go", "");
-    EXPECT_EQ(exit_status(pid), 1);
-    EXPECT_SAYS(test::read_file(g.path / "out"),
-                "error: 'kivo.cfg' was changed while this run worked; your "
-                "version is kept and this run's is not written");
-    EXPECT_EQ(test::read_file("kivo.cfg"), text);
-    EXPECT_FALSE(fs::exists("kivo.cfg.tmp"));
+    const int sa = exit_status(a), sb = exit_status(b);
+    EXPECT_LE(sa + sb, 1) << sa << " " << sb;
+    EXPECT_SAYS(test::read_file(sa ? "../a" : "../b"),  // "" is in any text
+                sa + sb ? "error: another run of kivorama is working" : "");
+    EXPECT_EQ(test::players_part(test::folder()), test::players_part(before));
   }
 }
 
@@ -163,32 +131,25 @@ TEST(Processes, AFolderSharedWithAnotherUser) {
   // nobody keeps renaming links onto kivo.lock: to a file only root may
   // write, and to a name not yet there. Neither is ever written or made;
   // each run works or refuses the link.
-  const std::string secret = (g.path / "secret").string();
-  test::write_file(secret, "root's own\n");
-  fs::permissions(secret, fs::perms::owner_read | fs::perms::owner_write);
-  const std::string racer =
-      test::shell(kAsNobody + "sh -c 'while :; do for t in " + secret + " " +
-                  g.path.string() +
-                  "/made; do ln -sf $t l.$$; mv -f l.$$ kivo.lock; "
-                  "done; done' >/dev/null 2>&1 & echo $!");
+  test::write_file("../secret", "root's own\n");
+  fs::permissions("../secret", fs::perms::owner_read | fs::perms::owner_write);
+  const std::string racer = test::shell(
+      kAsNobody +
+      "sh -c 'while :; do for t in ../secret ../made; do ln -sf $t l.$$; "
+      "mv -f l.$$ kivo.lock; done; done' >/dev/null 2>&1 & echo $!");
   int status = -1;
   for (int i = 0; i < 30; ++i) {
     const std::string out = test::run_program({}, &status);
-    EXPECT_TRUE(status == 0 || out.find("error: 'kivo.lock' is not a lock "
-                                        "file of kivorama (it is a link)") !=
-                                   std::string::npos)
-        << out;
+    EXPECT_SAYS(out, status ? "error: 'kivo.lock' is not a lock file" : "");
   }
   test::shell("kill " + racer + " 2>/dev/null; sleep 0.2; rm -f kivo.lock");
-  EXPECT_EQ(test::read_file(secret), "root's own\n");
-  EXPECT_FALSE(fs::exists(g.path / "made"));
+  EXPECT_EQ(test::read_file("../secret"), "root's own\n");
+  EXPECT_FALSE(fs::exists("../made"));
 
   // A list file root left, which nobody cannot write, is replaced.
-  test::write_file("kivo.tmp", "stale.pk3\n");
-  fs::permissions("kivo.tmp", fs::perms::owner_read | fs::perms::others_read);
+  test::shell("echo stale.pk3 >kivo.tmp; chmod 644 kivo.tmp");
   std::string out = test::shell(kAsNobody + kExe + " 2>&1", &status);
   EXPECT_EQ(status, 0) << out;
-  EXPECT_SAYS(out, "  reading pk3 file 'paladin.pk3'\n");
   EXPECT_EQ(out.find("stale.pk3"), std::string::npos) << out;
 
   // A lock file of root's (a run as root was killed) refuses nobody's runs,
