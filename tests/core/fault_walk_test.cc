@@ -68,9 +68,10 @@ void walk_every_operation(Fault fault) {
     // fault and after it (the run may be in its work folder meanwhile).
     int torn = 0;
     test::each_operation = [&] {
-      for (const char* own : {"kivo.cfg", "kivo.pk3"})
-        torn += test::entry(dir.path / own) != at(start, own) &&
-                test::entry(dir.path / own) != at(clean, own);
+      for (const char* own : {"kivo.cfg", "kivo.pk3"}) {
+        const std::string now = test::entry(dir.path / own);
+        torn += now != at(start, own) && now != at(clean, own);
+      }
     };
     const bool failed_before = ::testing::Test::HasFailure();
     const test::Outcome o = test::run_main({}, fault, k);

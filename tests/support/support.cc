@@ -92,10 +92,11 @@ std::string entry(const fs::path& path) {
   if (fs::is_directory(st)) return "d" + mode;
   // An archive is the member names and contents the game would load; its
   // bytes also hold the times zip put in. Read once for each content.
-  static std::map<std::string, std::string> archives;  // bytes -> members
   const std::string bytes = read_file(path);
-  std::string& zip = archives[path.extension().string() + ":" + bytes];
-  if (path.extension() == ".pk3" && zip.empty())
+  if (path.extension() != ".pk3") return "f" + mode + ":" + bytes;
+  static std::map<std::string, std::string> archives;  // bytes -> members
+  std::string& zip = archives[bytes];
+  if (zip.empty())
     for (const auto& [member, content] : members(path.string()))
       zip += member + "\n" + std::to_string(content.size()) + "\n" + content;
   return (zip.empty() ? "f" : "z") + mode + ":" + (zip.empty() ? bytes : zip);
