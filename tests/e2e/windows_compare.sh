@@ -153,7 +153,7 @@ for game in sample own; do
         sed 's/^/    /'
     else
       check
-      echo "$members_lin" | grep -qx 'scripts/KniRed.bot' ||
+      grep -qx 'scripts/KniRed.bot' <<<"$members_lin" ||
         fail "$tag: kivo.pk3 holds no scripts/KniRed.bot"
       for member in $(echo "$members_lin" | grep '\.bot$'); do
         check
