@@ -27,20 +27,11 @@ test::Outcome run(int status, const std::vector<std::string>& says = {}) {
 std::string cfg() { return test::read_file("kivo.cfg"); }
 
 // How often `text` occurs in kivo.cfg (written with the host's line ends).
-int rows(std::string text) {
-  text = test::host_line_ends(text);
-  const std::string file = cfg();
+int rows(const std::string& text) {
+  const std::string file = cfg(), t = test::host_line_ends(text);
   int n = 0;
-  for (std::size_t at = file.find(text); at != std::string::npos;
-       at = file.find(text, at + 1))
-    ++n;
+  for (auto at = file.find(t); at != file.npos; at = file.find(t, at + 1)) ++n;
   return n;
-}
-
-void knight_pk3(const std::string& name) {
-  test::make_pk3(name, {{"models/players/knight/head.md3", "m"},
-                        {"models/players/knight/head_default.skin", "s"},
-                        {"models/players/knight/head_red.skin", "s"}});
 }
 
 // Listing lines of 3,000 characters come in pieces; 4,400 members overfill
@@ -73,9 +64,8 @@ TEST(WholeRun, HugeArchivesFillTheTablesWithoutOverrun) {
 }
 
 TEST(WholeRun, TheArchiveListHolds1535Archives) {
-#ifdef _WIN32
-  GTEST_SKIP() << "1,535 runs of unzip.exe take minutes under wine";
-#endif
+  if (test::kIsWindowsHost)
+    GTEST_SKIP() << "1,535 runs of unzip.exe take minutes under wine";
   test::ScratchDir dir;
   for (int i = 10000; i < 11600; ++i)
     test::write_file("a" + std::to_string(i) + ".pk3", "");
@@ -89,11 +79,10 @@ TEST(WholeRun, TheArchiveListHolds1535Archives) {
 // A read-only kivo.cfg is the player's way of freezing it; a replaced one
 // keeps the player's permission bits.
 TEST(Config, ReadOnlyIsKeptAndModesSurviveTheRewrite) {
-#ifdef _WIN32
-  GTEST_SKIP() << "permission bits are POSIX";
-#endif
+  if (test::kIsWindowsHost) GTEST_SKIP() << "permission bits are POSIX";
   test::ScratchDir dir;
-  knight_pk3("knight.pk3");
+  test::make_pk3("knight.pk3", {{"models/players/knight/head.md3", "m"},
+                                {"models/players/knight/head_red.skin", "s"}});
   run(0);
   const std::string first = cfg();
   fs::permissions("kivo.cfg", fs::perms::owner_read | fs::perms::group_read);
@@ -110,9 +99,7 @@ TEST(Config, ReadOnlyIsKeptAndModesSurviveTheRewrite) {
 // nor opened up; a kivo.cfg that is a link keeps it, and the file it names
 // gets the new text.
 TEST(Folders, LinksPointingOutside) {
-#ifdef _WIN32
-  GTEST_SKIP() << "links are POSIX";
-#endif
+  if (test::kIsWindowsHost) GTEST_SKIP() << "links are POSIX";
   test::ScratchDir dir;
   fs::create_directories("game");
   const fs::path out = dir.path / "outside";  // targets named "<link>.out"

@@ -15,23 +15,15 @@ namespace fs = std::filesystem;
 const std::string kHead = "kivorama 1 0123456789abcdef\n";
 
 // A game folder "game" whose player has made everything the program
-// reserves for itself, and a file outside the folder.
+// reserves for itself (the case taken-every-reserved-name), and a file
+// outside the folder.
 struct PlayersFolder : test::ScratchDir {
   PlayersFolder() {
     test::write_file("outside/secret.bot", "outside\n");
     fs::create_directories("game");
     fs::current_path("game");
-    test::make_pk3("knight.pk3",
-                   {{"models/players/knight/head.md3", "m"},
-                    {"models/players/knight/head_red.skin", "s"}});
-    test::write_file("scripts/own.bot", "{\nname Mine\n}\n");
-    test::write_file("scripts/frozen.txt", "keep me");
+    test::make_folder(test::kCases / "taken-every-reserved-name/folder");
     fs::permissions("scripts/frozen.txt", fs::perms::owner_read);
-    test::write_file("tscripts/backup.bot", "a copy of mine\n");
-    test::write_file("kivo.ztmp/notes.txt", "mine too\n");
-    test::write_file("kivo.cfg.tmp", "a draft of mine\n");
-    test::write_file("Mine.bot", "{\nname Mine\n}\n");
-    test::write_file("kivo.cfg", "$ flags\ntier_hi 3\n$ end\n");
   }
   // Everything, outside the game folder too, but the lock and list files.
   test::Tree players() {
@@ -109,9 +101,7 @@ TEST(Guard, AJournalOfOursIsRepairedAndNothingElse) {
 // kivo.lock as a link, or as another name of a file: never opened, never
 // written, left where it is.
 TEST(Guard, ALockFileThatIsALinkOrHasOtherNamesIsRefused) {
-#ifdef _WIN32
-  GTEST_SKIP() << "links are POSIX here";
-#endif
+  if (test::kIsWindowsHost) GTEST_SKIP() << "links are POSIX here";
   for (bool hard : {false, true}) {
     PlayersFolder game;
     fs::remove_all("kivo.ztmp");

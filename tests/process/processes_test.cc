@@ -22,21 +22,16 @@ const std::string kExe = "'" KIVORAMA_EXE "'";
 const std::string kAsNobody =
     "setpriv --reuid=65534 --regid=65534 --clear-groups ";
 
-// A scratch folder with the game folder "game" as the current folder: an
-// archive that brings a bot file and the player's scripts folder, beside an
-// earlier run's kivo.cfg and kivo.pk3. The runs it starts find unzip and zip
+// A scratch folder with the game folder "game" as the current folder: the
+// case player-folder (archives, one with a bot file, and the player's
+// scripts folder) after a run. The runs it starts find unzip and zip
 // through stand-ins: one whose first argument is the run's `pause_at`
 // touches "paused" and waits for "go" before it works.
 struct Game : test::ScratchDir {
   Game() {
     fs::create_directories(path / "game");
     fs::current_path(path / "game");
-    test::make_pk3(
-        "paladin.pk3",
-        {{"models/players/paladin/head.md3", "m"},
-         {"models/players/paladin/head_default.skin", "s"},
-         {"scripts/paladin.bot", "{\nname Paladin\nmodel paladin\n}\n"}});
-    test::write_file("scripts/notes.txt", "keep me");
+    test::make_folder(test::kCases / "player-folder/folder");
     fs::permissions("scripts/notes.txt", fs::perms::owner_read);
     test::write_file(path / "bin/unzip",
                      "#!/bin/sh\ng=${0%/bin/*}\n[ \"$1\" = \"$PAUSE_AT\" ] && "

@@ -23,7 +23,7 @@ TEST(Program, TheHelpAndTheGuidesFirstRun) {
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(fs::is_empty(dir.path));
 
-  KIVO_NEEDS_UNIX_SHELL();
+  if (test::kIsWindowsHost) return;  // the guide's transcript is sh's
   test::make_folder(KIVO_SOURCE_DIR "/sample/baseq3");
   const std::string said =
       test::shell("LC_ALL=C PATH=\"$(dirname '" KIVORAMA_EXE
@@ -54,7 +54,7 @@ TEST(Program, FindsToolsBesideItself) {
 // the real tools as names, or are refused: nothing runs, nothing lands
 // outside the folder, and chmod leaves a link in scripts alone.
 TEST(Program, WhatTheShellAndToolsWouldReadIsOnlyNames) {
-  KIVO_NEEDS_UNIX_SHELL();
+  if (test::kIsWindowsHost) GTEST_SKIP() << "the names are sh's";
   test::ScratchDir dir;
   test::shell(
       "echo mine >secret; chmod 400 secret; "

@@ -58,10 +58,8 @@ CommandStatus FaultHost::run(const char* line) {
 }
 
 std::FILE* FaultHost::create(const char* path) {
-  if (step(std::string("create ") + path) == Fault::kFail) {
-    errno = ENOSPC;
-    return nullptr;
-  }
+  if (step(std::string("create ") + path) == Fault::kFail)
+    return errno = ENOSPC, nullptr;
   std::FILE* f = target().create(path);
   if (f != nullptr) open_.insert(f);
   return f;
@@ -88,18 +86,11 @@ int FaultHost::change_folder(const char* path) {
 
 Lock FaultHost::lock(const char* path, std::size_t limit, std::string& journal,
                      LockRefusal& why) {
-  if (step(std::string("lock ") + path) == Fault::kFail) {
-    errno = EIO;
-    return Lock::kError;
-  }
+  if (step(std::string("lock ") + path) == Fault::kFail)
+    return errno = EIO, Lock::kError;
   const Lock taken = target().lock(path, limit, journal, why);
   locked_ = taken == Lock::kTaken;
   return taken;
-}
-
-void FaultHost::unlock(bool keep) {
-  locked_ = false;
-  target().unlock(keep);
 }
 
 Outcome run_main(const std::vector<std::string>& args, Fault fault, int at,
@@ -118,9 +109,7 @@ Outcome run_main(const std::vector<std::string>& args, Fault fault, int at,
       o.status = -1;
     }
   });
-  o.operations = host.operations;
-  o.faulted = host.faulted;
-  o.lines = host.lines;
+  static_cast<Seen&>(o) = host;
   return o;
 }
 

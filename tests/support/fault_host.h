@@ -43,7 +43,14 @@ inline std::function<void()> each_operation;
     return failure;                                           \
   }
 
-class FaultHost final : public HostWrapper {
+// What a host saw of a run.
+struct Seen {
+  int operations = 0;              // asked of it so far
+  std::vector<std::string> lines;  // the command lines, in order
+  std::string faulted;             // what the faulted operation was
+};
+
+class FaultHost final : public HostWrapper, public Seen {
  public:
   // Faults operation `at` (counted from 1) with `fault`; a command whose
   // tool is in `missing` ends as the shell ends one it cannot find.
@@ -56,7 +63,7 @@ class FaultHost final : public HostWrapper {
   int change_folder(const char* path) override;
   Lock lock(const char* path, std::size_t limit, std::string& journal,
             LockRefusal& why) override;
-  void unlock(bool keep) override;
+  void unlock(bool keep) override { locked_ = false, target().unlock(keep); }
   int interrupted() override { return signal_; }
   long long now() override { return 1700000000; }  // the same draws each run
   KIVO_COUNTED(std::FILE*, open_read, (const char* p), (p), p, nullptr)
@@ -78,10 +85,6 @@ class FaultHost final : public HostWrapper {
   KIVO_COUNTED(int, journal_reset, (std::string_view s), (s), s, ENOSPC)
   KIVO_COUNTED(int, journal, (std::string_view s), (s), s, ENOSPC)
 
-  int operations = 0;              // asked of it so far
-  std::vector<std::string> lines;  // the command lines, in order
-  std::string faulted;             // what the faulted operation was
-
  private:
   // Counts one operation `what`; what the fault asks of it.
   Fault step(std::string what);
@@ -101,12 +104,9 @@ class FaultHost final : public HostWrapper {
 };
 
 // A whole run of the program in this process on the current folder.
-struct Outcome {
-  int status = -1;                 // the exit status, -1 when it was killed
-  std::string out;                 // what it printed on both streams
-  int operations = 0;              // what it asked of the host
-  std::string faulted;             // the faulted operation
-  std::vector<std::string> lines;  // the command lines
+struct Outcome : Seen {
+  int status = -1;  // the exit status, -1 when it was killed
+  std::string out;  // what it printed on both streams
 };
 Outcome run_main(const std::vector<std::string>& args = {},
                  Fault fault = Fault::kNone, int at = 0,

@@ -32,6 +32,13 @@ static const int kToolsOnPath = [] {
 #endif
 
 namespace {
+// A new name in the temporary folder: the C library's tmpfile names clash
+// between test processes that run at once on Windows.
+fs::path temp_name(const std::string& prefix) {
+  static std::mt19937_64 draw(std::random_device{}());
+  return fs::temp_directory_path() / (prefix + std::to_string(draw() >> 24));
+}
+
 // One literal argument for the host's shell. cmd takes everything between
 // double quotes but '"' and '%', which the tests never pass.
 std::string quote(const std::string& text) {
@@ -49,10 +56,8 @@ std::string quote(const std::string& text) {
 ScratchDir::ScratchDir() : previous(fs::current_path()) {
   // create_directory makes a new folder or reports that the name is taken,
   // so two tests running at once never share one.
-  static std::mt19937_64 draw(std::random_device{}());
   for (int tries = 0; path.empty() && tries < 100; ++tries) {
-    const fs::path name = fs::temp_directory_path() /
-                          ("kivo-test-" + std::to_string(draw() % 1000000007));
+    const fs::path name = temp_name("kivo-test-");
     std::error_code ec;
     if (fs::create_directory(name, ec)) path = name;
   }
@@ -131,11 +136,7 @@ std::string host_line_ends(std::string text) {
 }
 
 std::string printed(const std::function<void()>& body) {
-  // A file of its own: the C library's tmpfile names clash between test
-  // processes that run at once on Windows.
-  static std::mt19937_64 draw(std::random_device{}());
-  const fs::path path = fs::temp_directory_path() /
-                        ("kivo-out-" + std::to_string(draw() & 0xFFFFFFFFFF));
+  const fs::path path = temp_name("kivo-out-");
   std::FILE* file = std::fopen(path.string().c_str(), "w+b");
   if (file == nullptr) std::abort();
   std::fflush(stdout);
@@ -169,28 +170,19 @@ Player& add(State& s, const std::string& row, int times) {
 }
 
 std::string shell(const std::string& line, int* status) {
-#ifdef _WIN32
-  // cmd /c drops the first and the last quote of a line that begins with
-  // one; the outer pair keeps the line's own quotes. Read in binary mode, so
-  // the caller sees the line ends as printed.
-  std::FILE* pipe = _popen(("\"" + line + "\"").c_str(), "rb");
-#else
-  std::FILE* pipe = popen(line.c_str(), "r");
+  const fs::path out = temp_name("kivo-out-");
+  // A group, so that every command of the line prints to the file. cmd /c
+  // drops the first and the last quote of a line that begins with one.
+  const std::string group = "(" + line + " ) >" + quote(out.string());
+  int ended =
+      std::system((kIsWindowsHost ? "\"" + group + "\"" : group).c_str());
+#ifndef _WIN32
+  ended = WIFEXITED(ended) ? WEXITSTATUS(ended) : -1;
 #endif
-  std::string out;
-  if (pipe == nullptr) {
-    if (status != nullptr) *status = -1;
-    return out;
-  }
-  for (int c; (c = std::fgetc(pipe)) != EOF;) out += static_cast<char>(c);
-#ifdef _WIN32
-  int ended = _pclose(pipe);
   if (status != nullptr) *status = ended;
-#else
-  int ended = pclose(pipe);
-  if (status != nullptr) *status = WIFEXITED(ended) ? WEXITSTATUS(ended) : -1;
-#endif
-  return out;
+  std::string text = read_file(out);
+  fs::remove(out);
+  return text;
 }
 
 std::string program_path() {

@@ -15,15 +15,6 @@
 
 #include "core/core.h"
 
-// Skips the test where the host has no Unix shell with the Unix tools
-// (Windows): the real ls, mv, zip and unzip need one.
-#ifdef _WIN32
-#define KIVO_NEEDS_UNIX_SHELL() \
-  GTEST_SKIP() << "needs a Unix shell with ls, mv, rm, zip and unzip"
-#else
-#define KIVO_NEEDS_UNIX_SHELL() static_cast<void>(0)
-#endif
-
 namespace test {
 
 #ifdef _WIN32
@@ -75,7 +66,7 @@ Player& add(State& s, const std::string& row, int times = 1);
 // ---- The built program as a process, with the host's real tools ----
 
 // What a command line run here by the host's shell (sh, or cmd on Windows)
-// printed on standard output, byte for byte.
+// printed on standard output, byte for byte; `status`: how it ended.
 std::string shell(const std::string& line, int* status = nullptr);
 // The built program, by the path the host's shell takes.
 std::string program_path();
