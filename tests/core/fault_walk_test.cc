@@ -18,34 +18,24 @@ using test::at;
 using test::Fault;
 using test::Tree;
 
-// A folder as players have them after a few runs (the case "player-folder"):
-// add-on archives, one with a bot file and an AI file of its own, the game's
-// own archive, a scripts folder of the player's with a read-only file in it,
-// a file of their own, a kivo.cfg edited by hand (most players made
-// inactive, one renamed, a row too short) and an earlier run's kivo.pk3.
-struct PlayersFolder : test::ScratchDir {
-  PlayersFolder() {
-    test::make_folder(test::kCases / "player-folder/folder");
-    fs::permissions("scripts/notes.txt", fs::perms::owner_read);
-    test::make_pk3("kivo.pk3", {{"scripts/", ""}, {"scripts/Old.bot", "{}"}});
-  }
-  // A scratch folder that holds a copy of it.
-  void copy_here(const test::ScratchDir& to) const {
-    for (const auto& e : fs::directory_iterator(path))
-      fs::copy(e.path(), to.path / e.path().filename(),
-               fs::copy_options::recursive);
-  }
-};
-
+// The folder walked is one as players have them after a few runs (the case
+// player-folder): add-on archives, one with a bot file and an AI file of its
+// own, the game's own archive, a scripts folder of the player's with a
+// read-only file in it, a file of their own, a kivo.cfg edited by hand (most
+// players made inactive, one renamed, a row too short) and an earlier run's
+// kivo.pk3.
 void walk_every_operation(Fault fault) {
-  const PlayersFolder model;
+  const test::ScratchDir model;
+  test::make_folder(test::kCases / "player-folder/folder");
+  fs::permissions("scripts/notes.txt", fs::perms::owner_read);
+  test::make_pk3("kivo.pk3", {{"scripts/Old.bot", "{}"}});
   const Tree start = test::folder(), players = test::players_part(start);
   // What a clean run leaves, and that a second clean run leaves it alike.
   Tree clean;
   int n = 0;
   {
     test::ScratchDir dir;
-    model.copy_here(dir);
+    fs::copy(model.path, dir.path, fs::copy_options::recursive);
     const test::Outcome o = test::run_main();
     ASSERT_EQ(o.status, 0) << o.out;
     n = o.operations;
@@ -63,7 +53,7 @@ void walk_every_operation(Fault fault) {
   for (int k = stride == 1 ? 1 : 1 + 4 * static_cast<int>(fault);
        k <= n && violations < 4; k += stride, ++walked) {
     test::ScratchDir dir;
-    model.copy_here(dir);
+    fs::copy(model.path, dir.path, fs::copy_options::recursive);
     // What the game and the player see before every operation until the
     // fault and after it (the run may be in its work folder meanwhile).
     int torn = 0;

@@ -81,38 +81,22 @@ std::string pk3_lines() {
   return text;
 }
 
-// Whether the fact `kind` `w` holds; `seen` is what prints, cfg, runs and pk3
-// look at, `before` and `after` the folder around the run.
-bool check(const std::string& kind, const Words& w,
-           std::map<std::string, std::string>& seen, const test::Tree& before,
-           const test::Tree& after) {
-  if (kind == "pk3" && !seen.contains(kind)) seen[kind] = pk3_lines();
-  if (seen.contains(kind)) return holds(seen[kind], w);
-  if (kind == "exists") return fs::exists(fs::symlink_status(w.at(0)));
-  if (kind == "same") {
-    const test::Tree was = under(before, w.at(w.size() > 1 ? 1 : 0));
-    return !was.empty() && was == under(after, w.at(0));
-  }
-  ADD_FAILURE() << "no such fact: " << kind;
-  return false;
-}
-
 TEST(Runs, EveryCaseHoldsItsFacts) {
   int cases = 0;
   for (const auto& c : fs::directory_iterator(test::kCases)) {
     // Under wine, where each command takes a good part of a second, every
     // third case and each with facts of the DOS/Windows set.
-    const std::string facts_text = test::read_file(c.path() / "case");
+    const std::string text = test::read_file(c.path() / "case");
     const bool sampled =
-        ++cases % 3 == 0 || facts_text.find("\ndos ") != std::string::npos;
+        ++cases % 3 == 0 || text.find("\ndos ") != std::string::npos;
     if (test::kIsWindowsHost &&
         (fs::exists(c.path() / "posix-only") || !sampled))
       continue;
     SCOPED_TRACE(c.path().filename().string());
     std::map<std::string, Words> given;  // args, missing, status
     std::vector<std::string> facts;
-    std::istringstream text(facts_text);
-    for (std::string line; std::getline(text, line);) {
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
       const Words w = words(line);
       if (w.empty() || w[0].starts_with("#")) continue;
       if (w[0] == "args" || w[0] == "missing" || w[0] == "status")
@@ -141,7 +125,18 @@ TEST(Runs, EveryCaseHoldsItsFacts) {
       const std::string kind = w[0].substr(0, w[0].size() - (negated ? 4 : 0));
       w.erase(w.begin());
       if (kind == "runs" && kDosCommands) continue;
-      EXPECT_NE(check(kind, w, seen, before, after), negated) << line;
+      if (kind == "pk3" && !seen.contains(kind)) seen[kind] = pk3_lines();
+      bool held = false;
+      if (seen.contains(kind))
+        held = holds(seen[kind], w);
+      else if (kind == "exists")
+        held = fs::exists(fs::symlink_status(w.at(0)));
+      else if (kind == "same")  // FROM is the last word
+        held = !under(before, w.back()).empty() &&
+               under(before, w.back()) == under(after, w.at(0));
+      else
+        ADD_FAILURE() << "no such fact: " << kind;
+      EXPECT_NE(held, negated) << line;
     }
   }
   EXPECT_GT(cases, 40);

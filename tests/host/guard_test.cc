@@ -55,10 +55,9 @@ TEST(Guard, HostileJournalsTouchNothingOfThePlayers) {
     // Either the journal is refused as no lock file of ours, or it is not
     // acted on and the run refuses the names in its way.
     const bool ours = journal.starts_with("kivorama ");
-    EXPECT_NE(o.out.find(ours ? "error: 'kivo.ztmp' is in the way"
-                              : "error: 'kivo.lock' is not a lock file of "
-                                "kivorama (it holds something else)"),
-              std::string::npos)
+    EXPECT_SAYS(o.out, ours ? "error: 'kivo.ztmp' is in the way"
+                            : "error: 'kivo.lock' is not a lock file of "
+                              "kivorama (it holds something else)")
         << what;
     EXPECT_TRUE(ours || test::read_file("kivo.lock") == journal) << what;
     EXPECT_EQ(o.out.find("repaired"), std::string::npos) << what;
@@ -113,11 +112,9 @@ TEST(Guard, ALockFileThatIsALinkOrHasOtherNamesIsRefused) {
       fs::create_symlink("../outside/secret.bot", "kivo.lock");
     const test::Outcome o = test::run_main();
     EXPECT_EQ(o.status, 1) << o.out;
-    EXPECT_NE(o.out.find(std::string("error: 'kivo.lock' is not a lock file "
-                                     "of kivorama (it ") +
-                         (hard ? "has other names)" : "is a link)")),
-              std::string::npos)
-        << o.out;
+    EXPECT_SAYS(o.out, std::string("error: 'kivo.lock' is not a lock file of "
+                                   "kivorama (it ") +
+                           (hard ? "has other names)" : "is a link)"));
     EXPECT_EQ(game.players(), before);
     EXPECT_EQ(hard, fs::is_regular_file(fs::symlink_status("kivo.lock")));
   }

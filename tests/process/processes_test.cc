@@ -15,8 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-#define EXPECT_SAYS(o, t) EXPECT_NE((o).find(t), std::string::npos) << (o)
-
 const std::string kExe = "'" KIVORAMA_EXE "'";
 // Runs what follows as the user nobody; only root may.
 const std::string kAsNobody =

@@ -45,7 +45,7 @@ TEST(Program, FindsToolsBesideItself) {
   fs::copy_file(test::program_path(), "bin/kivorama.exe");
   const std::string out =
       test::shell("\"" + (dir.path / "bin/kivorama.exe").string() + "\" 2>&1");
-  EXPECT_NE(out.find("wrote 'kivo.pk3'"), std::string::npos) << out;
+  EXPECT_SAYS(out, "wrote 'kivo.pk3'");
 }
 #endif
 
@@ -91,9 +91,9 @@ TEST(Program, WhatTheShellAndToolsWouldReadIsOnlyNames) {
             "game\nsecret\n400\nscripts/link\nscripts/\n");
   const std::string cfg = test::read_file("kivo.cfg");
   for (const std::string& name : names)  // each archive's bot, by its name
-    EXPECT_NE(cfg.find(" knight    red          " + name), cfg.npos) << name;
-  EXPECT_NE(out.find("warn: bot file '*.bot' skipped"), std::string::npos);
-  EXPECT_NE(cfg.find("\nX;tRed "), std::string::npos);
+    EXPECT_SAYS(cfg, " knight    red          " + name) << name;
+  EXPECT_SAYS(out, "warn: bot file '*.bot' skipped");
+  EXPECT_SAYS(cfg, "\nX;tRed ");
 }
 
 }  // namespace

@@ -42,14 +42,10 @@ fs::path temp_name(const std::string& prefix) {
 // One literal argument for the host's shell. cmd takes everything between
 // double quotes but '"' and '%', which the tests never pass.
 std::string quote(const std::string& text) {
-#ifdef _WIN32
-  return "\"" + text + "\"";
-#else
+  if (kIsWindowsHost) return "\"" + text + "\"";
   std::string quoted = "'";
-  for (char c : text)
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  for (char c : text) quoted += c == '\'' ? "'\\''" : std::string(1, c);
   return quoted + "'";
-#endif
 }
 }  // namespace
 
@@ -127,11 +123,9 @@ Tree players_part(Tree tree) {
 }
 
 std::string host_line_ends(std::string text) {
-#ifdef _WIN32
-  for (std::size_t at = text.find('\n'); at != std::string::npos;
+  for (auto at = text.find('\n'); kIsWindowsHost && at != text.npos;
        at = text.find('\n', at + 2))
     text.insert(at, 1, '\r');
-#endif
   return text;
 }
 
@@ -171,11 +165,13 @@ Player& add(State& s, const std::string& row, int times) {
 
 std::string shell(const std::string& line, int* status) {
   const fs::path out = temp_name("kivo-out-");
-  // A group, so that every command of the line prints to the file. cmd /c
-  // drops the first and the last quote of a line that begins with one.
-  const std::string group = "(" + line + " ) >" + quote(out.string());
-  int ended =
-      std::system((kIsWindowsHost ? "\"" + group + "\"" : group).c_str());
+  // In sh the output of every command of the line, grouped; in cmd that of
+  // its first (wine's cmd drops a group's), and /c drops the first and the
+  // last quote of a line that begins with one.
+  const std::string whole =
+      kIsWindowsHost ? "\">" + quote(out.string()) + " " + line + "\""
+                     : "(" + line + " ) >" + quote(out.string());
+  int ended = std::system(whole.c_str());
 #ifndef _WIN32
   ended = WIFEXITED(ended) ? WEXITSTATUS(ended) : -1;
 #endif
@@ -191,12 +187,7 @@ std::string program_path() {
 
 std::string run_program(const std::vector<std::string>& args, int* status,
                         const std::string& env) {
-#ifdef _WIN32
-  if (!env.empty()) ADD_FAILURE() << "no sh variable assignments on Windows";
-  std::string line = quote(program_path());
-#else
   std::string line = (env.empty() ? "" : env + " ") + quote(program_path());
-#endif
   for (const auto& arg : args) line += " " + quote(arg);
   return shell(line + " 2>&1", status);
 }
@@ -239,23 +230,20 @@ Members members(const std::string& archive) {
 }
 
 void make_folder(const fs::path& from) {
-  for (auto it = fs::recursive_directory_iterator(from);
-       it != fs::recursive_directory_iterator(); ++it) {
-    const fs::path path = it->path().lexically_relative(from);
-    if (it->is_directory() && path.extension() == ".pk3") {
-      it.disable_recursion_pending();
-      Members files;
-      for (const auto& e : fs::recursive_directory_iterator(it->path()))
-        if (!e.is_directory() || fs::is_empty(e.path()))
-          files[e.path().lexically_relative(it->path()).generic_string() +
-                (e.is_directory() ? "/" : "")] =
-              e.is_directory() ? "" : read_file(e.path());
-      make_pk3(path.string(), files);
-    } else if (it->is_directory()) {
-      fs::create_directories(path);
-    } else if (it->is_regular_file()) {
-      write_file(path, read_file(it->path()));
-    }
+  fs::copy(from, ".", fs::copy_options::recursive);
+  std::vector<fs::path> archives;  // each folder named *.pk3, not within one
+  for (auto it = fs::recursive_directory_iterator(".");
+       it != fs::recursive_directory_iterator(); ++it)
+    if (it->is_directory() && it->path().extension() == ".pk3")
+      archives.push_back(it->path()), it.disable_recursion_pending();
+  for (const fs::path& archive : archives) {
+    Members files;  // every folder too, as zip -r makes them
+    for (const auto& e : fs::recursive_directory_iterator(archive))
+      files[e.path().lexically_relative(archive).generic_string() +
+            (e.is_directory() ? "/" : "")] =
+          e.is_directory() ? "" : read_file(e.path());
+    fs::remove_all(archive);
+    make_pk3(archive.string(), files);
   }
 }
 

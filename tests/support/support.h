@@ -17,11 +17,12 @@
 
 namespace test {
 
-#ifdef _WIN32
-inline constexpr bool kIsWindowsHost = true;
-#else
-inline constexpr bool kIsWindowsHost = false;
-#endif
+inline constexpr bool kIsWindowsHost =
+    std::filesystem::path::preferred_separator == '\\';
+
+// Expects `text` among what `out` holds.
+#define EXPECT_SAYS(out, text) \
+  EXPECT_NE((out).find(text), std::string::npos) << (out)
 
 // A fresh empty folder that is the current folder for the object's life.
 struct ScratchDir {
@@ -86,7 +87,7 @@ Members members(const std::string& archive);
 inline const std::filesystem::path kCases =
     std::filesystem::path(KIVO_SOURCE_DIR) / "tests/runs";
 // Copies a case's game folder here; each folder named *.pk3 in it becomes
-// an archive, by the real zip, of what it holds.
+// an archive, by the real zip, of what it holds, its folders included.
 void make_folder(const std::filesystem::path& from);
 
 }  // namespace test
