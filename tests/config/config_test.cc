@@ -67,18 +67,4 @@ TEST_F(ConfigWriter, TheReviewedTextReadsBackWholeAndEditsDuringARunWin) {
   }
 }
 
-// A kivo.cfg that is a link stays a link: the file it names gets the text,
-// and a file with lines the run cannot use is kept as kivo.cfg.bak. (The
-// older backups a run keeps are in tests/runs/config-backup-kept-as-bak-1.)
-TEST_F(ConfigWriter, LinksStayAndTheirTextIsBackedUp) {
-  if (test::kIsWindowsHost) GTEST_SKIP() << "links are POSIX";
-  test::write_file("elsewhere/real.cfg", "mine\n");
-  fs::create_symlink("elsewhere/real.cfg", kConfigFile);
-  test::printed([&] { gd_read_config(*s), gd_save_config(*s); });
-  EXPECT_TRUE(fs::is_symlink(kConfigFile));
-  EXPECT_NE(test::read_file("elsewhere/real.cfg"), "mine\n");
-  EXPECT_EQ(test::read_file("kivo.cfg.bak"), "mine\n");
-  EXPECT_FALSE(fs::exists("elsewhere/real.cfg.tmp"));
-}
-
 }  // namespace

@@ -4,11 +4,14 @@
 // the program's own names taken. A case is
 //   folder/      the game folder; each folder named *.pk3 in it becomes a
 //                zip archive of what it holds
-//   posix-only   there when only a POSIX file system can hold the folder
+//   posix-only   there when only a POSIX file system can hold the folder or
+//                its permission bits
 //   case         written by hand: a comment saying what the case is about,
 //                then the few facts that are its point, one a line:
 //     args WORD...         the command line's arguments
 //     missing TOOL...      tools that are not there
+//     chmod PATH BITS      the file at PATH has these permission bits (octal)
+//                          before the run
 //     status N             the exit status (0 when none is given)
 //     prints WORDS         a line the run printed holds these words in a row
 //     cfg WORDS            a line of kivo.cfg holds them
@@ -19,6 +22,7 @@
 //                          for byte (and mode) what was at FROM (or PATH)
 //                          before the run
 //     exists PATH          something is at PATH after the run
+//     mode PATH BITS       the file at PATH has these permission bits after
 // Each fact with "-not" after its word says the opposite ("cfg-not x": no
 // line of kivo.cfg holds x). Words are what blanks separate, so the widths
 // of columns do not count, and "*" stands for any one word. A fact that
@@ -99,7 +103,8 @@ TEST(Runs, EveryCaseHoldsItsFacts) {
     for (std::string line; std::getline(in, line);) {
       const Words w = words(line);
       if (w.empty() || w[0].starts_with("#")) continue;
-      if (w[0] == "args" || w[0] == "missing" || w[0] == "status")
+      if (w[0] == "args" || w[0] == "missing" || w[0] == "status" ||
+          w[0] == "chmod")
         given[w[0]].assign(w.begin() + 1, w.end());
       else
         facts.push_back(line);
@@ -107,6 +112,8 @@ TEST(Runs, EveryCaseHoldsItsFacts) {
     EXPECT_FALSE(facts.empty());
     test::ScratchDir dir;
     if (fs::exists(c.path() / "folder")) test::make_folder(c.path() / "folder");
+    if (const Words& m = given["chmod"]; !m.empty())
+      fs::permissions(m.at(0), fs::perms(std::stoi(m.at(1), nullptr, 8)));
     const test::Tree before = test::folder();
     const Words& missing = given["missing"];
     const test::Outcome o = test::run_main(given["args"], test::Fault::kNone, 0,
@@ -131,6 +138,9 @@ TEST(Runs, EveryCaseHoldsItsFacts) {
         held = holds(seen[kind], w);
       else if (kind == "exists")
         held = fs::exists(fs::symlink_status(w.at(0)));
+      else if (kind == "mode")  // octal, as chmod takes it
+        held = test::entry(w.at(0)).starts_with(
+            "f" + std::to_string(std::stoi(w.at(1), nullptr, 8)) + ":");
       else if (kind == "same")  // FROM is the last word
         held = !under(before, w.back()).empty() &&
                under(before, w.back()) == under(after, w.at(0));

@@ -42,7 +42,7 @@ TEST(Program, TheHelpAndTheGuidesFirstRun) {
 TEST(Program, FindsToolsBesideItself) {
   test::ScratchDir dir;
   test::write_file("bin/zip.bat", "@echo PK>kivo.pk3\r\n");
-  fs::copy_file(test::program_path(), "bin/kivorama.exe");
+  fs::copy_file(KIVORAMA_EXE, "bin/kivorama.exe");
   const std::string out =
       test::shell("\"" + (dir.path / "bin/kivorama.exe").string() + "\" 2>&1");
   EXPECT_SAYS(out, "wrote 'kivo.pk3'");

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <utility>
 
 #include "support/support.h"
 
@@ -22,20 +23,15 @@ FaultHost::~FaultHost() {
 void FaultHost::die() {
   for (std::FILE* f : open_) std::fclose(f);
   open_.clear();
-  if (locked_) target().unlock(true);
-  locked_ = false;
-  if (away_) target().change_folder(nullptr);
-  away_ = false;
+  if (std::exchange(locked_, false)) target().unlock(true);
+  if (std::exchange(away_, false)) target().change_folder(nullptr);
 }
 
 Fault FaultHost::step(std::string what) {
   if (each_operation) each_operation();
   if (++operations != at_ || fault_ == Fault::kNone) return Fault::kNone;
   faulted = std::move(what);
-  if (fault_ == Fault::kKill) {
-    die();
-    throw Killed{};
-  }
+  if (fault_ == Fault::kKill) die(), throw Killed{};
   if (fault_ == Fault::kInterrupt) signal_ = SIGINT;
   return fault_;
 }
@@ -45,11 +41,8 @@ CommandStatus FaultHost::run(const char* line) {
   lines.push_back(l);
   const Fault f = step("run " + l);
   if (f == Fault::kInterrupt) return {0, SIGINT};
-  if (f == Fault::kFail && l.starts_with("zip")) {
-    // A zip that fails may leave a torn archive behind (killed, say).
-    write_file("kivo.pk3", "PK\x03\x04 torn");
-    return {14, 0};
-  }
+  if (f == Fault::kFail && l.starts_with("zip"))  // it may leave a torn file
+    return write_file("kivo.pk3", "PK\x03\x04 torn"), CommandStatus{14, 0};
   if (f == Fault::kFail)  // as the tools end when the disk is full
     return {l.starts_with("unzip") ? 50 : 1, 0};
   if (missing_.count(l.substr(0, l.find(' '))))
@@ -69,8 +62,7 @@ int FaultHost::close(std::FILE* f, bool durable) {
   const Fault fault = step("close");  // a kill closes it with the others
   open_.erase(f);
   if (fault != Fault::kFail) return target().close(f, durable);
-  std::fclose(f);
-  return ENOSPC;
+  return std::fclose(f), ENOSPC;
 }
 
 int FaultHost::change_folder(const char* path) {

@@ -181,13 +181,10 @@ std::string shell(const std::string& line, int* status) {
   return text;
 }
 
-std::string program_path() {
-  return fs::path(KIVORAMA_EXE).make_preferred().string();
-}
-
 std::string run_program(const std::vector<std::string>& args, int* status,
                         const std::string& env) {
-  std::string line = (env.empty() ? "" : env + " ") + quote(program_path());
+  std::string line = (env.empty() ? "" : env + " ") +
+                     quote(fs::path(KIVORAMA_EXE).make_preferred().string());
   for (const auto& arg : args) line += " " + quote(arg);
   return shell(line + " 2>&1", status);
 }

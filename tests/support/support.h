@@ -69,8 +69,6 @@ Player& add(State& s, const std::string& row, int times = 1);
 // What a command line run here by the host's shell (sh, or cmd on Windows)
 // printed on standard output, byte for byte; `status`: how it ended.
 std::string shell(const std::string& line, int* status = nullptr);
-// The built program, by the path the host's shell takes.
-std::string program_path();
 // What the built program run here with `args` printed (both streams).
 // `env`: sh variable assignments put before the command (Unix only).
 std::string run_program(const std::vector<std::string>& args, int* status,
