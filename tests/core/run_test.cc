@@ -96,21 +96,18 @@ TEST(Folders, LinksPointingOutside) {
   test::write_file(out / "scripts.out/x.bot", "theirs");
   fs::permissions(out / "scripts.out/x.bot", fs::perms::owner_read);
   fs::create_directory_symlink(out / "scripts.out", "scripts");
-  fs::current_path(out);
-  test::Tree outside = test::folder();
-  fs::current_path(dir.path / "game");
+  test::Tree outside = test::folder(out);
   const test::Outcome o = test::run_main();
   EXPECT_EQ(o.status, 1) << o.out;
   EXPECT_SAYS(o.out, "error: 'kivo.ztmp' is in the way");
   EXPECT_TRUE(fs::is_symlink("kivo.cfg"));
   EXPECT_TRUE(fs::is_symlink("kivo.pk3"));
   EXPECT_EQ(test::read_file("kivo.cfg.bak"), "$ flags\ntier_hi 3\n$ end\nx\n");
-  fs::current_path(out);
-  const std::string cfg = test::read_file("kivo.cfg.out");
+  const std::string cfg = test::read_file(out / "kivo.cfg.out");
   EXPECT_SAYS(cfg, "tier_hi       3 ");
   EXPECT_SAYS(cfg, "Knight");
   outside.erase("kivo.cfg.out");
-  test::Tree after = test::folder();
+  test::Tree after = test::folder(out);
   after.erase("kivo.cfg.out");
   EXPECT_EQ(after, outside);
 }

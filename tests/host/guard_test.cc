@@ -27,9 +27,7 @@ struct PlayersFolder : test::ScratchDir {
   }
   // Everything, outside the game folder too, but the lock and list files.
   test::Tree players() {
-    fs::current_path(path);
-    test::Tree t = test::folder();
-    fs::current_path("game");
+    test::Tree t = test::folder(path);
     t.erase("game/kivo.lock");
     t.erase("game/kivo.tmp");
     return t;

@@ -103,10 +103,10 @@ std::string entry(const fs::path& path) {
   return (zip.empty() ? "f" : "z") + mode + ":" + (zip.empty() ? bytes : zip);
 }
 
-Tree folder() {
+Tree folder(const fs::path& root) {
   Tree tree;
-  for (const auto& e : fs::recursive_directory_iterator("."))
-    tree[e.path().lexically_relative(".").generic_string()] = entry(e.path());
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    tree[e.path().lexically_relative(root).generic_string()] = entry(e.path());
   tree.erase("kivo.tmp");
   return tree;
 }

@@ -37,12 +37,12 @@ void write_file(const std::filesystem::path& path, const std::string& text);
 // The whole content of a file, or "" when it cannot be read.
 std::string read_file(const std::filesystem::path& path);
 
-// Everything under the current folder but the list file kivo.tmp: relative
+// Everything under `root` but the list file kivo.tmp there: relative
 // path with "/" between folders -> "d" and the permission bits for a folder,
 // "l" and the target for a link, "f", the bits, ":" and the content for a
 // file.
 using Tree = std::map<std::string, std::string>;
-Tree folder();
+Tree folder(const std::filesystem::path& root = ".");
 // What folder() says of one path, "" for nothing.
 std::string entry(const std::filesystem::path& path);
 // What a tree holds at `path`, "" for nothing.
