@@ -31,18 +31,14 @@ void walk_every_operation(Fault fault) {
   test::make_pk3("kivo.pk3", {{"scripts/Old.bot", "{}"}});
   const Tree start = test::folder(), players = test::players_part(start);
   // What a clean run leaves, and that a second clean run leaves it alike.
-  Tree clean;
-  int n = 0;
-  {
-    test::ScratchDir dir;
-    fs::copy(model.path, dir.path, fs::copy_options::recursive);
-    const test::Outcome o = test::run_main();
-    ASSERT_EQ(o.status, 0) << o.out;
-    n = o.operations;
-    clean = test::folder();
-    ASSERT_EQ(test::run_main().status, 0);
-    ASSERT_EQ(test::folder(), clean);
-  }
+  const test::ScratchDir first;
+  test::copy_into(model.path, first.path);
+  const test::Outcome normal = test::run_main();
+  ASSERT_EQ(normal.status, 0) << normal.out;
+  const int n = normal.operations;
+  const Tree clean = test::folder();
+  ASSERT_EQ(test::run_main().status, 0);
+  ASSERT_EQ(test::folder(), clean);
   ASSERT_GT(n, 20);
   ASSERT_NE(at(clean, "kivo.cfg.bak"), "");  // the edits' copy is kept
 
@@ -53,7 +49,7 @@ void walk_every_operation(Fault fault) {
   for (int k = stride == 1 ? 1 : 1 + 4 * static_cast<int>(fault);
        k <= n && violations < 4; k += stride, ++walked) {
     test::ScratchDir dir;
-    fs::copy(model.path, dir.path, fs::copy_options::recursive);
+    test::copy_into(model.path, dir.path);
     // What the game and the player see before every operation until the
     // fault and after it (the run may be in its work folder meanwhile).
     int torn = 0;

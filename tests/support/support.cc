@@ -52,11 +52,10 @@ std::string quote(const std::string& text) {
 ScratchDir::ScratchDir() : previous(fs::current_path()) {
   // create_directory makes a new folder or reports that the name is taken,
   // so two tests running at once never share one.
-  for (int tries = 0; path.empty() && tries < 100; ++tries) {
-    const fs::path name = temp_name("kivo-test-");
-    std::error_code ec;
-    if (fs::create_directory(name, ec)) path = name;
-  }
+  std::error_code ec;
+  for (int tries = 0; path.empty() && tries < 100; ++tries)
+    if (fs::path name = temp_name("kivo-test-"); fs::create_directory(name, ec))
+      path = name;
   fs::current_path(path);
 }
 
@@ -70,6 +69,13 @@ ScratchDir::~ScratchDir() {
       fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add,
                       ec);
   fs::remove_all(path, ec);
+}
+
+void copy_into(const fs::path& from, const fs::path& to) {
+  // Entry by entry: mingw's copy of a whole folder onto one that is there
+  // takes any two folders of a drive for the same one, and refuses.
+  for (const auto& e : fs::directory_iterator(from))
+    fs::copy(e.path(), to / e.path().filename(), fs::copy_options::recursive);
 }
 
 void write_file(const fs::path& path, const std::string& text) {
@@ -210,35 +216,39 @@ void make_pk3(const std::string& archive, const Members& members) {
   fs::remove_all(tree);
 }
 
-Members members(const std::string& archive) {
+namespace {
+// What the folder `tree` holds, as members of an archive: every folder too,
+// as zip -r makes them; nothing when there is no such folder.
+Members files_in(const fs::path& tree) {
   Members out;
+  std::error_code none;
+  for (const auto& e : fs::recursive_directory_iterator(tree, none))
+    out[e.path().lexically_relative(tree).generic_string() +
+        (e.is_directory() ? "/" : "")] =
+        e.is_directory() ? "" : read_file(e.path());
+  return out;
+}
+}  // namespace
+
+Members members(const std::string& archive) {
   const fs::path tree = fs::current_path() / ".pk3-tree";
   int status = 0;
   shell("unzip -qq -o " + quote(archive) + " -d " + quote(tree.string()),
         &status);
-  std::error_code none;  // no folder when there was no archive
-  for (const auto& e : fs::recursive_directory_iterator(tree, none))
-    if (status == 0)
-      out[e.path().lexically_relative(tree).generic_string() +
-          (e.is_directory() ? "/" : "")] =
-          e.is_directory() ? "" : read_file(e.path());
+  const Members out = status == 0 ? files_in(tree) : Members{};
   fs::remove_all(tree);
   return out;
 }
 
 void make_folder(const fs::path& from) {
-  fs::copy(from, ".", fs::copy_options::recursive);
+  copy_into(from, ".");
   std::vector<fs::path> archives;  // each folder named *.pk3, not within one
   for (auto it = fs::recursive_directory_iterator(".");
        it != fs::recursive_directory_iterator(); ++it)
     if (it->is_directory() && it->path().extension() == ".pk3")
       archives.push_back(it->path()), it.disable_recursion_pending();
   for (const fs::path& archive : archives) {
-    Members files;  // every folder too, as zip -r makes them
-    for (const auto& e : fs::recursive_directory_iterator(archive))
-      files[e.path().lexically_relative(archive).generic_string() +
-            (e.is_directory() ? "/" : "")] =
-          e.is_directory() ? "" : read_file(e.path());
+    const Members files = files_in(archive);
     fs::remove_all(archive);
     make_pk3(archive.string(), files);
   }

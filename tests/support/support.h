@@ -32,6 +32,9 @@ struct ScratchDir {
   std::filesystem::path path, previous;
 };
 
+// Copies everything in the folder `from` into the folder `to`.
+void copy_into(const std::filesystem::path& from,
+               const std::filesystem::path& to);
 // Writes exactly `text` to `path`, making its folders.
 void write_file(const std::filesystem::path& path, const std::string& text);
 // The whole content of a file, or "" when it cannot be read.
