@@ -97,7 +97,7 @@ TEST(Runs, EveryCaseHoldsItsFacts) {
         (fs::exists(c.path() / "posix-only") || !sampled))
       continue;
     SCOPED_TRACE(c.path().filename().string());
-    std::map<std::string, Words> given;  // args, missing, status
+    std::map<std::string, Words> given;  // args, missing, chmod, status
     std::vector<std::string> facts;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {

@@ -69,8 +69,9 @@ Player& add(State& s, const std::string& row, int times = 1);
 
 // ---- The built program as a process, with the host's real tools ----
 
-// What a command line run here by the host's shell (sh, or cmd on Windows)
-// printed on standard output, byte for byte; `status`: how it ended.
+// What a command line run here by the host's shell printed on standard
+// output, byte for byte (sh: all its commands; cmd: its first), and in
+// `status` how it ended.
 std::string shell(const std::string& line, int* status = nullptr);
 // What the built program run here with `args` printed (both streams).
 // `env`: sh variable assignments put before the command (Unix only).
