@@ -46,7 +46,7 @@ struct ConfigWriter : testing::Test {
 // saves kivo.cfg while a run works wins: the run's text is not written over
 // the player's, whether the editor wrote the file in place or replaced it;
 // and nothing the run made is left behind. (The whole error line is in
-// tests/process, Processes.AnEditorSavingKivoCfgDuringARunIsKept.)
+// tests/process, Processes.RunsStoppedOverrunOrTwoAtOnce.)
 TEST_F(ConfigWriter, TheReviewedTextReadsBackWholeAndEditsDuringARunWin) {
   // kivo.cfg is written in text mode: the host's line ends.
   const std::string golden = test::host_line_ends(

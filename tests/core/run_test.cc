@@ -1,8 +1,8 @@
 // Whole runs in this process with the real tools, in folders whose content
-// is made here rather than kept as data (see runs_test.cc): names that are
-// no file names elsewhere, archives too large to keep, permission bits and
-// links. Each run must end with the right status, say
-// what it refused, and leave every file of the player's as it was.
+// is made here rather than kept as data (see runs_test.cc): archives too
+// large to keep, and links to files outside the folder. Each run must end
+// with the right status, say what it refused, and leave every file of the
+// player's as it was.
 #include <gtest/gtest.h>
 
 #include "support/fault_host.h"

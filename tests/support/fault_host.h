@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <functional>
-#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
