@@ -55,12 +55,9 @@ CommandStatus sy_cmd_move_bot_in(std::string_view name);  // <name>.bot in
 CommandStatus sy_cmd_pack();  // zip -r kivo.pk3 scripts
 CommandStatus sy_cmd_delete_extracted(std::string_view member);
 CommandStatus sy_cmd_delete_written_bot(std::string_view name);  // DOS only
-CommandStatus sy_cmd_remove_extract_scripts();  // after an extraction
-CommandStatus sy_cmd_remove_output_scripts();   // after packing
+CommandStatus sy_cmd_remove_output_scripts();  // after packing
 // 1 when the shell could not find the command's program.
 int sy_tool_missing(const CommandStatus& status);
-// Unix set: drops every CR before a LF in scripts/<member>, never emptying it.
-int sy_cmd_line_ends(std::string_view member);
 // 1 when prefix+name can be put into a command line of this build's set.
 int sy_name_passes(std::string_view prefix, std::string_view name);
 // 1 when anything is at `path` in the current folder, a link included
@@ -79,24 +76,29 @@ int read_list_line(std::FILE* f, char* buf, int size, std::size_t* length);
 int read_list_piece(std::FILE* f, char* buf, int size);
 
 // Borrowing the scripts folder: a phase that fills a scripts folder of its
-// own first sets the player's aside under tscripts, and gives it back after
-// removing its own. The loan never deletes, fills or packs a folder the
-// program did not create.
-// Each step is recorded in the journal before it is taken, so that a run
-// stopped dead is undone by the next one.
+// own first makes that folder (under kivo.stmp, with its token), then sets
+// the player's aside under tscripts and lends its own as scripts; it gives
+// the player's back after taking its own away. The loan never deletes,
+// fills or packs a folder the program did not create. Each step is recorded
+// in the journal before it is taken, so that a run stopped dead is undone
+// by the next one.
 struct ScriptsLoan {
+  bool made = false;       // the program's own folder exists
+  bool lent = false;       // ... under the name scripts
   bool set_aside = false;  // a scripts of the player's waits in tscripts
-  bool own = false;        // a scripts of the program's own is there to fill
+  bool unsure = false;     // whether it does cannot be told: the loan stays
+                           // open in the journal for the repair
   Identity player;         // the player's folder, while it is set aside
 };
-// Sets an existing scripts aside and makes the program's own. 1: the caller
-// may fill it. 0: refused with an "error: " line (a tscripts is in the way, the
-// move did not happen, or the journal cannot be written); the player's
-// folder is where it was and the caller skips its work.
+// Sets an existing scripts aside and lends the program's own. 1: the caller
+// may fill it. 0: refused with an "error: " line (a tscripts or kivo.stmp is
+// in the way, the move did not happen, or the journal cannot be written);
+// the player's folder is where it was and the caller skips its work.
 int sy_borrow_scripts(ScriptsLoan& loan);
-// Removes what is left of the caller's own scripts and moves a set-aside
-// folder back. Returns 1 when the player's folder is back (or there was
-// none); otherwise says so with an "error: " line and stops the run.
+// Takes the program's own folder away, moves a set-aside folder back and
+// removes the program's folder when all in it is proven its own. Returns 1
+// when the player's folder is back (or there was none); otherwise says so
+// with an "error: " line and stops the run.
 int sy_give_back_scripts(ScriptsLoan& loan);
 
 // ---- Archive list ----

@@ -73,10 +73,36 @@ void parse_bot_line(State& s, std::string_view line, bool& in_block) {
 
 }  // namespace
 
+namespace {
+
+// Reads the next line of a bot file as fgets reads it into a buffer of
+// `size` bytes; with `unix_ends`, a CR before a LF is dropped first, as the
+// Unix set's line-end conversion would leave the file. 0 at the end.
+int next_bot_line(std::FILE* f, char* buf, int size, bool unix_ends) {
+  int n = 0;
+  while (n + 1 < size) {
+    int c = std::fgetc(f);
+    if (c == EOF) break;
+    if (unix_ends && c == '\r') {
+      int next = std::fgetc(f);
+      if (next == '\n')
+        c = next;
+      else if (next != EOF)
+        std::ungetc(next, f);
+    }
+    buf[n++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  buf[n] = '\0';
+  return n > 0;
+}
+
+}  // namespace
+
 void gd_read_bot_defs(State& s, std::FILE* f) {
   bool in_block = false;
   char line[kLineBytes];
-  while (std::fgets(line, kLineBytes, f) != nullptr) {
+  while (next_bot_line(f, line, kLineBytes, !kDosCommands)) {
     trace("    bot_ln: '%s'\n", line);
     parse_bot_line(s, line, in_block);
   }
@@ -108,10 +134,6 @@ void gd_parse_aifile(State& s, std::string_view archive,
 
   char path[kCommandBytes];
   scripts_path(bot_file, path, sizeof path);
-  if (!loan_record_member(bot_file)) {
-    sy_give_back_scripts(loan);
-    return;
-  }
   CommandStatus status = sy_cmd_extract(archive, bot_file);
   if (sy_tool_missing(status) || status.code == 50) {
     fail_run(
@@ -123,12 +145,17 @@ void gd_parse_aifile(State& s, std::string_view archive,
                           : "the 'unzip' program was not found",
         status.code);
   }
+  // What unzip made is recorded at once: it is the proof by which a run
+  // stopped from here on is cleaned up.
+  const bool made = is_plain_file(path);
+  if (made && !loan_record_member(bot_file) && !stopping())
+    fail_run("error: cannot look at the extracted '%s'; the run stops\n",
+             path);
   std::FILE* f = nullptr;
-  if (!stopping() && is_plain_file(path)) {
+  if (!stopping() && made) {
     sy_cmd_open_up_file(bot_file);
     errno = 0;
-    if (!sy_cmd_line_ends(bot_file) ||
-        (f = host().open_read(path)) == nullptr) {
+    if ((f = host().open_read(path)) == nullptr) {
       // The file is there: what fails now is the host, not the archive.
       fail_run(
           "error: cannot read the extracted '%s' (%s); the run stops and "
@@ -145,8 +172,6 @@ void gd_parse_aifile(State& s, std::string_view archive,
   }
 
   // Whatever happened, the folder of our own goes and the player's returns.
-  loan_drop_token();
   if (sy_exists(path)) sy_cmd_delete_extracted(bot_file);
-  if (sy_exists("scripts")) sy_cmd_remove_extract_scripts();
   sy_give_back_scripts(loan);
 }

@@ -3,7 +3,6 @@
 // operations go through the host, which reports how each one ended.
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 #include "archive/archive.h"
 
@@ -23,7 +22,6 @@ struct CommandSet {
   const char* pack;
   const char* delete_extracted;           // scripts path of the member
   const char* delete_written = nullptr;   // scripts path of name + ".bot"
-  const char* remove_extract_scripts[2];  // run in turn, nulls passed over
   const char* remove_output_scripts;
   const char* give_back;
   char separator;    // between "scripts" and a file inside it
@@ -41,7 +39,6 @@ constexpr CommandSet kCommands = {
     .pack = "zip -r kivo.pk3 scripts >kivo.tmp",
     .delete_extracted = "del %s",
     .delete_written = "del %s >kivo.tmp",
-    .remove_extract_scripts = {"rmdir scripts"},
     .remove_output_scripts = "rmdir scripts >kivo.tmp",
     .give_back = "move tscripts scripts >kivo.tmp",
     .separator = '\\',
@@ -58,7 +55,6 @@ constexpr CommandSet kCommands = {
     .move_bot_in = "mv %s scripts",
     .pack = "zip -r kivo.pk3 scripts >kivo.tmp >/dev/null",
     .delete_extracted = "rm %s",
-    .remove_extract_scripts = {"rmdir scripts", "rm -R scripts 2>/dev/null"},
     .remove_output_scripts = "rm -R scripts",
     .give_back = "mv tscripts scripts 2>/dev/null",
     .separator = '/',
@@ -219,13 +215,6 @@ CommandStatus sy_cmd_delete_written_bot(std::string_view name) {
                        ".bot");
 }
 
-CommandStatus sy_cmd_remove_extract_scripts() {
-  CommandStatus last;
-  for (const char* line : kCommands.remove_extract_scripts)
-    if (line != nullptr) last = run_command(line);
-  return last;
-}
-
 CommandStatus sy_cmd_remove_output_scripts() {
   return run_command(kCommands.remove_output_scripts);
 }
@@ -233,40 +222,6 @@ CommandStatus sy_cmd_remove_output_scripts() {
 int sy_tool_missing(const CommandStatus& status) {
   // sh says 127 for a command it cannot find, cmd says 9009.
   return status.signal == 0 && (status.code == 127 || status.code == 9009);
-}
-
-int sy_cmd_line_ends(std::string_view member) {
-  if constexpr (kDosCommands) {
-    (void)member;
-    return 1;
-  } else {
-    char path[kCommandBytes];
-    char temp[kCommandBytes + 8];
-    scripts_path(member, path, sizeof path);
-    std::snprintf(temp, sizeof temp, "%s~lf", path);
-    if (sy_exists(temp) && host().remove(temp) != 0) return 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(host().open_read(path),
-                                                       std::fclose);
-    if (in == nullptr) return 0;
-    std::FILE* out = host().create(temp);
-    if (out == nullptr) return 0;
-    // A CR is held back until the next character shows whether a LF follows.
-    bool held_cr = false;
-    for (int c = std::fgetc(in.get()); c != EOF; c = std::fgetc(in.get())) {
-      if (held_cr && c != '\n') std::fputc('\r', out);
-      held_cr = c == '\r';
-      if (!held_cr) std::fputc(c, out);
-    }
-    if (held_cr) std::fputc('\r', out);
-    bool ok = !std::ferror(in.get());
-    in.reset();
-    ok = host().close(out, false) == 0 && ok;
-    if (!ok || host().rename(temp, path) != 0) {
-      host().remove(temp);
-      return 0;
-    }
-    return 1;
-  }
 }
 
 int sy_name_passes(std::string_view prefix, std::string_view name) {
@@ -310,6 +265,7 @@ int sy_borrow_scripts(ScriptsLoan& loan) {
   Entry in_the_way = sy_entry(kSetAside);
   if (in_the_way == Entry::kError) return 0;
   if (in_the_way != Entry::kNone) {
+    run_status().bot_files_unread = 1;
     say_error(
         "error: 'tscripts' is in the way; the 'scripts' folder cannot be "
         "set aside, so this step is skipped (if 'tscripts' is your "
@@ -317,18 +273,30 @@ int sy_borrow_scripts(ScriptsLoan& loan) {
         "back to 'scripts')\n");
     return 0;
   }
+  // The program's own folder, its token and its record are on the disk
+  // before the player's folder is touched: a run stopped at any later
+  // instant leaves the next one all it needs to give it back.
+  if (!loan_make_own()) {
+    run_status().bot_files_unread = 1;
+    return 0;
+  }
+  loan.made = true;
   Identity player;
   int error = host().identify("scripts", false, player);
   if (error != 0 && error != ENOENT) {
     fail_run("error: cannot look at '%s' (%s); the run stops\n", "scripts",
              std::strerror(error));
+    sy_give_back_scripts(loan);
     return 0;
   }
   if (error == 0) {
     // The journal says so before the move, with the folder's identity: a
     // run stopped dead after it leaves the next run the proof of whose
     // folder 'tscripts' is.
-    if (!loan_record_aside(player)) return 0;
+    if (!loan_record_aside(player)) {
+      sy_give_back_scripts(loan);
+      return 0;
+    }
     run_command(kCommands.set_aside);
     // Where the player's folder is decides what the loan must give back,
     // whatever else went wrong.
@@ -337,36 +305,37 @@ int sy_borrow_scripts(ScriptsLoan& loan) {
       loan.player = player;
     }
     if (!loan.set_aside || stopping() || sy_exists("scripts")) {
-      if (loan.set_aside)
-        sy_give_back_scripts(loan);
-      else if (host().entry(kSetAside) == Entry::kNone)
-        loan_record_over();  // else the repair looks again, at the end
+      // Where the player's folder went cannot be told: the journal keeps
+      // the loan open, and the repair at the end looks again.
+      loan.unsure = !loan.set_aside && host().entry(kSetAside) != Entry::kNone;
+      sy_give_back_scripts(loan);
       fail_run(
           "error: the 'scripts' folder could not be set aside as "
           "'tscripts'; the run stops\n");
       return 0;
     }
   }
-  if (!loan_make_own()) {
+  if (!loan_move_own(true)) {
     sy_give_back_scripts(loan);
     return 0;
   }
-  loan.own = true;
+  loan.lent = true;
   return 1;
 }
 
 int sy_give_back_scripts(ScriptsLoan& loan) {
-  if (!loan.own && !loan.set_aside) return 1;
-  // Whatever the commands left of the program's own folder goes now, so
-  // that the player's can come back and the next loan finds room; only
-  // when it still is the folder the loan made.
-  if (loan.own && sy_exists("scripts")) {
-    if (!loan_own_is_there() || host().remove_tree("scripts") != 0) {
-      fail_run(
-          "error: the program's own 'scripts' folder could not be removed%s\n",
-          loan.set_aside ? "; your 'scripts' folder waits in 'tscripts'" : "");
+  if (!loan.made && !loan.set_aside) return !loan.unsure;
+  // The program's folder leaves the name scripts first, so that the
+  // player's can come back; it is emptied and removed after, elsewhere.
+  if (loan.lent) {
+    if (!loan_move_own(false)) {
+      if (loan.set_aside)
+        say_error(
+            "error: your 'scripts' folder waits in 'tscripts'; the next run "
+            "will put it back\n");
       return 0;
     }
+    loan.lent = false;
   }
   if (loan.set_aside) {
     if (loan_aside_is_there(loan.player) && sy_exists("scripts")) {
@@ -386,7 +355,18 @@ int sy_give_back_scripts(ScriptsLoan& loan) {
           "'scripts' folder waits in 'tscripts'\n");
       return 0;
     }
+    loan.set_aside = false;
   }
-  loan = ScriptsLoan{};
+  if (loan.made) {
+    if (!loan_clear_own()) {
+      fail_run(
+          "error: the program's own folder '%s' could not be removed; the "
+          "next run will try again\n",
+          kSpareFolder);
+      return 0;
+    }
+    loan.made = false;
+  }
+  if (loan.unsure) return 0;
   return loan_record_over();
 }

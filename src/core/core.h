@@ -241,6 +241,7 @@ struct RunStatus {
   int failed = 0;       // 1: a failure stops the run before its output
   int pk3_written = 0;  // the new kivo.pk3 is in place
   int cfg_written = 0;  // the new kivo.cfg is in place
+  int bot_files_unread = 0;  // archives' bot files could not be read
 };
 RunStatus& run_status();
 // Prints an "error: " message (the format holds it) and counts it.

@@ -2,7 +2,27 @@
 // what they make (the loan of scripts, the work folder, the replacement of
 // kivo.cfg) and the repair, which is the sum of their undo steps. A journal
 // is input like any other: it is read strictly, and nothing it names is
-// touched unless the folder proves it.
+// touched unless the folder proves it by content: a token whose random text
+// is read back, and identities (with size and time) recorded after making.
+// A number the file system may hand out again proves nothing alone.
+//
+// The journal, after its first line "kivorama <process> <token>", one
+// record a line, each made durable before what it announces is done:
+//   own new                 kivo.stmp is about to be made
+//   own 2049:1311           ... made, with its token file inside
+//   aside 2049:1290         the player's scripts is about to become tscripts
+//   member 7061696c2e626f74 2049:1312:88:1700000000000000000
+//                           scripts/<hex name> made: device, number, size,
+//                           time of last change in nanoseconds
+//   loan over               all of the loan is undone
+//   work new / work 2049:1400 / work over      kivo.ztmp, likewise
+//   text 416e61426c75652e626f74 8c2f0e1b9a4d7e61
+//                           a file about to be written in kivo.ztmp: hex
+//                           name and a digest of its text
+//   made 736372697074 2049:1402:4096:1700000000000000000
+//                           something a command made in kivo.ztmp
+//   cfg new / cfg 2049:1401 / cfg over         kivo.cfg's temporary file
+// A last line cut short by a crash is no record; the records before it hold.
 #include "host/guard.h"
 
 #include <cerrno>
@@ -21,7 +41,10 @@ constexpr char kConfigTemp[] = "kivo.cfg.tmp";
 
 // Record words, each a line of the journal after its first.
 constexpr std::string_view kAside = "aside ";      // + identity of scripts
-constexpr std::string_view kExtract = "extract ";  // + member name in hex
+constexpr std::string_view kMember = "member ";    // + hex name + version
+constexpr std::string_view kExtract = "extract ";  // older runs: + hex name
+constexpr std::string_view kText = "text ";  // + hex name + digest
+constexpr std::string_view kMade = "made ";  // + hex path + version
 constexpr std::string_view kLoanOver = "loan over";
 // Things made, each recorded as "<kind> new" before it is made, "<kind>
 // <identity>" once made, and (but for the loan's folder, which "loan over"
@@ -44,8 +67,9 @@ struct Pending {
   std::string token;
   bool aside = false;
   Identity aside_id;
-  Made own, work, cfg;               // our scripts, kivo.ztmp, kivo.cfg.tmp
-  std::vector<std::string> members;  // what the loan's folder may hold
+  Made own, work, cfg;           // our scripts, kivo.ztmp, kivo.cfg.tmp
+  std::vector<MadeFile> members;     // what the loan's folder was given
+  std::vector<MadeFile> work_files;  // what kivo.ztmp was given
 };
 
 bool parse_number(std::string_view text, std::uint64_t& out) {
@@ -61,14 +85,48 @@ bool parse_number(std::string_view text, std::uint64_t& out) {
   return true;
 }
 
+// Splits "a:b:..." into exactly `n` numbers.
+bool parse_numbers(std::string_view text, std::uint64_t* out, int n) {
+  for (int i = 0; i < n; ++i) {
+    std::size_t colon = i + 1 < n ? text.find(':') : text.size();
+    if (colon == std::string_view::npos ||
+        !parse_number(text.substr(0, colon), out[i]))
+      return false;
+    text.remove_prefix(i + 1 < n ? colon + 1 : colon);
+  }
+  return text.empty();
+}
+
 // "<device>:<number>" into an identity of the type given.
 bool parse_identity(std::string_view text, Entry type, Identity& id) {
-  std::size_t colon = text.find(':');
-  if (colon == std::string_view::npos) return false;
+  std::uint64_t v[2];
+  if (!parse_numbers(text, v, 2)) return false;
   id = Identity{};
   id.type = type;
-  return parse_number(text.substr(0, colon), id.device) &&
-         parse_number(text.substr(colon + 1), id.number);
+  id.device = v[0];
+  id.number = v[1];
+  return true;
+}
+
+// "<device>:<number>:<size>:<time>", a file's identity and version.
+bool parse_version(std::string_view text, Identity& id) {
+  std::uint64_t v[4];
+  if (!parse_numbers(text, v, 4) || v[3] > INT64_MAX) return false;
+  id = Identity{};
+  id.type = Entry::kFile;
+  id.device = v[0];
+  id.number = v[1];
+  id.size = v[2];
+  id.changed = static_cast<std::int64_t>(v[3]);
+  return true;
+}
+
+std::string version_text(const Identity& id) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%" PRIu64 ":%" PRIu64 ":%" PRIu64 ":%lld",
+                id.device, id.number, id.size,
+                static_cast<long long>(id.changed < 0 ? 0 : id.changed));
+  return text;
 }
 
 // A name written as hexadecimal digits, two a byte, so that no name can
@@ -94,7 +152,9 @@ bool from_hex(std::string_view hex, std::string& name) {
     if (hi < 0 || lo < 0) return false;
     name += static_cast<char>(hi * 16 + lo);
   }
-  return true;
+  // A member is a file of the folder itself, never a path.
+  return name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
 }
 
 // Reads "<kind> new", "<kind> <identity>" (only once begun) and, where
@@ -124,15 +184,43 @@ bool is_token(std::string_view text) {
   return true;
 }
 
+bool is_digest(std::string_view text) { return is_token(text); }
+
+// "<word><hex name> <version or digest>" into `to`, when `begun`: a member
+// of the loan's folder, or a file or folder made in the work folder.
+bool read_made_file(std::string_view line, std::string_view word, bool begun,
+                    std::vector<MadeFile>& to) {
+  if (!line.starts_with(word) || !begun) return false;
+  line.remove_prefix(word.size());
+  std::size_t blank = line.find(' ');
+  if (blank == std::string_view::npos) return false;
+  std::string_view proof = line.substr(blank + 1);
+  MadeFile m;
+  if (!from_hex(line.substr(0, blank), m.name)) return false;
+  if (word == kText) {
+    if (!is_digest(proof)) return false;
+    m.digest = proof;
+  } else if (!parse_version(proof, m.id)) {
+    return false;
+  }
+  to.push_back(m);
+  return true;
+}
+
 // Reads a journal strictly: its first line "kivorama <process> <token>",
-// then known records only, every line ended. Anything else: not parsed.
+// then known records only. A last line without its end is a record the
+// crash cut short: it is left out, and what it announced was not begun.
+// Anything else: not parsed.
 Pending read_journal(std::string_view text) {
   Pending p;
+  if (text.size() > kJournalLimit) return p;
+  std::size_t whole = text.rfind('\n');
+  text = whole == std::string_view::npos ? std::string_view()
+                                         : text.substr(0, whole + 1);
   if (text.empty()) {
     p.parsed = true;
     return p;
   }
-  if (text.size() > kJournalLimit || text.back() != '\n') return p;
   std::vector<std::string_view> lines;
   for (std::size_t at = 0; at < text.size();) {
     std::size_t end = text.find('\n', at);
@@ -152,22 +240,27 @@ Pending read_journal(std::string_view text) {
   for (std::size_t i = 1; i < lines.size(); ++i) {
     std::string_view line = lines[i];
     Identity id;
+    std::string name;
     if (line.starts_with(kAside) &&
         parse_identity(line.substr(kAside.size()), Entry::kFolder, id)) {
       p.aside = true;
       p.aside_id = id;
-    } else if (line.starts_with(kExtract) && p.own.begun) {
-      std::string name;
-      if (!from_hex(line.substr(kExtract.size()), name)) return Pending{};
-      p.members.push_back(name);
+    } else if (read_made_file(line, kMember, p.own.begun, p.members) ||
+               read_made_file(line, kText, p.work.begun, p.work_files) ||
+               read_made_file(line, kMade, p.work.begun, p.work_files)) {
+      // recorded in p
+    } else if (line.starts_with(kExtract) && p.own.begun &&
+               from_hex(line.substr(kExtract.size()), name)) {
+      // announced by an older run: proves nothing, so nothing to record
     } else if (read_made(line, kOwn, Entry::kFolder, false, p.own)) {
       if (!p.own.known) p.members.clear();
     } else if (line == kLoanOver) {
       p.aside = false;
       p.own = Made{};
       p.members.clear();
-    } else if (read_made(line, kWork, Entry::kFolder, true, p.work) ||
-               read_made(line, kCfg, Entry::kFile, true, p.cfg)) {
+    } else if (read_made(line, kWork, Entry::kFolder, true, p.work)) {
+      if (!p.work.known) p.work_files.clear();
+    } else if (read_made(line, kCfg, Entry::kFile, true, p.cfg)) {
       // recorded in p
     } else {
       return Pending{};
@@ -193,50 +286,24 @@ std::string new_token() {
   return text;
 }
 
-// What a folder that the journal says the program made turns out to be.
-enum class Proof { kAbsent, kOurs, kUnproven, kError };
-
-std::string token_path(const char* folder) {
-  return std::string(folder) + "/" + kTokenFile;
+std::string inside(const char* folder, std::string_view name) {
+  return std::string(folder) + "/" + std::string(name);
 }
 
-bool holds_token(const char* folder, const std::string& token) {
-  std::string path = token_path(folder);
+// 1 when `folder` holds the token file with `token` in it, read back.
+int holds_token(const char* folder, const std::string& token) {
+  if (token.empty()) return 0;
+  std::string path = inside(folder, kTokenFile);
   Identity id;
   if (host().identify(path.c_str(), false, id) != 0 ||
       id.type != Entry::kFile || id.links != 1 || id.size != token.size())
-    return false;
+    return 0;
   std::FILE* f = host().open_read(path.c_str());
-  if (f == nullptr) return false;
+  if (f == nullptr) return 0;
   char text[32] = "";
   std::size_t n = std::fread(text, 1, sizeof text - 1, f);
   std::fclose(f);
   return std::string_view(text, n) == token;
-}
-
-// A folder is the program's own when it is the one recorded (if one was)
-// and holds the run's token file; or, recorded or about to be made, when it
-// is empty: removing an empty folder loses nothing.
-Proof prove_folder(const char* path, const std::string& token, bool known,
-                   const Identity& recorded,
-                   const std::vector<std::string>& members = {}) {
-  Identity id;
-  int error = host().identify(path, false, id);
-  if (error == ENOENT) return Proof::kAbsent;
-  if (error != 0) return Proof::kError;
-  if (id.type != Entry::kFolder) return Proof::kUnproven;
-  if (known && !id.same_object(recorded)) return Proof::kUnproven;
-  if (!token.empty() && holds_token(path, token)) return Proof::kOurs;
-  std::vector<std::string> names;
-  if (host().list_folder(path, names) != 0) return Proof::kError;
-  // Without its token, the recorded folder is ours while it holds nothing
-  // but what the program put there.
-  for (const std::string& name : names) {
-    bool put = false;
-    for (const std::string& m : members) put = put || (known && name == m);
-    if (!put) return Proof::kUnproven;
-  }
-  return Proof::kOurs;
 }
 
 void warn_unproven(const char* path) {
@@ -247,21 +314,208 @@ void warn_unproven(const char* path) {
       path);
 }
 
-// Removes a folder that the journal names, when it is provably ours.
-void undo_folder(const char* path, const std::string& token, bool known,
-                 const Identity& recorded, Repair& r,
-                 const std::vector<std::string>& members = {}) {
-  switch (prove_folder(path, token, known, recorded, members)) {
+// What a folder that the journal names turns out to be.
+enum class Proof { kAbsent, kOurs, kEmpty, kUnproven, kError };
+
+// A folder is the program's own when it is the one recorded (if one was)
+// and holds the token file with the run's token, read back. An empty folder
+// at a name only the program uses, which the journal says was begun, is
+// reported as such: removing it loses nothing.
+Proof prove_folder(const char* path, const std::string& token,
+                   const Made& made) {
+  Identity id;
+  int error = host().identify(path, false, id);
+  if (error == ENOENT) return Proof::kAbsent;
+  if (error != 0) return Proof::kError;
+  if (id.type != Entry::kFolder) return Proof::kUnproven;
+  if (made.known && !id.same_object(made.id)) return Proof::kUnproven;
+  if (holds_token(path, token)) return Proof::kOurs;
+  std::vector<std::string> names;
+  if (host().list_folder(path, names) != 0) return Proof::kError;
+  return names.empty() ? Proof::kEmpty : Proof::kUnproven;
+}
+
+// Moves a folder of the program's own that holds what it cannot prove to
+// the first free kivo.kept name, and says so; 1 when moved.
+int keep_aside(const char* path, Repair& r) {
+  for (int n = 0; n < 10; ++n) {
+    std::string name = kKeptFolder;
+    if (n > 0) name += "." + std::to_string(n);
+    Entry there = host().entry(name.c_str());
+    if (there == Entry::kError) break;
+    if (there != Entry::kNone) continue;
+    if (host().rename(path, name.c_str()) != 0) break;
+    std::printf(
+        "warn: '%s', a folder of kivorama's own left by a run that was "
+        "stopped, holds files that kivorama cannot prove it made: it is "
+        "moved to '%s' with them; keep what is yours and remove the rest\n",
+        path, name.c_str());
+    ++r.kept;
+    return 1;
+  }
+  std::printf(
+      "warn: '%s', a folder of kivorama's own left by a run that was "
+      "stopped, holds files that kivorama cannot prove it made: it is left "
+      "as it is; keep what is yours and remove the rest\n",
+      path);
+  ++r.unproven;
+  return 0;
+}
+
+// A digest of text: 64-bit FNV-1a, in 16 hexadecimal digits.
+std::string digest_of(std::string_view text) {
+  std::uint64_t h = 0xcbf29ce484222325ULL;
+  for (unsigned char c : text) {
+    h ^= c;
+    h *= 0x100000001b3ULL;
+  }
+  char out[17];
+  std::snprintf(out, sizeof out, "%016" PRIx64, h);
+  return out;
+}
+
+// The digest of a file's text, read as it was written; "" when unreadable.
+std::string file_digest(const char* path) {
+  std::FILE* f = host().open_read(path);
+  if (f == nullptr) return "";
+  std::string text;
+  char buf[4096];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+    text.append(buf, n);
+  bool ok = std::ferror(f) == 0;
+  std::fclose(f);
+  return ok ? digest_of(text) : "";
+}
+
+std::string_view base_name(std::string_view path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// 1 when the object `id` at `path` (`rel` within the folder) is one the
+// program made: the very object recorded (identity, size and time), or a
+// file with the text recorded for its name (wherever a move took it).
+bool is_made(const char* path, std::string_view rel, const Identity& id,
+             const std::vector<MadeFile>& proofs) {
+  for (const MadeFile& m : proofs) {
+    if (!m.digest.empty()) {
+      if (id.type == Entry::kFile && m.name == base_name(rel) &&
+          file_digest(path) == m.digest)
+        return true;
+    } else if (m.name == rel && id.device == m.id.device &&
+               id.number == m.id.number &&
+               (id.type == Entry::kFolder ||
+                (id.type == Entry::kFile && id.links == 1 &&
+                 id.size == m.id.size && id.changed == m.id.changed))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Removes from the folder `path` (`rel` within the folder of the program's
+// own) every file and folder the program provably made; counts the rest.
+// 0 when a removal failed.
+int remove_made(const std::string& path, const std::string& rel,
+                const std::vector<MadeFile>& proofs, int& unproven) {
+  const bool work = path == kWorkFolder;
+  std::vector<std::string> names;
+  if (host().list_folder(path.c_str(), names) != 0) return 0;
+  for (const std::string& name : names) {
+    if (rel.empty() && name == kTokenFile) continue;
+    // The list file that the commands run in the folder write: the
+    // program's by its name here, as in the game folder.
+    bool list_file = work && name == "kivo.tmp";
+    std::string full = path + "/" + name;
+    std::string within = rel.empty() ? name : rel + "/" + name;
+    Identity id;
+    if (host().identify(full.c_str(), false, id) != 0) return 0;
+    if (id.type == Entry::kFolder && rel.empty() &&
+        is_made(full.c_str(), within, id, proofs)) {
+      int before = unproven;
+      if (!remove_made(full, within, proofs, unproven)) return 0;
+      if (unproven == before && host().remove(full.c_str()) != 0) return 0;
+    } else if (id.type == Entry::kFile &&
+               (list_file || is_made(full.c_str(), within, id, proofs))) {
+      if (host().remove(full.c_str()) != 0) return 0;
+    } else {
+      ++unproven;
+    }
+  }
+  return 1;
+}
+
+// Empties and removes a folder of the program's own, proven by its token:
+// what it made goes when it still is what was recorded, then the token and
+// the folder. Anything else in it is not the program's: the folder is moved
+// aside with it instead. 1 when the folder is gone or moved aside.
+int clear_own_folder(const char* path, const std::vector<MadeFile>& proofs,
+                     Repair& r) {
+  int unproven = 0;
+  if (!remove_made(path, "", proofs, unproven)) {
+    ++r.failures;
+    return 0;
+  }
+  if (host().remove(inside(path, kTokenFile).c_str()) != 0) {
+    ++r.failures;
+    return 0;
+  }
+  if (unproven > 0) return keep_aside(path, r);
+  if (host().remove(path) != 0) {
+    ++r.failures;
+    return 0;
+  }
+  ++r.removed;
+  return 1;
+}
+
+// The loan's own folder, wherever a stopped run left it: lent as scripts or
+// at kivo.stmp. A scripts without the token is not the program's, whatever
+// its number: it may be the player's, made after.
+void undo_own_folder(const Pending& p, Repair& r) {
+  for (const char* path : {kScripts, kSpareFolder}) {
+    switch (prove_folder(path, p.token, p.own)) {
+      case Proof::kAbsent:
+        break;
+      case Proof::kOurs:
+        clear_own_folder(path, p.members, r);
+        break;
+      case Proof::kEmpty:
+        if (path == kScripts) break;
+        if (host().remove(path) != 0)
+          ++r.failures;
+        else
+          ++r.removed;
+        break;
+      case Proof::kUnproven:
+        if (path == kScripts) break;
+        warn_unproven(path);
+        ++r.unproven;
+        break;
+      case Proof::kError:
+        ++r.failures;
+        break;
+    }
+  }
+}
+
+// Removes the work folder when all in it is provably ours; an empty one is
+// removed too (it is at a name only the program uses).
+void undo_work_folder(const Pending& p, Repair& r) {
+  switch (prove_folder(kWorkFolder, p.token, p.work)) {
     case Proof::kAbsent:
       return;
     case Proof::kOurs:
-      if (host().remove_tree(path) != 0)
+      clear_own_folder(kWorkFolder, p.work_files, r);
+      return;
+    case Proof::kEmpty:
+      if (host().remove(kWorkFolder) != 0)
         ++r.failures;
       else
         ++r.removed;
       return;
     case Proof::kUnproven:
-      warn_unproven(path);
+      warn_unproven(kWorkFolder);
       ++r.unproven;
       return;
     case Proof::kError:
@@ -319,12 +573,14 @@ void say_repair(const Repair& r) {
 int make_token_file(const char* folder) {
   // A phase run alone, without the folder's lock, has no token yet.
   if (guard_record().token.empty()) guard_record().token = new_token();
-  std::string path = token_path(folder);
+  std::string path = inside(folder, kTokenFile);
   errno = 0;
   std::FILE* f = host().create(path.c_str());
   if (f == nullptr) return errno ? errno : EIO;
   std::fputs(guard_record().token.c_str(), f);
-  return host().close(f, false);
+  int error = host().close(f, true);
+  if (error != 0) host().remove(path.c_str());
+  return error;
 }
 
 // The records of something made, as read_made reads them.
@@ -333,14 +589,38 @@ int record(std::string_view kind, std::string_view what) {
 }
 
 // Makes a folder of the program's own: announced, made, given the token
-// file, then its identity recorded. 0 or an errno value.
+// file, then its identity recorded. 0 or an errno value; on failure what
+// was made is gone again (the folder only when still empty).
 int make_own_folder(const char* path, std::string_view kind, Identity& id) {
+  id = Identity{};
   if (!record(kind, "new")) return EIO;
   int error = host().make_folder(path);
+  if (error != 0) return error;
+  Identity made;
+  error = host().identify(path, false, made);
   if (error == 0) error = make_token_file(path);
-  if (error == 0) error = host().identify(path, false, id);
-  if (error == 0 && !record(kind, identity_text(id))) error = EIO;
+  if (error == 0 && !record(kind, identity_text(made))) error = EIO;
+  if (error == 0) {
+    id = made;
+    return 0;
+  }
+  // Made by this run a moment ago: what it holds is at most its token.
+  if (made.type == Entry::kFolder && is_object(path, made)) {
+    std::string token = inside(path, kTokenFile);
+    if (holds_token(path, guard_record().token)) host().remove(token.c_str());
+    host().remove(path);
+  }
   return error;
+}
+
+// Removes a folder this run made a moment ago, with all it holds, when it
+// still is that folder and holds this run's token: within one run nothing
+// else acts in a folder of the program's own. (After a run that was
+// stopped, the repair proves each thing inside instead.) 1 when it is gone.
+int remove_this_runs(const char* path, const Identity& made) {
+  Proof proof = prove_folder(path, guard_record().token, Made{true, true, made});
+  if (proof == Proof::kAbsent) return 1;
+  return proof == Proof::kOurs && host().remove_tree(path) == 0;
 }
 
 }  // namespace
@@ -376,17 +656,11 @@ Repair sy_repair(std::string_view text) {
   Repair r;
   Pending p = read_journal(text);
   if (!p.parsed) {
-    std::printf(
-        "warn: '%s' holds a journal that kivorama did not write; nothing in "
-        "it was acted on: if a run was stopped here, check '%s', '%s', '%s' "
-        "and '%s'\n",
-        kLockFile, kScripts, kSetAside, kWorkFolder, kConfigTemp);
-    ++r.unproven;
+    r.foreign = 1;
     return r;
   }
-  // The loan: our scripts goes first, then the player's comes back.
-  if (p.own.begun)
-    undo_folder(kScripts, p.token, p.own.known, p.own.id, r, p.members);
+  // The loan: our folder goes first, then the player's comes back.
+  if (p.own.begun) undo_own_folder(p, r);
   if (p.aside) {
     Identity there;
     int error = host().identify(kSetAside, false, there);
@@ -411,8 +685,7 @@ Repair sy_repair(std::string_view text) {
       ++r.failures;
     }
   }
-  if (p.work.begun)
-    undo_folder(kWorkFolder, p.token, p.work.known, p.work.id, r);
+  if (p.work.begun) undo_work_folder(p, r);
   if (p.cfg.begun) undo_temp_file(p, r);
   return r;
 }
@@ -453,14 +726,23 @@ int sy_guard_folder() {
     return 0;
   }
   if (taken != Lock::kTaken) {
-    fail_run(
-        "error: cannot take the lock file '%s' (%s); nothing was changed\n",
-        kLockFile, std::strerror(errno ? errno : EIO));
+    int error = errno ? errno : EIO;
+    if (error == EACCES || error == EROFS)
+      fail_run(
+          "error: cannot make the lock file '%s' (%s): you cannot write in "
+          "this folder, so kivorama changes nothing in it\n",
+          kLockFile, std::strerror(error));
+    else
+      fail_run(
+          "error: cannot take the lock file '%s' (%s); nothing was changed\n",
+          kLockFile, std::strerror(error));
     return 0;
   }
-  // A lock file of ours is empty or begins with our first line; anything
-  // else is a file of someone's under our name, never to be overwritten.
-  if (!journal.empty() && !journal.starts_with("kivorama ")) {
+  // A lock file of ours is empty or holds a journal of ours; anything else,
+  // whatever its first words, is a file of someone's under our name, never
+  // to be overwritten.
+  Repair r = sy_repair(journal);
+  if (r.foreign) {
     host().unlock(true);
     fail_run(
         "error: '%s' is not a lock file of kivorama (%s): it is left as it "
@@ -469,7 +751,6 @@ int sy_guard_folder() {
         kLockFile, "it holds something else");
     return 0;
   }
-  Repair r = sy_repair(journal);
   say_repair(r);
   if (r.failures > 0) {
     fail_run(
@@ -500,27 +781,15 @@ int sy_guard_folder() {
 
 Repair sy_release_folder() {
   Repair r = sy_repair(guard_record().journaled);
-  if (r.failures > 0 || r.unproven > 0)
+  // Only a failed step keeps the journal for the next run; what cannot be
+  // proven was named in its own line.
+  if (r.failures > 0)
     say_error(
         "error: some of what this run borrowed or made could not be put "
         "right; the next run will try again (see '%s')\n",
         kLockFile);
   host().unlock(r.failures > 0);
   return r;
-}
-
-// ---- The loan of the scripts folder ----
-
-int loan_record_aside(const Identity& id) {
-  return sy_journal(std::string(kAside) + identity_text(id));
-}
-
-int loan_make_own() {
-  int error = make_own_folder(kScripts, kOwn, guard_record().own);
-  if (error != 0 && !stopping())
-    fail_run("error: cannot make the folder '%s' (%s); the run stops\n",
-             kScripts, std::strerror(error));
-  return error == 0;
 }
 
 int is_object(const char* path, const Identity& id) {
@@ -532,17 +801,57 @@ std::string work_path(const char* inside) {
   return std::string(kWorkFolder) + "/" + inside;
 }
 
-int loan_own_is_there() { return is_object(kScripts, guard_record().own); }
+// ---- The loan of the scripts folder ----
 
-void loan_drop_token() {
-  if (loan_own_is_there()) host().remove(token_path(kScripts).c_str());
+int loan_make_own() {
+  GuardRecord& g = guard_record();
+  Entry there = sy_entry(kSpareFolder);
+  if (there == Entry::kError) return 0;
+  if (there != Entry::kNone) {
+    say_error(
+        "error: '%s' is in the way: kivorama makes its own 'scripts' folder "
+        "under that name, and this one is not its own; it is left as it is: "
+        "move or remove it and run again\n",
+        kSpareFolder);
+    return 0;
+  }
+  int error = make_own_folder(kSpareFolder, kOwn, g.own);
+  if (error != 0 && !stopping())
+    fail_run("error: cannot make the folder '%s' (%s); the run stops\n",
+             kSpareFolder, std::strerror(error));
+  return error == 0;
 }
 
-int loan_aside_is_there(const Identity& id) { return is_object(kSetAside, id); }
+int loan_record_aside(const Identity& id) {
+  return sy_journal(std::string(kAside) + identity_text(id));
+}
+
+int loan_move_own(bool lent) {
+  const char* from = lent ? kSpareFolder : kScripts;
+  const char* to = lent ? kScripts : kSpareFolder;
+  int error = is_object(from, guard_record().own) ? 0 : ESTALE;
+  if (error == 0 && host().entry(to) != Entry::kNone) error = EEXIST;
+  if (error == 0) error = host().rename(from, to);
+  if (error != 0 && !stopping())
+    fail_run("error: cannot rename the folder '%s' to '%s' (%s); the run "
+             "stops\n",
+             from, to, std::strerror(error));
+  return error == 0;
+}
 
 int loan_record_member(std::string_view member) {
-  return sy_journal(std::string(kExtract) + hex_of(member));
+  std::string path = inside(kScripts, member);
+  MadeFile m{std::string(member), {}, ""};
+  if (host().identify(path.c_str(), false, m.id) != 0 ||
+      m.id.type != Entry::kFile)
+    return 0;
+  return sy_journal(std::string(kMember) + hex_of(member) + " " +
+                    version_text(m.id));
 }
+
+int loan_clear_own() { return remove_this_runs(kSpareFolder, guard_record().own); }
+
+int loan_aside_is_there(const Identity& id) { return is_object(kSetAside, id); }
 
 int loan_record_over() { return sy_journal(kLoanOver); }
 
@@ -604,11 +913,34 @@ int work_commit(const char* inside, const char* target) {
   return host().rename(work_path(inside).c_str(), target);
 }
 
+int work_record_texts(
+    const std::vector<std::pair<std::string, std::string>>& files) {
+  std::string records;
+  for (const auto& [name, text] : files) {
+    MadeFile m{name, {}, digest_of(text)};
+    records += std::string(kText) + hex_of(name) + " " + m.digest + "\n";
+  }
+  if (records.empty()) return 1;
+  records.pop_back();
+  return sy_journal(records);
+}
+
+int work_record_made(const char* inside) {
+  Identity id;
+  int error = host().identify(inside, false, id);
+  if (error != 0) {
+    fail_run("error: cannot look at '%s' in '%s' (%s); the run stops\n",
+             inside, kWorkFolder, std::strerror(error));
+    return 0;
+  }
+  return sy_journal(std::string(kMade) + hex_of(inside) + " " +
+                    version_text(id));
+}
+
+std::string text_digest(std::string_view text) { return digest_of(text); }
+
 int work_end() {
-  Repair r;
-  const GuardRecord& g = guard_record();
-  undo_folder(kWorkFolder, g.token, true, g.work, r);
-  if (r.failures > 0 || r.unproven > 0) return 0;
+  if (!remove_this_runs(kWorkFolder, guard_record().work)) return 0;
   return record(kWork, "over");
 }
 

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "host/host.h"
 
@@ -25,13 +27,28 @@ inline constexpr char kWorkFolder[] = "kivo.ztmp";
 inline constexpr char kTokenFile[] = "kivo.own";
 // Where the player's scripts folder waits while the program borrows it.
 inline constexpr char kSetAside[] = "tscripts";
+// Where the program's own scripts folder is made, and goes back to, before
+// and after it is lent under the name scripts.
+inline constexpr char kSpareFolder[] = "kivo.stmp";
+// Where a leftover that holds something unproven is moved aside, with
+// ".1" to ".9" after it when that is taken.
+inline constexpr char kKeptFolder[] = "kivo.kept";
 // The most of a journal the repair reads; a longer one is not acted on.
 inline constexpr std::size_t kJournalLimit = 64 * 1024;
 
 // The run's own record of the guard: what it journaled, its token.
+// A file the program made in a folder of its own: its name and either its
+// identity, size and time taken right after it was made, or a digest of the
+// text it was given (made by a command, or written by the program).
+struct MadeFile {
+  std::string name;
+  Identity id;
+  std::string digest;  // when not empty, what proves the file
+};
+
 struct GuardRecord {
-  std::string token;      // this run's token, in its journal's first line
-  std::string journaled;  // the records this run appended
+  std::string token;             // this run's token, in its journal's first line
+  std::string journaled;         // the records this run appended
   Identity own;           // the scripts folder the loan made
   Identity work;          // the work folder
 };
@@ -44,11 +61,14 @@ int sy_journal(std::string_view record);
 struct Repair {
   int scripts_back = 0;  // a set-aside scripts folder moved back
   int removed = 0;       // leftovers of the program's removed
+  int kept = 0;          // leftovers moved aside, each warned about
   int unproven = 0;      // things left where they are, each warned about
   int failures = 0;      // proven steps that could not be done
+  int foreign = 0;       // the journal is none of ours: nothing was done
 };
 // Undoes what the journal `text` announced and did not finish, as far as it
-// can be proven. A journal that does not parse is not acted on at all.
+// can be proven. A journal that does not parse is not acted on at all
+// (`foreign` is set).
 Repair sy_repair(std::string_view text);
 // Takes the lock (repairing after a run that died); 0 when the run must not
 // go on, with an "error: " line said.
@@ -62,20 +82,29 @@ std::string identity_text(const Identity& id);
 int is_object(const char* path, const Identity& id);
 
 // ---- The loan of the scripts folder ----
+// The program's own folder is made, with its token, under kivo.stmp and
+// recorded before the player's scripts is set aside; only then is it lent
+// as scripts. When the loan ends it goes back to kivo.stmp before the
+// player's comes back, and is removed there when everything in it is
+// proven: the token read back, each member by the identity recorded after it
+// was made. So at every instant the journal holds what undoes the loan.
+
+// Makes kivo.stmp with its token file and records it; 0 with an "error: "
+// line said when it is in the way or cannot be made (nothing is left then).
+int loan_make_own();
 // Records that the player's scripts (identity `id`) is about to be set
 // aside as tscripts.
 int loan_record_aside(const Identity& id);
-// Makes the program's own scripts folder, with its token file inside; 0
-// (with an "error: " line) when that cannot be done.
-int loan_make_own();
-// 1 when scripts is still the folder loan_make_own made.
-int loan_own_is_there();
-// Removes the token file, so that the folder's own commands can remove it.
-void loan_drop_token();
+// Renames the program's folder from kivo.stmp to scripts (1) or back (0 to
+// `lent`); 0 with an "error: " line when it is not the folder made.
+int loan_move_own(bool lent);
+// Takes the identity of scripts/<member>, just made, and records it.
+int loan_record_member(std::string_view member);
+// Removes the program's folder at kivo.stmp when it holds only what proves
+// it; moves it aside to kivo.kept otherwise. 1 when it is gone.
+int loan_clear_own();
 // 1 when tscripts is still the player's folder recorded as set aside.
 int loan_aside_is_there(const Identity& id);
-// Records the member about to be extracted into the loan's folder.
-int loan_record_member(std::string_view member);
 // Records that the loan is over.
 int loan_record_over();
 
@@ -92,7 +121,16 @@ std::string work_path(const char* inside);
 // Replaces `target` in the game folder by `inside` of the work folder in
 // one rename. 0 or an errno value.
 int work_commit(const char* inside, const char* target);
-// Removes the work folder, when it is provably ours, and records so.
+// Records, before they are written, the files about to be written in the
+// work folder: each name with a digest of its exact bytes. One durable write.
+int work_record_texts(
+    const std::vector<std::pair<std::string, std::string>>& files);
+// Records what a command made at `inside` of the work folder (its identity,
+// size and time); called in the work folder.
+int work_record_made(const char* inside);
+// A digest of `text` as a file written in text mode holds it on this host.
+std::string text_digest(std::string_view text);
+// Removes the work folder, when all in it is provably ours, and records so.
 int work_end();
 
 // ---- Replacing a file safely (kivo.cfg) ----

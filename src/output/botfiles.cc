@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "archive/archive.h"
 #include "output/output.h"
@@ -30,7 +32,7 @@ int write_bot_file(const Player& p, const char* file) {
   errno = 0;
   std::FILE* f = host().create(file);
   if (f == nullptr) return errno ? errno : EIO;
-  gd_write_bot_def(p, f);
+  std::fputs(bot_def_text(p).c_str(), f);
   int error = host().close(f, false);
   if (error != 0) host().remove(file);
   return error;
@@ -122,6 +124,15 @@ bool pack_in_work_folder(const State& s, const int* rows, int count) {
         made.code);
     return false;
   }
+  // What the work folder is given is recorded before it is made, so that
+  // a run stopped meanwhile leaves the proof of each file by its text.
+  if (!stopping() && !work_record_made("scripts")) return false;
+  std::vector<std::pair<std::string, std::string>> texts;
+  for (int i = 0; i < count; ++i) {
+    const Player& p = *s.roster[rows[i]];
+    texts.emplace_back(std::string(p.name.view()) + ".bot", bot_def_text(p));
+  }
+  if (!stopping() && !work_record_texts(texts)) return false;
   int added = 0;
   int written[kTableRows];
   for (int i = 0; i < count && !stopping(); ++i)
@@ -129,7 +140,8 @@ bool pack_in_work_folder(const State& s, const int* rows, int count) {
   bool packed = false;
   if (!stopping()) {
     CommandStatus pack = sy_cmd_pack();
-    packed = pack.ok() && sy_entry("kivo.pk3") == Entry::kFile;
+    packed = pack.ok() && sy_entry("kivo.pk3") == Entry::kFile &&
+             work_record_made("kivo.pk3");
     if (!packed && !stopping())
       say_error(
           "error: 'kivo.pk3' was not created: %s (status %d); the old one "
@@ -144,19 +156,19 @@ bool pack_in_work_folder(const State& s, const int* rows, int count) {
 
 }  // namespace
 
-void gd_write_bot_def(const Player& p, std::FILE* f) {
-  std::fprintf(f, "{\n");
-  std::fprintf(f, "name\t\t%s\n", p.name.c_str());
+std::string bot_def_text(const Player& p) {
+  std::string t = "{\nname\t\t" + std::string(p.name.view()) + "\n";
   // An empty fun name would swallow the next key when the game reads it.
   if (!(p.funname == "default") && !p.funname.empty())
-    std::fprintf(f, "funname %s\n", p.funname.c_str());
-  std::fprintf(f, "model\t\t%s", p.model.c_str());
-  if (!(p.player == "default"))
-    std::fprintf(f, "/%s\n", p.player.c_str());
-  else
-    std::fprintf(f, "\n");
-  std::fprintf(f, "aifile  bots/%s_c.c\n", p.aifile.c_str());
-  std::fprintf(f, "}\n\n");
+    t += "funname " + std::string(p.funname.view()) + "\n";
+  t += "model\t\t" + std::string(p.model.view());
+  if (!(p.player == "default")) t += "/" + std::string(p.player.view());
+  t += "\naifile  bots/" + std::string(p.aifile.view()) + "_c.c\n}\n\n";
+  return t;
+}
+
+void gd_write_bot_def(const Player& p, std::FILE* f) {
+  std::fputs(bot_def_text(p).c_str(), f);
 }
 
 int gd_choose_bots(const State& s, int* rows) {
@@ -170,6 +182,14 @@ int gd_choose_bots(const State& s, int* rows) {
 }
 
 void gd_write_descrete_players(State& s) {
+  // Without the archives' own bot files the set would be a wrong one: bots
+  // they define would come twice, under other names.
+  if (run_status().bot_files_unread) {
+    say_error(
+        "error: the bot files of the archives could not be read, so "
+        "'kivo.pk3' is left as it was\n");
+    return;
+  }
   int rows[kTableRows];
   const int count = gd_choose_bots(s, rows);
   // The new archive is made in a folder of the program's own and replaces

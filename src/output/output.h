@@ -7,6 +7,7 @@
 #define KIVO_OUTPUT_OUTPUT_H
 
 #include <cstdio>
+#include <string>
 
 #include "core/core.h"
 
@@ -15,6 +16,8 @@
 int gd_choose_bots(const State& s, int* rows);
 // Writes the bot files of the active set and packs them into kivo.pk3.
 void gd_write_descrete_players(State& s);
+// One player's bot definition block, as its bot file holds it.
+std::string bot_def_text(const Player& p);
 // Writes one player's bot definition block to an open text stream.
 void gd_write_bot_def(const Player& p, std::FILE* f);
 

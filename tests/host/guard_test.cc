@@ -5,6 +5,9 @@
 // bot names, kivo.cfg's hand edits, files outside) is as it was.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+
 #include "support/fault_host.h"
 #include "support/support.h"
 
@@ -35,52 +38,71 @@ struct PlayersFolder : test::ScratchDir {
 };
 
 // Each file of tests/host/journals is a kivo.lock that an earlier version,
-// another user or the player left; and one whose line has 10 MB.
+// another user or the player left; and one whose line has 10 MB. A journal
+// that is not wholly of the program's grammar (a torn last line aside) is
+// refused and left byte for byte; one that is, is acted on only as far as
+// the folder proves it, which here is not at all.
 TEST(Guard, HostileJournalsTouchNothingOfThePlayers) {
-  std::vector<std::string> journals = {kHead + "own new\n" +
-                                       std::string(10 << 20, 'x') + "\n"};
+  const std::set<std::string> refused = {
+      "blank-lines.txt",   "cr-lf.txt",
+      "extract-outside.txt", "junk.txt",
+      "older-version-names-outside.txt", "older-version.txt",
+      "own-identity-without-new.txt", "players-own-text.txt",
+      "line-of-10-MB"};
+  std::map<std::string, std::string> journals = {
+      {"line-of-10-MB",
+       kHead + "own new\n" + std::string(10 << 20, 'x') + "\n"}};
   for (const auto& e : fs::directory_iterator(fs::path(KIVO_SOURCE_DIR) /
                                               "tests/host/journals"))
-    journals.push_back(test::read_file(e.path()));
-  EXPECT_GT(journals.size(), 10u);
-  for (const std::string& journal : journals) {
+    journals[e.path().filename().string()] = test::read_file(e.path());
+  EXPECT_EQ(journals.size(), 17u);
+  for (const auto& [name, journal] : journals) {
     PlayersFolder game;
     const test::Tree before = game.players();
     test::write_file("kivo.lock", journal);
     const test::Outcome o = test::run_main();
-    const std::string what = journal.substr(0, 80) + "\n" + o.out;
+    const std::string what = name + "\n" + o.out;
     EXPECT_EQ(game.players(), before) << what;
-    // Either the journal is refused as no lock file of ours, or it is not
-    // acted on and the run refuses the names in its way.
-    const bool ours = journal.starts_with("kivorama ");
-    EXPECT_SAYS(o.out, ours ? "error: 'kivo.ztmp' is in the way"
-                            : "error: 'kivo.lock' is not a lock file of "
-                              "kivorama (it holds something else)")
+    EXPECT_SAYS(o.out, refused.count(name)
+                           ? "error: 'kivo.lock' is not a lock file of "
+                             "kivorama (it holds something else)"
+                           : "error: 'kivo.ztmp' is in the way")
         << what;
-    EXPECT_TRUE(ours || test::read_file("kivo.lock") == journal) << what;
+    EXPECT_EQ(refused.count(name) == 1, test::read_file("kivo.lock") == journal)
+        << what;
     EXPECT_EQ(o.out.find("repaired"), std::string::npos) << what;
   }
 }
 
 // A journal of the program's own is still acted on: the repair is not
-// simply switched off. It moves back only the very folder it set aside: a
-// tscripts of the player's, made after, stays where it is.
+// simply switched off. It moves back only the very folder it set aside (a
+// tscripts of the player's, made after, stays where it is), and removes a
+// work folder only when all in it is what the journal recorded: its token,
+// the folder "scripts" by identity, the bot file by a digest of its text
+// ("ours"). A file the player saved into it after the run died moves aside
+// with the folder, and nothing of the program's goes with it.
 TEST(Guard, AJournalOfOursIsRepairedAndNothingElse) {
   for (bool recorded : {true, false}) {
     PlayersFolder game;
     fs::remove_all("kivo.ztmp");
     fs::remove_all("tscripts");
     fs::rename("scripts", "tscripts");
-    Identity aside, work;
+    Identity aside, work, scripts;
     ASSERT_EQ(
         real_host().identify(recorded ? "tscripts" : "Mine.bot", false, aside),
         0);
     test::write_file("kivo.ztmp/kivo.own", "0123456789abcdef");
-    ASSERT_EQ(real_host().identify("kivo.ztmp", false, work), 0);
     test::write_file("kivo.ztmp/scripts/Bot.bot", "ours");
-    test::write_file("kivo.lock", kHead + "aside " + identity_text(aside) +
-                                      "\nwork new\nwork " +
-                                      identity_text(work) + "\n");
+    if (!recorded) test::write_file("kivo.ztmp/scripts/mine.txt", "mine");
+    ASSERT_EQ(real_host().identify("kivo.ztmp", false, work), 0);
+    ASSERT_EQ(real_host().identify("kivo.ztmp/scripts", false, scripts), 0);
+    test::write_file(
+        "kivo.lock",
+        kHead + "aside " + identity_text(aside) + "\nwork new\nwork " +
+            identity_text(work) + "\nmade 73637269707473 " +
+            identity_text(scripts) + ":" + std::to_string(scripts.size) + ":" +
+            std::to_string(scripts.changed) +
+            "\ntext 426f742e626f74 db860fb4521d319e\n");
     const test::Outcome o = test::run_main();
     EXPECT_EQ(
         o.out.find("note: an earlier run was stopped before it ended; "
@@ -92,6 +114,15 @@ TEST(Guard, AJournalOfOursIsRepairedAndNothingElse) {
         test::read_file(recorded ? "scripts/own.bot" : "tscripts/own.bot"),
         "{\nname Mine\n}\n");
     EXPECT_FALSE(fs::exists("kivo.ztmp"));
+    EXPECT_EQ(test::entry("kivo.kept/scripts/mine.txt"),
+              recorded ? "" : "f420:mine");
+    EXPECT_FALSE(fs::exists("kivo.kept/scripts/Bot.bot"));
+    EXPECT_EQ(o.out.find("warn: 'kivo.ztmp', a folder of kivorama's own left "
+                         "by a run that was stopped, holds files that "
+                         "kivorama cannot prove it made: it is moved to "
+                         "'kivo.kept' with them") != std::string::npos,
+              !recorded)
+        << o.out;
   }
 }
 
