@@ -185,9 +185,9 @@ Host* set_host(Host* h);
 // The host that reaches this machine's shell and file system.
 Host& real_host();
 // Prepares the process for its commands: standard input from the null
-// device, none of the player's options for unzip and zip in the
-// environment, and the handlers that turn Ctrl-C, SIGTERM and SIGHUP into a
-// stop at the next step.
+// device, an environment that keeps of the player's only PATH (on Windows:
+// all but the tools' options), and the handlers that turn Ctrl-C, SIGTERM
+// and SIGHUP into a stop at the next step.
 void host_init();
 
 #endif  // KIVO_HOST_HOST_H

@@ -31,6 +31,9 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// The process's environment, which std::system hands the shell.
+extern char** environ;
 #endif
 
 namespace {
@@ -95,12 +98,25 @@ void identity_of_stat(const struct stat& st, Identity& id) {
 }
 #endif
 
+#ifndef _WIN32
+// The environment the commands run in, once host_init made it: the strings
+// and the list of them, null at its end, that the shell inherits.
+std::vector<std::string> g_tools_env;
+std::vector<char*> g_tools_environ;
+#endif
+
 class RealHost final : public Host {
  public:
   CommandStatus run(const char* line) override {
     std::fflush(stdout);
     std::fflush(stderr);
     CommandStatus status;
+#ifndef _WIN32
+    // The shell inherits the environment made for the commands; the
+    // program's own stays as it was started.
+    char** own = environ;
+    if (!g_tools_environ.empty()) environ = g_tools_environ.data();
+#endif
     int raw = std::system(line);
 #ifdef _WIN32
     if (raw == kControlCExit)
@@ -108,6 +124,7 @@ class RealHost final : public Host {
     else
       status.code = raw;
 #else
+    environ = own;
     if (raw == -1) {
       status.code = 127;
     } else if (WIFSIGNALED(raw)) {
@@ -568,11 +585,16 @@ class RealHost final : public Host {
 
 Host* g_host = nullptr;
 
-// The variables through which a player's shell gives unzip and zip options
-// of its own; none may reach the tools the program runs.
-constexpr const char* kToolOptions[] = {"UNZIP",      "UNZIPOPT", "ZIP",
-                                        "ZIPOPT",     "ZIPINFO",  "ZIPINFOOPT",
-                                        "UNZIP_OPTS", "ZIP_OPTS"};
+#ifdef _WIN32
+// The variables through which a player's shell gives unzip, zip, dir and
+// move options of its own; none may reach the commands the program runs.
+constexpr const char* kToolOptions[] = {
+    "UNZIP",      "UNZIPOPT",   "ZIP",      "ZIPOPT", "ZIPINFO",
+    "ZIPINFOOPT", "UNZIP_OPTS", "ZIP_OPTS", "DIRCMD", "COPYCMD"};
+#else
+// Where the tools are looked for when the player's shell gave no PATH.
+constexpr char kDefaultPath[] = "/usr/local/bin:/usr/bin:/bin";
+#endif
 
 }  // namespace
 
@@ -594,10 +616,25 @@ void host_init() {
   // question reads the end of the null device and takes its default.
 #ifdef _WIN32
   if (std::freopen("NUL", "r", stdin) == nullptr) std::fclose(stdin);
+  // cmd and the tools need much of what Windows puts in the environment
+  // (and wine more), so only the options steering them are dropped.
   for (const char* name : kToolOptions) _putenv_s(name, "");
 #else
   if (std::freopen("/dev/null", "r", stdin) == nullptr) std::fclose(stdin);
-  for (const char* name : kToolOptions) unsetenv(name);
+  // The shell and every tool it starts inherit only the player's choice of
+  // tools and the C locale: whatever else the player's shell exports (ls's
+  // quoting and colours, unzip's and zip's options, a script sh reads at
+  // start, the locale) would change what they print and the program reads.
+  // The program's own environment stays: what was loaded with it (a clock
+  // a test fixes, say) may read it.
+  const char* path = std::getenv("PATH");
+  g_tools_env = {std::string("PATH=") +
+                     (path != nullptr && *path != '\0' ? path : kDefaultPath),
+                 "LC_ALL=C", "LANG=C"};
+  g_tools_environ.clear();
+  for (std::string& entry : g_tools_env)
+    g_tools_environ.push_back(entry.data());
+  g_tools_environ.push_back(nullptr);
 #endif
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);

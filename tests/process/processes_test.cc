@@ -23,8 +23,9 @@ const std::string kAsNobody =
 // A scratch folder with the game folder "game" as the current folder: the
 // case player-folder (archives, one with a bot file, and the player's
 // scripts folder) after a run. The runs it starts find unzip and zip
-// through stand-ins: one whose first argument is the run's `pause_at`
-// touches "paused" and waits for "go" before it works.
+// through stand-ins: one whose first argument is the run's `pause_at` (in
+// the file "pause-at": the program hands its commands none of its own
+// environment) touches "paused" and waits for "go" before it works.
 struct Game : test::ScratchDir {
   Game() {
     fs::create_directories(path / "game");
@@ -32,7 +33,8 @@ struct Game : test::ScratchDir {
     test::make_folder(test::kCases / "player-folder/folder");
     fs::permissions("scripts/notes.txt", fs::perms::owner_read);
     test::write_file(path / "bin/unzip",
-                     "#!/bin/sh\ng=${0%/bin/*}\n[ \"$1\" = \"$PAUSE_AT\" ] && "
+                     "#!/bin/sh\ng=${0%/bin/*}\n[ \"$1\" = \"$(cat $g/pause-at "
+                     "2>/dev/null)\" ] && "
                      "touch $g/paused && until [ -e $g/go ]; do sleep 0.01; "
                      "done\nPATH=${PATH#*:} exec ${0##*/} \"$@\"\n");
     fs::permissions(path / "bin/unzip", fs::perms::owner_all);
@@ -45,10 +47,10 @@ struct Game : test::ScratchDir {
   // process when it dies, to be reaped.
   pid_t start(const std::string& out, const std::string& pause_at = "") {
     for (const char* mark : {"paused", "go"}) fs::remove(path / mark);
+    test::write_file(path / "pause-at", pause_at);
     prctl(PR_SET_CHILD_SUBREAPER, 1);
-    const std::string line = "PAUSE_AT='" + pause_at +
-                             "' PATH=\"$PWD/../bin:$PATH\" exec " + kExe +
-                             " >../" + out + " 2>&1";
+    const std::string line =
+        "PATH=\"$PWD/../bin:$PATH\" exec " + kExe + " >../" + out + " 2>&1";
     pid_t pid = fork();
     if (pid == 0) {
       setpgid(0, 0);
