@@ -26,6 +26,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -99,6 +100,27 @@ void identity_of_stat(const struct stat& st, Identity& id) {
 #endif
 
 #ifndef _WIN32
+// Whether the group `gid` holds a user other than `me` and root, as a member
+// or by its primary group; a group that cannot be looked up may hold anyone.
+bool group_has_other(gid_t gid, uid_t me) {
+  const auto other = [me](uid_t uid) { return uid != me && uid != 0; };
+  const group* gr = getgrgid(gid);
+  if (gr == nullptr) return true;
+  std::vector<std::string> members;  // copied: the look-ups below reuse it
+  for (char** name = gr->gr_mem; *name != nullptr; ++name)
+    members.emplace_back(*name);
+  for (const std::string& name : members) {
+    const passwd* pw = getpwnam(name.c_str());
+    if (pw == nullptr || other(pw->pw_uid)) return true;
+  }
+  bool found = false;
+  setpwent();
+  for (const passwd* pw; !found && (pw = getpwent()) != nullptr;)
+    found = pw->pw_gid == gid && other(pw->pw_uid);
+  endpwent();
+  return found;
+}
+
 // The environment the commands run in, once host_init made it: the strings
 // and the list of them, null at its end, that the shell inherits.
 std::vector<std::string> g_tools_env;
@@ -523,6 +545,25 @@ class RealHost final : public Host {
       return errno ? errno : EIO;
 #endif
     return journal(first);
+  }
+
+  int folder_access(const char* path, FolderAccess& out) override {
+    out = FolderAccess{};
+#ifdef _WIN32
+    return real_path(path, out.path);
+#else
+    struct stat st;
+    if (::stat(path, &st) != 0) return errno ? errno : EIO;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    if (int error = real_path(path, out.path); error != 0) return error;
+    out.owner = static_cast<long>(st.st_uid);
+    if (const passwd* pw = getpwuid(st.st_uid)) out.owner_name = pw->pw_name;
+    out.runner = static_cast<long>(geteuid());
+    out.mode = static_cast<unsigned>(st.st_mode) & 07777;
+    out.group_other =
+        (st.st_mode & S_IWGRP) != 0 && group_has_other(st.st_gid, geteuid());
+    return 0;
+#endif
   }
 
   int interrupted() override { return g_signal; }
