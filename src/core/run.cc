@@ -68,7 +68,7 @@ void say_interrupted(int signal) {
 int run(State& s, int argc, char** argv) {
   gd_show_help(argc, argv);
   run_status() = RunStatus{};
-  if (sy_guard_folder()) {
+  if (sy_folder_is_safe() && sy_guard_folder()) {
     for (const Phase& phase : kPhases) {
       if (stopping()) break;
       if (phase.name != nullptr) trace("%s()\n", phase.name);

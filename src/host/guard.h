@@ -159,4 +159,9 @@ int replace_commit(Replacement& r);
 // Abandons: closes and removes the temporary file.
 void replace_abort(Replacement& r);
 
+// 1 when no user but the one running the program (and root) could change
+// the current folder; else 0, with an "error: " line said that tells how to
+// make it so. Nothing is touched.
+int sy_folder_is_safe();
+
 #endif  // KIVO_HOST_GUARD_H

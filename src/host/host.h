@@ -54,6 +54,17 @@ struct LockRefusal {
 
 enum class Lock { kTaken, kBusy, kRefused, kError };
 
+// Who, besides the user running the program, could change a folder.
+struct FolderAccess {
+  std::string path;          // its full path
+  long owner = -1;           // user id of its owner; -1 where none is kept
+  std::string owner_name;    // ... by name, when the host knows it
+  long runner = -1;          // the user the program runs as (effective id)
+  unsigned mode = 0;         // its permission bits (07777)
+  bool group_other = false;  // its group may write it and may hold a user
+                             // other than the runner and root
+};
+
 class Host {
  public:
   virtual ~Host() = default;
@@ -114,6 +125,9 @@ class Host {
   // Lets the lock go. The lock file is removed, unless `keep` asks that its
   // journal stay for the next run to repair.
   virtual void unlock(bool keep) = 0;
+  // What `path`, a folder, says of who may change it; on Windows, where its
+  // rights are not looked at, no one else. 0 or an errno value.
+  virtual int folder_access(const char* path, FolderAccess& out) = 0;
   // The signal that asked the run to stop (Ctrl-C, SIGTERM, SIGHUP), or 0.
   virtual int interrupted() = 0;
   // The calendar clock in seconds, which seeds the random generator.
@@ -170,6 +184,9 @@ class HostWrapper : public Host {
     return target_.journal(records);
   }
   void unlock(bool keep) override { target_.unlock(keep); }
+  int folder_access(const char* p, FolderAccess& out) override {
+    return target_.folder_access(p, out);
+  }
   int interrupted() override { return target_.interrupted(); }
   long long now() override { return target_.now(); }
   long process_id() override { return target_.process_id(); }
@@ -185,9 +202,9 @@ Host* set_host(Host* h);
 // The host that reaches this machine's shell and file system.
 Host& real_host();
 // Prepares the process for its commands: standard input from the null
-// device, none of the player's options for unzip and zip in the
-// environment, and the handlers that turn Ctrl-C, SIGTERM and SIGHUP into a
-// stop at the next step.
+// device, an environment that keeps of the player's only PATH (on Windows:
+// all but the tools' options), and the handlers that turn Ctrl-C, SIGTERM
+// and SIGHUP into a stop at the next step.
 void host_init();
 
 #endif  // KIVO_HOST_HOST_H

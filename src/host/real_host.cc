@@ -26,11 +26,15 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <grp.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// The process's environment, which std::system hands the shell.
+extern char** environ;
 #endif
 
 namespace {
@@ -95,12 +99,46 @@ void identity_of_stat(const struct stat& st, Identity& id) {
 }
 #endif
 
+#ifndef _WIN32
+// Whether the group `gid` holds a user other than `me` and root, as a member
+// or by its primary group; a group that cannot be looked up may hold anyone.
+bool group_has_other(gid_t gid, uid_t me) {
+  const auto other = [me](uid_t uid) { return uid != me && uid != 0; };
+  const group* gr = getgrgid(gid);
+  if (gr == nullptr) return true;
+  std::vector<std::string> members;  // copied: the look-ups below reuse it
+  for (char** name = gr->gr_mem; *name != nullptr; ++name)
+    members.emplace_back(*name);
+  for (const std::string& name : members) {
+    const passwd* pw = getpwnam(name.c_str());
+    if (pw == nullptr || other(pw->pw_uid)) return true;
+  }
+  bool found = false;
+  setpwent();
+  for (const passwd* pw; !found && (pw = getpwent()) != nullptr;)
+    found = pw->pw_gid == gid && other(pw->pw_uid);
+  endpwent();
+  return found;
+}
+
+// The environment the commands run in, once host_init made it: the strings
+// and the list of them, null at its end, that the shell inherits.
+std::vector<std::string> g_tools_env;
+std::vector<char*> g_tools_environ;
+#endif
+
 class RealHost final : public Host {
  public:
   CommandStatus run(const char* line) override {
     std::fflush(stdout);
     std::fflush(stderr);
     CommandStatus status;
+#ifndef _WIN32
+    // The shell inherits the environment made for the commands; the
+    // program's own stays as it was started.
+    char** own = environ;
+    if (!g_tools_environ.empty()) environ = g_tools_environ.data();
+#endif
     int raw = std::system(line);
 #ifdef _WIN32
     if (raw == kControlCExit)
@@ -108,6 +146,7 @@ class RealHost final : public Host {
     else
       status.code = raw;
 #else
+    environ = own;
     if (raw == -1) {
       status.code = 127;
     } else if (WIFSIGNALED(raw)) {
@@ -508,6 +547,25 @@ class RealHost final : public Host {
     return journal(first);
   }
 
+  int folder_access(const char* path, FolderAccess& out) override {
+    out = FolderAccess{};
+#ifdef _WIN32
+    return real_path(path, out.path);
+#else
+    struct stat st;
+    if (::stat(path, &st) != 0) return errno ? errno : EIO;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    if (int error = real_path(path, out.path); error != 0) return error;
+    out.owner = static_cast<long>(st.st_uid);
+    if (const passwd* pw = getpwuid(st.st_uid)) out.owner_name = pw->pw_name;
+    out.runner = static_cast<long>(geteuid());
+    out.mode = static_cast<unsigned>(st.st_mode) & 07777;
+    out.group_other =
+        (st.st_mode & S_IWGRP) != 0 && group_has_other(st.st_gid, geteuid());
+    return 0;
+#endif
+  }
+
   int interrupted() override { return g_signal; }
 
   long long now() override {
@@ -568,11 +626,16 @@ class RealHost final : public Host {
 
 Host* g_host = nullptr;
 
-// The variables through which a player's shell gives unzip and zip options
-// of its own; none may reach the tools the program runs.
-constexpr const char* kToolOptions[] = {"UNZIP",      "UNZIPOPT", "ZIP",
-                                        "ZIPOPT",     "ZIPINFO",  "ZIPINFOOPT",
-                                        "UNZIP_OPTS", "ZIP_OPTS"};
+#ifdef _WIN32
+// The variables through which a player's shell gives unzip, zip, dir and
+// move options of its own; none may reach the commands the program runs.
+constexpr const char* kToolOptions[] = {
+    "UNZIP",      "UNZIPOPT",   "ZIP",      "ZIPOPT", "ZIPINFO",
+    "ZIPINFOOPT", "UNZIP_OPTS", "ZIP_OPTS", "DIRCMD", "COPYCMD"};
+#else
+// Where the tools are looked for when the player's shell gave no PATH.
+constexpr char kDefaultPath[] = "/usr/local/bin:/usr/bin:/bin";
+#endif
 
 }  // namespace
 
@@ -594,10 +657,25 @@ void host_init() {
   // question reads the end of the null device and takes its default.
 #ifdef _WIN32
   if (std::freopen("NUL", "r", stdin) == nullptr) std::fclose(stdin);
+  // cmd and the tools need much of what Windows puts in the environment
+  // (and wine more), so only the options steering them are dropped.
   for (const char* name : kToolOptions) _putenv_s(name, "");
 #else
   if (std::freopen("/dev/null", "r", stdin) == nullptr) std::fclose(stdin);
-  for (const char* name : kToolOptions) unsetenv(name);
+  // The shell and every tool it starts inherit only the player's choice of
+  // tools and the C locale: whatever else the player's shell exports (ls's
+  // quoting and colours, unzip's and zip's options, a script sh reads at
+  // start, the locale) would change what they print and the program reads.
+  // The program's own environment stays: what was loaded with it (a clock
+  // a test fixes, say) may read it.
+  const char* path = std::getenv("PATH");
+  g_tools_env = {std::string("PATH=") +
+                     (path != nullptr && *path != '\0' ? path : kDefaultPath),
+                 "LC_ALL=C", "LANG=C"};
+  g_tools_environ.clear();
+  for (std::string& entry : g_tools_env)
+    g_tools_environ.push_back(entry.data());
+  g_tools_environ.push_back(nullptr);
 #endif
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);

@@ -83,6 +83,8 @@ class FaultHost final : public HostWrapper, public Seen {
   KIVO_COUNTED(int, fresh_mode, (const char* p), (p), p, EIO)
   KIVO_COUNTED(int, journal_reset, (std::string_view s), (s), s, ENOSPC)
   KIVO_COUNTED(int, journal, (std::string_view s), (s), s, ENOSPC)
+  KIVO_COUNTED(int, folder_access, (const char* p, FolderAccess& a), (p, a), p,
+               EIO)
 
  private:
   // Counts one operation `what`; what the fault asks of it.
