@@ -128,7 +128,7 @@ void gd_parse_aifile(State& s, std::string_view archive,
     sy_cmd_open_up_file(bot_file);
     errno = 0;
     if (!sy_cmd_line_ends(bot_file) ||
-        (f = host().open_read(path)) == nullptr) {
+        (f = host().open_read(path, false)) == nullptr) {
       // The file is there: what fails now is the host, not the archive.
       fail_run(
           "error: cannot read the extracted '%s' (%s); the run stops and "

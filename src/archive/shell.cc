@@ -245,8 +245,8 @@ int sy_cmd_line_ends(std::string_view member) {
     scripts_path(member, path, sizeof path);
     std::snprintf(temp, sizeof temp, "%s~lf", path);
     if (sy_exists(temp) && host().remove(temp) != 0) return 0;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(host().open_read(path),
-                                                       std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(
+        host().open_read(path, false), std::fclose);
     if (in == nullptr) return 0;
     std::FILE* out = host().create(temp);
     if (out == nullptr) return 0;

@@ -77,9 +77,10 @@ void report_failure(const char* target, int error) {
       target, error != 0 ? std::strerror(error) : "write failed");
 }
 
-// The whole content of a file, or false when it cannot be read.
+// The whole content of a file, or false when it cannot be read. A link is
+// never followed: callers pass the file a link of the player's names.
 bool read_whole(const char* path, std::string& text) {
-  std::FILE* f = host().open_read(path);
+  std::FILE* f = host().open_read(path, false);
   if (f == nullptr) return false;
   char buf[4096];
   for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
@@ -117,16 +118,18 @@ bool keep_older_backup(const char* target, const char* backup,
   return false;
 }
 
-// Keeps a copy of the old file as `backup` before it is replaced, when the
-// new text would lose something of it: parts the reader could not use, or
-// rows of players this run does not have. The old file itself stays in
-// place until the new one replaces it in one rename; an older backup with
-// other rows is kept under a name of its own.
-bool keep_backup(const State& s, const char* target, const char* backup) {
+// Keeps a copy of the old file `file` (kivo.cfg, `target`, or the file its
+// link names) as `backup` before it is replaced, when the new text would
+// lose something of it: parts the reader could not use, or rows of players
+// this run does not have. The old file itself stays in place until the new
+// one replaces it in one rename; an older backup with other rows is kept
+// under a name of its own.
+bool keep_backup(const State& s, const char* target, const char* file,
+                 const char* backup) {
   if (s.cfg_unread == 0 && s.cfg_lost == 0) return true;
   std::string moved;
-  if (!keep_older_backup(target, backup, moved)) return false;
-  int error = host().copy_file(target, backup);
+  if (!keep_older_backup(file, backup, moved)) return false;
+  int error = host().copy_file(file, backup);
   if (error != 0) {
     say_error(
         "error: cannot keep the old '%s' as '%s' (%s); it is left as it "
@@ -302,7 +305,8 @@ int gd_save_config(State& s) {
   }
   char backup[FILENAME_MAX];
   std::snprintf(backup, sizeof backup, "%s%s", target, kConfigBackupSuffix);
-  if (old == Entry::kFile && !keep_backup(s, target, backup)) {
+  if (old == Entry::kFile &&
+      !keep_backup(s, target, r.target.c_str(), backup)) {
     replace_abort(r);
     return 0;
   }

@@ -1,13 +1,19 @@
 // kivo.cfg: the writer's text, as the next run reads it back, and the
-// player's own versions of the file. (What the reader makes of files written
-// by hand, and how their rows are carried over to the roster and the AI
-// files, is in the cases, tests/runs/config-*.)
+// player's own versions of the file; links: its temporary file swapped for
+// one, and kivo.cfg as another user's. (What the reader makes of files written
+// by hand, and how their rows are carried over to the roster and the AI files,
+// is in the cases, tests/runs/config-*.)
 #include "config/config.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "support/fault_host.h"
 #include "support/support.h"
 
 namespace {
@@ -35,6 +41,17 @@ struct ConfigWriter : testing::Test {
   }
   std::string save() {
     return test::printed([&] { gd_save_config(*s); });
+  }
+  // kivo.cfg as the reviewed text, read back, with a line the run could not
+  // use, so that saving keeps the old file as kivo.cfg.bak.
+  std::string read_with_a_lost_line() {
+    const std::string text = test::host_line_ends(test::read_file(
+        KIVO_SOURCE_DIR "/tests/config/golden_small_roster.cfg"));
+    test::write_file(kConfigFile, text);
+    test::printed([&] { gd_read_config(*s); });
+    gd_apply_config(*s), gd_apply_ai_cfg(*s);
+    s->cfg_unread = 1;
+    return text;
   }
 
   test::ScratchDir dir;
@@ -66,5 +83,53 @@ TEST_F(ConfigWriter, TheReviewedTextReadsBackWholeAndEditsDuringARunWin) {
     EXPECT_FALSE(fs::exists("kivo.cfg.tmp"));
   }
 }
+
+// kivo.cfg.tmp, which the run made, is swapped for a link to a file of
+// someone else's just before it gets the old file's mode: that file keeps
+// its own mode and text, and kivo.cfg stays as it was.
+TEST_F(ConfigWriter, ATempFileSwappedForALinkPassesNoModeThrough) {
+  if (test::kIsWindowsHost) GTEST_SKIP() << "links are POSIX here";
+  const std::string old = read_with_a_lost_line();
+  s->cfg_unread = 0;
+  fs::permissions(kConfigFile, fs::perms(0644));
+  test::write_file("victim", "theirs");
+  fs::permissions("victim", fs::perms(0600));
+  const test::Tree before = test::folder();
+  test::FaultHost host(test::Fault::kNone, 0);
+  test::each_operation = [] {
+    if (test::operation != "copy_mode kivo.cfg") return;
+    fs::remove("kivo.cfg.tmp");
+    fs::create_symlink("victim", "kivo.cfg.tmp");
+  };
+  const std::string out = save();
+  test::each_operation = nullptr;
+  EXPECT_EQ(out,
+            "error: cannot write config file 'kivo.cfg' (Too many levels of "
+            "symbolic links); it is left as it was\n");
+  const test::Tree after = test::folder();
+  for (const char* path : {"victim", "kivo.cfg"})
+    EXPECT_EQ(test::at(after, path), test::at(before, path)) << path;
+}
+
+#ifndef _WIN32
+// kivo.cfg as a link of another user's is neither read nor written: the run
+// stops before its output, and the file the link names stays as it was.
+TEST(Config, AnotherUsersLinkIsNeitherReadNorWritten) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to give a link away";
+  test::ScratchDir dir;
+  test::write_file("theirs.cfg", "$ flags\ntier_hi 3\n$ end\n");
+  fs::create_symlink("theirs.cfg", kConfigFile);
+  ASSERT_EQ(lchown(kConfigFile, 65534, 65534), 0);
+  const test::Tree before = test::folder();
+  const test::Outcome o = test::run_main();
+  EXPECT_EQ(o.status, 1) << o.out;
+  EXPECT_SAYS(o.out,
+              "error: 'kivo.cfg' is a link that belongs to the user 'nobody', "
+              "not to you; it is not read, and the run stops and leaves "
+              "'kivo.pk3' and 'kivo.cfg' as they were\n");
+  EXPECT_EQ(o.out.find("tier_lo=3"), std::string::npos) << o.out;
+  EXPECT_EQ(test::folder(), before);
+}
+#endif
 
 }  // namespace
