@@ -1,12 +1,15 @@
 // kivo.cfg: the writer's text, as the next run reads it back, and the
-// player's own versions of the file; links: its temporary file swapped for
-// one, and kivo.cfg as another user's. (What the reader makes of files written
-// by hand, and how their rows are carried over to the roster and the AI files,
-// is in the cases, tests/runs/config-*.)
+// player's own versions of the file; the older backups that pile up beside
+// it; links: its temporary file swapped for one, and kivo.cfg as another
+// user's. (What the reader makes of files written by hand, and how their
+// rows are carried over to the roster and the AI files, is in the cases,
+// tests/runs/config-*.)
 #include "config/config.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <map>
 #include <sstream>
 
 #ifndef _WIN32
@@ -81,6 +84,66 @@ TEST_F(ConfigWriter, TheReviewedTextReadsBackWholeAndEditsDuringARunWin) {
     EXPECT_TRUE(save().starts_with("error: 'kivo.cfg' was changed"));
     EXPECT_EQ(test::read_file(kConfigFile), edited);
     EXPECT_FALSE(fs::exists("kivo.cfg.tmp"));
+  }
+}
+
+// The older backups that a player piles up by moving archives out and in:
+// at most five besides kivo.cfg.bak. With all five taken, the oldest that
+// kivorama provably wrote goes (a plain file with no other name, its text
+// beginning with the flags block as written here); a file of the player's
+// under such a name, a link, or a backup with another name stays, however
+// old. With none of them provably ours, kivo.cfg stays as it was, with no
+// "error: " line, and nothing is removed.
+TEST_F(ConfigWriter, TheOldestBackupOfOursMakesRoomAndNoOtherFile) {
+  for (bool any_ours : {true, false}) {
+    for (const auto& e : fs::directory_iterator(".")) fs::remove_all(e.path());
+    const std::string old = read_with_a_lost_line();
+    const std::string older = old + "// the older backup\n";
+    test::write_file("kivo.cfg.bak", older);
+    // By age, in hours: the player's notes, a backup of ours with a second
+    // name, the oldest of ours (.5) and the newest (.1); .4 is a link.
+    const std::map<int, std::pair<std::string, int>> slots = {
+        {2, {"my notes\n", 20}},
+        {3, {old, 10}},
+        {5, {old + "// 5\n", 5}},
+        {1, {old + "// 1\n", 1}}};
+    const auto now = fs::file_time_type::clock::now();
+    for (const auto& [n, slot] : slots) {
+      const std::string name = "kivo.cfg.bak." + std::to_string(n);
+      test::write_file(name, any_ours || n == 2 ? slot.first : "mine\n");
+      fs::last_write_time(name, now - std::chrono::hours(slot.second));
+    }
+    fs::create_hard_link("kivo.cfg.bak.3", "kept-elsewhere");
+    if (test::kIsWindowsHost)
+      test::write_file("kivo.cfg.bak.4", "mine\n");
+    else
+      fs::create_symlink("kivo.cfg.bak.1", "kivo.cfg.bak.4");
+    const test::Tree before = test::folder();
+    const std::string out = save();
+    const test::Tree after = test::folder();
+    if (!any_ours) {
+      EXPECT_EQ(out,
+                "warn: 'kivo.cfg' is left as it was, so that nothing of it is "
+                "lost: 'kivo.cfg.bak' and 'kivo.cfg.bak.1' to 'kivo.cfg.bak.5' "
+                "hold older copies, and none of those numbered can be proven "
+                "to be one that kivorama made; move or remove those you no "
+                "longer need and run again\n");
+      EXPECT_EQ(after, before);
+      EXPECT_EQ(run_status().errors, 0);
+      continue;
+    }
+    EXPECT_EQ(out,
+              "note: 'kivo.cfg' held lines this run could not use; the old "
+              "file is kept as 'kivo.cfg.bak'\n"
+              "note: 'kivo.cfg.bak.5', the oldest of the older backups, was "
+              "removed to make room (at most 5 are kept)\n"
+              "note: the older 'kivo.cfg.bak' is kept as 'kivo.cfg.bak.5'\n"
+              "wrote 'kivo.cfg'\n");
+    EXPECT_EQ(test::read_file("kivo.cfg.bak.5"), older);
+    EXPECT_EQ(test::read_file("kivo.cfg.bak"), old);
+    for (const char* kept : {"kivo.cfg.bak.1", "kivo.cfg.bak.2",
+                             "kivo.cfg.bak.3", "kivo.cfg.bak.4"})
+      EXPECT_EQ(test::at(after, kept), test::at(before, kept)) << kept;
   }
 }
 
