@@ -155,7 +155,7 @@ void gd_parse_aifile(State& s, std::string_view archive,
   if (!stopping() && made) {
     sy_cmd_open_up_file(bot_file);
     errno = 0;
-    if ((f = host().open_read(path)) == nullptr) {
+    if ((f = host().open_read(path, false)) == nullptr) {
       // The file is there: what fails now is the host, not the archive.
       fail_run(
           "error: cannot read the extracted '%s' (%s); the run stops and "

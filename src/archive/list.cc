@@ -52,7 +52,7 @@ int sy_get_pk3_list(name_field* list, int name_length, int capacity) {
     return 0;
   }
   errno = 0;
-  std::FILE* f = host().open_read(kListFile);
+  std::FILE* f = host().open_read(kListFile, false);
   if (f == nullptr) {
     fail_run(
         "error: cannot open dir list file, 'kivo.tmp' (%s); 'kivo.pk3' and "

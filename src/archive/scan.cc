@@ -205,7 +205,7 @@ int gd_get_models_players_aifiles(State& s) {
       return 0;
     }
     errno = 0;
-    std::FILE* f = host().open_read(kListFile);
+    std::FILE* f = host().open_read(kListFile, false);
     if (f == nullptr) {
       fail_run(
           "  error: cannot open 'kivo.tmp' for read (%s); 'kivo.pk3' and "

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "config/config.h"
@@ -203,10 +204,25 @@ void gd_read_config(State& s) {
     s.cfg_seen.type = Entry::kError;
   errno = 0;
   std::FILE* f = nullptr;
-  if (there == Entry::kFolder)
+  std::string owner;
+  // 1: not a link, or one of the runner's own; -1: errno says why not known.
+  const int mine =
+      there == Entry::kLink ? link_is_runners(kConfigFile, owner) : 1;
+  if (there == Entry::kFolder) {
     errno = EISDIR;  // a folder opens on some hosts, then reads as empty
-  else if (there != Entry::kNone)
-    f = host().open_read(kConfigFile);
+  } else if (mine == 0) {
+    // Another user's link may lead anywhere that user chose: not read, and
+    // so not written over either.
+    fail_run(
+        "error: 'kivo.cfg' is a link that belongs to the user '%s', not to "
+        "you; it is not read, and the run stops and leaves 'kivo.pk3' and "
+        "'kivo.cfg' as they were\n",
+        owner.c_str());
+    return;
+  } else if (there != Entry::kNone && mine > 0) {
+    // Only a link of the runner's own is followed; one swapped in fails.
+    f = host().open_read(kConfigFile, there == Entry::kLink);
+  }
   if (f == nullptr && there != Entry::kNone) {
     // A file that is there but cannot be read must not be written over as
     // if the player had none.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "config/config.h"
 
@@ -77,9 +78,10 @@ void report_failure(const char* target, int error) {
       target, error != 0 ? std::strerror(error) : "write failed");
 }
 
-// The whole content of a file, or false when it cannot be read.
+// The whole content of a file, or false when it cannot be read. A link is
+// never followed: callers pass the file a link of the player's names.
 bool read_whole(const char* path, std::string& text) {
-  std::FILE* f = host().open_read(path);
+  std::FILE* f = host().open_read(path, false);
   if (f == nullptr) return false;
   char buf[4096];
   for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
@@ -89,50 +91,132 @@ bool read_whole(const char* path, std::string& text) {
   return ok;
 }
 
-// An older backup that holds other text than the file about to be backed
-// up moves to the first free "<backup>.<n>"; 0 when it cannot. `moved`
-// gets its new name, or stays empty when nothing had to move.
-bool keep_older_backup(const char* target, const char* backup,
-                       std::string& moved) {
-  Identity old;
-  int error = host().identify(backup, false, old);
-  if (error == ENOENT) return true;
-  if (error == 0 && old.type == Entry::kFile) {
-    std::string a, b;
-    if (read_whole(backup, a) && read_whole(target, b) && a == b) return true;
-  }
-  for (int n = 1; n < 100; ++n) {
-    std::string name = std::string(backup) + "." + std::to_string(n);
-    Entry e = sy_entry(name.c_str());
-    if (e == Entry::kError) return false;
-    if (e != Entry::kNone) continue;
-    if (host().rename(backup, name.c_str()) != 0) break;
-    moved = name;
+// How many older backups are kept beside the newest: "<backup>.1" to ".5".
+constexpr int kOlderBackups = 5;
+
+// True when `text` begins with the flags block as gd_write_flags writes it,
+// whatever the values: a file that kivorama wrote and kept as a backup.
+bool begins_with_our_flags(std::string_view text) {
+  auto line = [&](std::string_view& out) {
+    std::size_t end = text.find('\n');
+    if (end == std::string_view::npos) return false;
+    out = text.substr(0, end);
+    text.remove_prefix(end + 1);
     return true;
+  };
+  std::string_view l;
+  if (!line(l) || l != std::string(68, '-') || !line(l) || l != "$ flags" ||
+      !line(l) ||
+      l != "// these globally affect 'st' and 'aifile' fields of '@ "
+           "ai_players'" ||
+      !line(l) || !l.empty())
+    return false;
+  for (const ConfigFlag& flag : kConfigFlags) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%-13s ", flag.name);
+    std::string tail = std::string("   // ") + flag.comment;
+    if (!line(l) || !l.starts_with(name) || !l.ends_with(tail)) return false;
+    std::string_view value = l.substr(std::strlen(name));
+    value.remove_suffix(tail.size());
+    if (value.starts_with('-')) value.remove_prefix(1);
+    if (value.empty()) return false;
+    for (char c : value)
+      if (!is_digit(c)) return false;
   }
-  say_error(
-      "error: cannot keep the older '%s' under another name; '%s' is left as "
-      "it was\n",
-      backup, target);
-  return false;
+  return line(l) && l.empty() && line(l) && l == "$ end";
 }
 
-// Keeps a copy of the old file as `backup` before it is replaced, when the
-// new text would lose something of it: parts the reader could not use, or
-// rows of players this run does not have. The old file itself stays in
-// place until the new one replaces it in one rename; an older backup with
-// other rows is kept under a name of its own.
-bool keep_backup(const State& s, const char* target, const char* backup) {
-  if (s.cfg_unread == 0 && s.cfg_lost == 0) return true;
-  std::string moved;
-  if (!keep_older_backup(target, backup, moved)) return false;
-  int error = host().copy_file(target, backup);
+// True when `path` is provably a backup kivorama made: a plain file with no
+// other name, whose text kivorama wrote. `id` gets its identity.
+bool is_our_backup(const char* path, Identity& id) {
+  std::string text;
+  return host().identify(path, false, id) == 0 && id.type == Entry::kFile &&
+         id.links == 1 && read_whole(path, text) && begins_with_our_flags(text);
+}
+
+// What became of an older backup that had to make room.
+enum class Older { kKept, kNoRoom, kFailed };
+
+// An older backup that holds other text than the file about to be backed
+// up moves to the first free "<backup>.<n>", n from 1 to kOlderBackups;
+// when none is free, the oldest of those that are provably kivorama's own
+// backups is removed to make room. kNoRoom (a "warn: " line said) when
+// none is; kFailed with an "error: " line. `moved` gets the new name, or
+// stays empty when nothing had to move; `removed` the backup removed.
+Older keep_older_backup(const char* target, const char* backup,
+                        std::string& moved, std::string& removed) {
+  Identity old;
+  int error = host().identify(backup, false, old);
+  if (error == ENOENT) return Older::kKept;
+  if (error == 0 && old.type == Entry::kFile) {
+    std::string a, b;
+    if (read_whole(backup, a) && read_whole(target, b) && a == b)
+      return Older::kKept;
+  }
+  std::string free, oldest;
+  Identity oldest_id;
+  for (int n = 1; n <= kOlderBackups && free.empty(); ++n) {
+    std::string name = std::string(backup) + "." + std::to_string(n);
+    Entry e = sy_entry(name.c_str());
+    if (e == Entry::kError) return Older::kFailed;
+    Identity id;
+    if (e == Entry::kNone)
+      free = name;
+    else if (is_our_backup(name.c_str(), id) &&
+             (oldest.empty() || id.changed < oldest_id.changed))
+      oldest = name, oldest_id = id;
+  }
+  if (free.empty() && oldest.empty()) {
+    std::printf(
+        "warn: '%s' is left as it was, so that nothing of it is lost: "
+        "'%s' and '%s.1' to '%s.%d' hold older copies, and none of those "
+        "numbered can be proven to be one that kivorama made; move or remove "
+        "those you no longer need and run again\n",
+        target, backup, backup, backup, kOlderBackups);
+    return Older::kNoRoom;
+  }
+  if (free.empty()) {
+    // Removed only while it is still the very file proven ours.
+    if (!is_object(oldest.c_str(), oldest_id) ||
+        host().remove(oldest.c_str()) != 0) {
+      say_error(
+          "error: cannot keep the older '%s' under another name; '%s' is "
+          "left as it was\n",
+          backup, target);
+      return Older::kFailed;
+    }
+    removed = free = oldest;
+  }
+  if (host().rename(backup, free.c_str()) != 0) {
+    say_error(
+        "error: cannot keep the older '%s' under another name; '%s' is left "
+        "as it was\n",
+        backup, target);
+    return Older::kFailed;
+  }
+  moved = free;
+  return Older::kKept;
+}
+
+// Keeps a copy of the old file `file` (kivo.cfg, `target`, or the file its
+// link names) as `backup` before it is replaced, when the new text would
+// lose something of it: parts the reader could not use, or rows of players
+// this run does not have. The old file itself stays in place until the new
+// one replaces it in one rename; an older backup with other rows is kept
+// under a name of its own.
+Older keep_backup(const State& s, const char* target, const char* file,
+                  const char* backup) {
+  if (s.cfg_unread == 0 && s.cfg_lost == 0) return Older::kKept;
+  std::string moved, removed;
+  Older older = keep_older_backup(file, backup, moved, removed);
+  if (older != Older::kKept) return older;
+  int error = host().copy_file(file, backup);
   if (error != 0) {
     say_error(
         "error: cannot keep the old '%s' as '%s' (%s); it is left as it "
         "was\n",
         target, backup, std::strerror(error));
-    return false;
+    return Older::kFailed;
   }
   if (s.cfg_lost > 0 && s.cfg_unread > 0)
     std::printf(
@@ -150,10 +234,15 @@ bool keep_backup(const State& s, const char* target, const char* backup) {
         "note: '%s' held lines this run could not use; the old file is kept "
         "as '%s'\n",
         target, backup);
+  if (!removed.empty())
+    std::printf(
+        "note: '%s', the oldest of the older backups, was removed to make "
+        "room (at most %d are kept)\n",
+        removed.c_str(), kOlderBackups);
   if (!moved.empty())
     std::printf("note: the older '%s' is kept as '%s'\n", backup,
                 moved.c_str());
-  return true;
+  return Older::kKept;
 }
 
 // The flags block.
@@ -302,7 +391,10 @@ int gd_save_config(State& s) {
   }
   char backup[FILENAME_MAX];
   std::snprintf(backup, sizeof backup, "%s%s", target, kConfigBackupSuffix);
-  if (old == Entry::kFile && !keep_backup(s, target, backup)) {
+  // No room for a backup that can be proven ours: the old file stays, with
+  // all it holds, rather than lose what only it has.
+  if (old == Entry::kFile &&
+      keep_backup(s, target, r.target.c_str(), backup) != Older::kKept) {
     replace_abort(r);
     return 0;
   }

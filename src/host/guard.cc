@@ -298,7 +298,7 @@ int holds_token(const char* folder, const std::string& token) {
   if (host().identify(path.c_str(), false, id) != 0 ||
       id.type != Entry::kFile || id.links != 1 || id.size != token.size())
     return 0;
-  std::FILE* f = host().open_read(path.c_str());
+  std::FILE* f = host().open_read(path.c_str(), false);
   if (f == nullptr) return 0;
   char text[32] = "";
   std::size_t n = std::fread(text, 1, sizeof text - 1, f);
@@ -376,7 +376,7 @@ std::string digest_of(std::string_view text) {
 
 // The digest of a file's text, read as it was written; "" when unreadable.
 std::string file_digest(const char* path) {
-  std::FILE* f = host().open_read(path);
+  std::FILE* f = host().open_read(path, false);
   if (f == nullptr) return "";
   std::string text;
   char buf[4096];
@@ -526,11 +526,14 @@ void undo_work_folder(const Pending& p, Repair& r) {
 
 // The temporary file of a replacement of kivo.cfg, wherever it may be.
 void undo_temp_file(const Pending& p, Repair& r) {
+  // kivo.cfg's, and that of kivo.pk3 when it is a link of the player's.
   std::vector<std::string> candidates = {kConfigTemp};
-  std::string real;
-  if (host().entry(kConfig) == Entry::kLink &&
-      host().real_path(kConfig, real) == 0)
-    candidates.push_back(real + ".tmp");
+  for (const char* file : {kConfig, "kivo.pk3"}) {
+    std::string real;
+    if (host().entry(file) == Entry::kLink &&
+        host().real_path(file, real) == 0)
+      candidates.push_back(real + ".tmp");
+  }
   for (const std::string& path : candidates) {
     Identity id;
     int error = host().identify(path.c_str(), false, id);
@@ -905,12 +908,19 @@ int work_leave() {
   return 1;
 }
 
-int work_commit(const char* inside, const char* target) {
+int work_commit(const char* inside, Replacement& r) {
   Identity there;
   int error = host().identify(kWorkFolder, false, there);
   if (error == 0 && !there.same_object(guard_record().work)) error = EXDEV;
   if (error != 0) return error;
-  return host().rename(work_path(inside).c_str(), target);
+  if (r.temp.empty())
+    return host().rename(work_path(inside).c_str(), r.target.c_str());
+  // The file a link names may be on another disk: no rename reaches it
+  // from here, a copy beside it does.
+  error = replace_copy(r, work_path(inside).c_str());
+  if (error == 0) error = replace_commit(r);
+  if (error != 0) replace_abort(r);
+  return error;
 }
 
 int work_record_texts(
@@ -946,12 +956,37 @@ int work_end() {
 
 // ---- Replacing a file safely ----
 
-int replace_begin(const char* path, Replacement& r) {
+int link_is_runners(const char* path, std::string& owner) {
+  Identity id;
+  int error = host().identify(path, false, id);
+  if (error == 0 && id.type != Entry::kLink) error = EAGAIN;  // swapped
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  return host().runner_owns(id, owner) ? 1 : 0;
+}
+
+int replace_prepare(const char* path, Replacement& r) {
   r = Replacement{};
   Entry e = sy_entry(path);
   if (e == Entry::kError) return 0;
   r.target = path;
   if (e == Entry::kLink) {
+    std::string owner;
+    int mine = link_is_runners(path, owner);
+    if (mine < 0) {
+      fail_run("error: cannot look at '%s' (%s); the run stops\n", path,
+               std::strerror(errno));
+      return 0;
+    }
+    if (mine == 0) {
+      say_error(
+          "error: '%s' is a link that belongs to the user '%s', not to you; "
+          "it is left as it is and not written\n",
+          path, owner.c_str());
+      return 0;
+    }
     // The link stays; the file it names gets the new text.
     int error = host().real_path(path, r.target);
     if (error != 0) {
@@ -973,6 +1008,11 @@ int replace_begin(const char* path, Replacement& r) {
         r.temp.c_str(), path, path);
     return 0;
   }
+  return 1;
+}
+
+int replace_begin(const char* path, Replacement& r) {
+  if (!replace_prepare(path, r)) return 0;
   if (!record(kCfg, "new")) return 0;
   errno = 0;
   r.file = host().create(r.temp.c_str());
@@ -989,6 +1029,18 @@ int replace_begin(const char* path, Replacement& r) {
     return 0;
   }
   return 1;
+}
+
+int replace_copy(Replacement& r, const char* from) {
+  // Nothing may have come in the way since the target was prepared: a copy
+  // replaces what is at its name.
+  Entry left = host().entry(r.temp.c_str());
+  if (left != Entry::kNone) return left == Entry::kError ? EIO : EEXIST;
+  if (!record(kCfg, "new")) return EIO;
+  int error = host().copy_file(from, r.temp.c_str());
+  if (error == 0) error = host().identify(r.temp.c_str(), false, r.made);
+  if (error == 0 && !record(kCfg, identity_text(r.made))) error = EIO;
+  return error;
 }
 
 int replace_close(Replacement& r) {

@@ -118,9 +118,12 @@ int work_enter();
 int work_leave();
 // The path of `inside` of the work folder, from the game folder.
 std::string work_path(const char* inside);
-// Replaces `target` in the game folder by `inside` of the work folder in
-// one rename. 0 or an errno value.
-int work_commit(const char* inside, const char* target);
+struct Replacement;
+// Puts `inside` of the work folder in the place of r.target in the game
+// folder: in one rename, or, when r.temp is set (the target is the file a
+// link names), as a durable copy beside it renamed over it. 0 or an errno
+// value.
+int work_commit(const char* inside, Replacement& r);
 // Records, before they are written, the files about to be written in the
 // work folder: each name with a digest of its exact bytes. One durable write.
 int work_record_texts(
@@ -133,21 +136,31 @@ std::string text_digest(std::string_view text);
 // Removes the work folder, when all in it is provably ours, and records so.
 int work_end();
 
-// ---- Replacing a file safely (kivo.cfg) ----
+// ---- Replacing a file safely (kivo.cfg; kivo.pk3 when it is a link) ----
 // The new text is written to a temporary file beside its target (beside the
 // file a link names, when the target is a link, which stays a link), and
 // replaces it in one rename, only when the target is still the version that
-// was read.
+// was read. A link is followed only when it belongs to the user running the
+// program: someone else's link may lead anywhere that user chose.
 struct Replacement {
   std::string target;  // the file that is replaced (a link's target)
   std::string temp;    // the temporary file beside it
   std::FILE* file = nullptr;
   Identity made;  // the temporary file's identity
 };
-// Begins: resolves the target and creates the temporary file, open in
-// r.file. 0 with an "error: " line said when something is in the way or it
-// cannot be made.
+// 1 when the link at `path` belongs to the user running the program; 0 when
+// it is another user's (named in `owner`); -1 when it cannot be looked at.
+int link_is_runners(const char* path, std::string& owner);
+// Resolves the target (a link only when it is the runner's) and checks that
+// nothing is in the way of the temporary file; makes nothing. 0 with an
+// "error: " line said when the file must be left as it is.
+int replace_prepare(const char* path, Replacement& r);
+// Prepares, then creates the temporary file, open in r.file. 0 with an
+// "error: " line said when something is in the way or it cannot be made.
 int replace_begin(const char* path, Replacement& r);
+// Makes the temporary file of a prepared replacement a copy of `from`, its
+// mode included, on the disk. 0 or an errno value.
+int replace_copy(Replacement& r, const char* from);
 // Closes the temporary file durably and gives it the mode of the old file.
 // 0 or an errno value.
 int replace_close(Replacement& r);

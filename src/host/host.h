@@ -71,8 +71,9 @@ class Host {
   // Hands one command line to the shell, in the current folder, and waits
   // for it. Its standard input is the null device.
   virtual CommandStatus run(const char* line) = 0;
-  // Opens a file for reading in text mode; null (errno set) on failure.
-  virtual std::FILE* open_read(const char* path) = 0;
+  // Opens a file for reading in text mode; null (errno set) on failure. A
+  // link is followed only with `follow`; without, it fails with ELOOP.
+  virtual std::FILE* open_read(const char* path, bool follow) = 0;
   // Creates a file that must not exist yet, for writing in text mode; null
   // with errno EEXIST when anything, a link included, is there.
   virtual std::FILE* create(const char* path) = 0;
@@ -102,13 +103,21 @@ class Host {
   virtual int change_folder(const char* path) = 0;
   // 1 when the file's owner may not write it, 0 when they may, -1 unknown.
   virtual int read_only(const char* path) = 0;
-  // Makes `to` a new copy of the file `from`, its mode included; a file or
-  // link at `to` is replaced, never written through.
+  // Makes `to` a new copy of the file `from`, its mode included, on the disk
+  // before it returns; a file or link at `to` is replaced, never written
+  // through. A link at `from` is not followed (ELOOP): the caller passes the
+  // file it names.
   virtual int copy_file(const char* from, const char* to) = 0;
-  // Gives `to` the permission bits of `from`.
+  // Gives the file `to` the permission bits of the file `from`. Neither is
+  // followed when it is a link (ELOOP): the caller passes the file a link
+  // names, and a link at `to` is never changed through.
   virtual int copy_mode(const char* from, const char* to) = 0;
-  // Gives a file the permission bits a newly made file gets here.
+  // Gives a file the permission bits a newly made file gets here; a link at
+  // `path` is not followed (ELOOP).
   virtual int fresh_mode(const char* path) = 0;
+  // True when the user running the program owns `id` (or the host keeps no
+  // owners); false with the owner's name (or number) in `owner`.
+  virtual bool runner_owns(const Identity& id, std::string& owner) = 0;
   // Takes the folder's lock file `path` for the life of the process: it is
   // opened without following a link and used only when it is a regular file
   // with one link, owned by the user running the program. kTaken: what an
@@ -143,7 +152,9 @@ class HostWrapper : public Host {
   explicit HostWrapper(Host& target) : target_(target) {}
   Host& target() { return target_; }
   CommandStatus run(const char* line) override { return target_.run(line); }
-  std::FILE* open_read(const char* p) override { return target_.open_read(p); }
+  std::FILE* open_read(const char* p, bool follow) override {
+    return target_.open_read(p, follow);
+  }
   std::FILE* create(const char* p) override { return target_.create(p); }
   int close(std::FILE* f, bool durable) override {
     return target_.close(f, durable);
@@ -173,6 +184,9 @@ class HostWrapper : public Host {
     return target_.copy_mode(from, to);
   }
   int fresh_mode(const char* p) override { return target_.fresh_mode(p); }
+  bool runner_owns(const Identity& id, std::string& owner) override {
+    return target_.runner_owns(id, owner);
+  }
   Lock lock(const char* p, std::size_t limit, std::string& journal,
             LockRefusal& why) override {
     return target_.lock(p, limit, journal, why);

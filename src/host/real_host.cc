@@ -169,8 +169,42 @@ class RealHost final : public Host {
     return status;
   }
 
-  std::FILE* open_read(const char* path) override {
-    return std::fopen(path, "r");
+  std::FILE* open_read(const char* path, bool follow) override {
+#ifdef _WIN32
+    // A reparse point is opened as itself and then refused.
+    DWORD flags = follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT;
+    HANDLE h = CreateFileA(
+        path, GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      DWORD e = GetLastError();
+      errno = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? ENOENT
+                                                                     : EACCES;
+      return nullptr;
+    }
+    Identity id;
+    if (!follow &&
+        (identity_of_handle(h, id) != 0 || id.type != Entry::kFile)) {
+      CloseHandle(h);
+      errno = ELOOP;
+      return nullptr;
+    }
+    int fd =
+        _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_TEXT);
+    if (fd < 0) {
+      CloseHandle(h);
+      return nullptr;
+    }
+    std::FILE* f = _fdopen(fd, "r");
+    if (f == nullptr) _close(fd);
+#else
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
+    if (fd < 0) return nullptr;
+    std::FILE* f = fdopen(fd, "r");
+    if (f == nullptr) ::close(fd);
+#endif
+    return f;
   }
 
   std::FILE* create(const char* path) override {
@@ -354,17 +388,58 @@ class RealHost final : public Host {
       int error = remove(to);
       if (error != 0) return error;
     }
+#ifdef _WIN32
     std::error_code ec;
     fs::copy_file(from, to, fs::copy_options::none, ec);
     return error_of(ec);
+#else
+    int in = open_file(from, O_RDONLY);
+    if (in < 0) return errno;
+    struct stat st;
+    int error = fstat(in, &st) == 0 ? 0 : errno;
+    int out = -1;
+    if (error == 0) {
+      out = ::open(to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                   0600);
+      if (out < 0) error = errno;
+    }
+    char buf[65536];
+    while (error == 0) {
+      ssize_t n = ::read(in, buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        error = n < 0 ? errno : 0;
+        break;
+      }
+      error = write_all(out, buf, static_cast<std::size_t>(n));
+    }
+    ::close(in);
+    if (out < 0) return error;
+    if (error == 0 && fchmod(out, st.st_mode & 07777) != 0) error = errno;
+    if (error == 0 && fsync(out) != 0) error = errno;
+    // A copy cut short is removed, while the name is still the file made.
+    struct stat made, named;
+    if (error != 0 && fstat(out, &made) == 0 && ::lstat(to, &named) == 0 &&
+        made.st_ino == named.st_ino && made.st_dev == named.st_dev)
+      ::unlink(to);
+    if (::close(out) != 0 && error == 0) error = errno;
+    return error;
+#endif
   }
 
   int copy_mode(const char* from, const char* to) override {
+#ifdef _WIN32
     std::error_code ec;
-    fs::perms mode = fs::status(from, ec).permissions();
+    fs::perms mode = fs::symlink_status(from, ec).permissions();
     if (ec) return error_of(ec);
     fs::permissions(to, mode, ec);
     return error_of(ec);
+#else
+    struct stat st;
+    if (::lstat(from, &st) != 0) return errno;
+    if (!S_ISREG(st.st_mode)) return S_ISLNK(st.st_mode) ? ELOOP : EINVAL;
+    return change_mode(to, st.st_mode & 07777);
+#endif
   }
 
   int fresh_mode(const char* path) override {
@@ -374,7 +449,20 @@ class RealHost final : public Host {
 #else
     mode_t mask = umask(0);
     umask(mask);
-    return chmod(path, 0666 & ~mask) == 0 ? 0 : errno;
+    return change_mode(path, 0666 & ~mask);
+#endif
+  }
+
+  bool runner_owns(const Identity& id, std::string& owner) override {
+#ifdef _WIN32
+    (void)id;
+    (void)owner;
+    return true;
+#else
+    if (id.owner < 0 || static_cast<uid_t>(id.owner) == geteuid()) return true;
+    const passwd* pw = getpwuid(static_cast<uid_t>(id.owner));
+    owner = pw != nullptr ? pw->pw_name : std::to_string(id.owner);
+    return false;
 #endif
   }
 
@@ -581,6 +669,45 @@ class RealHost final : public Host {
   }
 
  private:
+#ifndef _WIN32
+  // Opens a regular file without following a link: ELOOP for a link, EINVAL
+  // for anything else that is no file. -1 with errno set on failure.
+  static int open_file(const char* path, int how) {
+    int fd = ::open(path, how | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    struct stat st;
+    int error = fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;
+    if (error != 0) {
+      ::close(fd);
+      errno = error;
+      return -1;
+    }
+    return fd;
+  }
+
+  // Sets the permission bits of the file itself at `path`, never of what a
+  // link there names. 0 or an errno value.
+  static int change_mode(const char* path, mode_t mode) {
+    int fd = open_file(path, O_RDONLY);
+    if (fd < 0) return errno;
+    int error = fchmod(fd, mode) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+  }
+
+  // Writes all of `data`; 0 or an errno value.
+  static int write_all(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+      ssize_t n = ::write(fd, data, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return n < 0 ? errno : EIO;
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+  }
+#endif
+
   static long read_holder(const char* path) {
     std::FILE* f = std::fopen(path, "r");
     if (f == nullptr) return 0;

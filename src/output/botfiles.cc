@@ -16,6 +16,9 @@
 
 namespace {
 
+// The archive the game reads the bots from.
+constexpr char kArchive[] = "kivo.pk3";
+
 bool written(const Player& p, int use_set) {
   return p.set == use_set && (p.st == 'a' || p.st == 'A');
 }
@@ -99,9 +102,12 @@ const char* pack_failure(const CommandStatus& status) {
 }
 
 // zip leaves its temporary file's private mode on the new archive; it gets
-// the old one's, or that of any new file. 0 when that fails.
-bool give_archive_its_mode(const char* made) {
-  int error = sy_exists("kivo.pk3") ? host().copy_mode("kivo.pk3", made)
+// the old file's (`old`: kivo.pk3, or the file its link names), or that of
+// any new file when there was none. 0 when that fails.
+bool give_archive_its_mode(const char* made, const char* old) {
+  Entry there = sy_entry(old);
+  if (there == Entry::kError) return false;
+  int error = there == Entry::kFile ? host().copy_mode(old, made)
                                     : host().fresh_mode(made);
   if (error == 0) return true;
   fail_run(
@@ -109,6 +115,34 @@ bool give_archive_its_mode(const char* made) {
       "left as it was\n",
       std::strerror(error));
   return false;
+}
+
+// Decides, before anything is packed, what the new archive replaces:
+// kivo.pk3 itself, or the file it names when it is a link of the runner's
+// own (which stays a link). 0 with an "error: " line when kivo.pk3 is to be
+// left as it is: another user's link, or read-only, as the player's way of
+// keeping it.
+bool choose_archive_target(Replacement& r) {
+  r = Replacement{};
+  Entry there = sy_entry(kArchive);
+  if (there == Entry::kError) return false;
+  if (there == Entry::kLink) {
+    if (!replace_prepare(kArchive, r)) return false;
+  } else {
+    r.target = kArchive;
+  }
+  Entry old = there == Entry::kLink ? sy_entry(r.target.c_str()) : there;
+  if (old == Entry::kError) return false;
+  int frozen = old == Entry::kFile ? host().read_only(r.target.c_str()) : 0;
+  if (frozen == 1)
+    say_error("error: archive '%s' is read-only; it is left as it was\n",
+              kArchive);
+  else if (frozen != 0)
+    say_error(
+        "error: the new '%s' cannot take the place of the old one (%s); the "
+        "old one is left as it was\n",
+        kArchive, std::strerror(EIO));
+  return frozen == 0;
 }
 
 // In the work folder: the bot files of `rows` moved into a scripts folder
@@ -192,6 +226,8 @@ void gd_write_descrete_players(State& s) {
   }
   int rows[kTableRows];
   const int count = gd_choose_bots(s, rows);
+  Replacement r;
+  if (!choose_archive_target(r)) return;
   // The new archive is made in a folder of the program's own and replaces
   // the old one in one rename: the game sees the old kivo.pk3 or the new
   // one, whole, at every instant.
@@ -203,9 +239,10 @@ void gd_write_descrete_players(State& s) {
     packed = pack_in_work_folder(s, rows, count);
     if (!work_leave()) packed = false;
   }
-  packed = packed && give_archive_its_mode(work_path("kivo.pk3").c_str());
+  packed = packed &&
+           give_archive_its_mode(work_path(kArchive).c_str(), r.target.c_str());
   if (packed) {
-    int error = work_commit("kivo.pk3", "kivo.pk3");
+    int error = work_commit(kArchive, r);
     if (error != 0) {
       say_error(
           "error: the new 'kivo.pk3' cannot take the place of the old one "

@@ -1,13 +1,18 @@
 // kivo.cfg: the writer's text, as the next run reads it back, and the
-// player's own versions of the file. (What the reader makes of files written
-// by hand, and how their rows are carried over to the roster and the AI
-// files, is in the cases, tests/runs/config-*.)
+// player's own versions of the file; the older backups that pile up beside
+// it; its temporary file swapped for a link. (What the reader makes of files
+// written by hand, and how their rows are carried over to the roster and the
+// AI files, is in the cases, tests/runs/config-*; kivo.cfg as another user's
+// link is in tests/output.)
 #include "config/config.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <map>
 #include <sstream>
 
+#include "support/fault_host.h"
 #include "support/support.h"
 
 namespace {
@@ -35,6 +40,17 @@ struct ConfigWriter : testing::Test {
   }
   std::string save() {
     return test::printed([&] { gd_save_config(*s); });
+  }
+  // kivo.cfg as the reviewed text, read back, with a line the run could not
+  // use, so that saving keeps the old file as kivo.cfg.bak.
+  std::string read_with_a_lost_line() {
+    const std::string text = test::host_line_ends(test::read_file(
+        KIVO_SOURCE_DIR "/tests/config/golden_small_roster.cfg"));
+    test::write_file(kConfigFile, text);
+    test::printed([&] { gd_read_config(*s); });
+    gd_apply_config(*s), gd_apply_ai_cfg(*s);
+    s->cfg_unread = 1;
+    return text;
   }
 
   test::ScratchDir dir;
@@ -65,6 +81,93 @@ TEST_F(ConfigWriter, TheReviewedTextReadsBackWholeAndEditsDuringARunWin) {
     EXPECT_EQ(test::read_file(kConfigFile), edited);
     EXPECT_FALSE(fs::exists("kivo.cfg.tmp"));
   }
+}
+
+// The older backups that a player piles up by moving archives out and in:
+// at most five besides kivo.cfg.bak. With all five taken, the oldest that
+// kivorama provably wrote goes (a plain file with no other name, its text
+// beginning with the flags block as written here); a file of the player's
+// under such a name, a link, or a backup with another name stays, however
+// old. With none of them provably ours, kivo.cfg stays as it was, with no
+// "error: " line, and nothing is removed.
+TEST_F(ConfigWriter, TheOldestBackupOfOursMakesRoomAndNoOtherFile) {
+  for (bool any_ours : {true, false}) {
+    for (const auto& e : fs::directory_iterator(".")) fs::remove_all(e.path());
+    const std::string old = read_with_a_lost_line();
+    const std::string older = old + "// the older backup\n";
+    test::write_file("kivo.cfg.bak", older);
+    // By age, in hours: the player's notes, a backup of ours with a second
+    // name, the oldest of ours (.5) and the newest (.1); .4 is a link.
+    const std::map<int, std::pair<std::string, int>> slots = {
+        {2, {"my notes\n", 20}},
+        {3, {old, 10}},
+        {5, {old + "// 5\n", 5}},
+        {1, {old + "// 1\n", 1}}};
+    const auto now = fs::file_time_type::clock::now();
+    for (const auto& [n, slot] : slots) {
+      const std::string name = "kivo.cfg.bak." + std::to_string(n);
+      test::write_file(name, any_ours || n == 2 ? slot.first : "mine\n");
+      fs::last_write_time(name, now - std::chrono::hours(slot.second));
+    }
+    fs::create_hard_link("kivo.cfg.bak.3", "kept-elsewhere");
+    if (test::kIsWindowsHost)
+      test::write_file("kivo.cfg.bak.4", "mine\n");
+    else
+      fs::create_symlink("kivo.cfg.bak.1", "kivo.cfg.bak.4");
+    const test::Tree before = test::folder();
+    const std::string out = save();
+    const test::Tree after = test::folder();
+    if (!any_ours) {
+      EXPECT_EQ(out,
+                "warn: 'kivo.cfg' is left as it was, so that nothing of it is "
+                "lost: 'kivo.cfg.bak' and 'kivo.cfg.bak.1' to 'kivo.cfg.bak.5' "
+                "hold older copies, and none of those numbered can be proven "
+                "to be one that kivorama made; move or remove those you no "
+                "longer need and run again\n");
+      EXPECT_EQ(after, before);
+      EXPECT_EQ(run_status().errors, 0);
+      continue;
+    }
+    EXPECT_EQ(out,
+              "note: 'kivo.cfg' held lines this run could not use; the old "
+              "file is kept as 'kivo.cfg.bak'\n"
+              "note: 'kivo.cfg.bak.5', the oldest of the older backups, was "
+              "removed to make room (at most 5 are kept)\n"
+              "note: the older 'kivo.cfg.bak' is kept as 'kivo.cfg.bak.5'\n"
+              "wrote 'kivo.cfg'\n");
+    EXPECT_EQ(test::read_file("kivo.cfg.bak.5"), older);
+    EXPECT_EQ(test::read_file("kivo.cfg.bak"), old);
+    for (const char* kept : {"kivo.cfg.bak.1", "kivo.cfg.bak.2",
+                             "kivo.cfg.bak.3", "kivo.cfg.bak.4"})
+      EXPECT_EQ(test::at(after, kept), test::at(before, kept)) << kept;
+  }
+}
+
+// kivo.cfg.tmp, which the run made, is swapped for a link to a file of
+// someone else's just before it gets the old file's mode: that file keeps
+// its own mode and text, and kivo.cfg stays as it was.
+TEST_F(ConfigWriter, ATempFileSwappedForALinkPassesNoModeThrough) {
+  if (test::kIsWindowsHost) GTEST_SKIP() << "links are POSIX here";
+  const std::string old = read_with_a_lost_line();
+  s->cfg_unread = 0;
+  fs::permissions(kConfigFile, fs::perms(0644));
+  test::write_file("victim", "theirs");
+  fs::permissions("victim", fs::perms(0600));
+  const test::Tree before = test::folder();
+  test::FaultHost host(test::Fault::kNone, 0);
+  test::each_operation = [] {
+    if (test::operation != "copy_mode kivo.cfg") return;
+    fs::remove("kivo.cfg.tmp");
+    fs::create_symlink("victim", "kivo.cfg.tmp");
+  };
+  const std::string out = save();
+  test::each_operation = nullptr;
+  EXPECT_EQ(out,
+            "error: cannot write config file 'kivo.cfg' (Too many levels of "
+            "symbolic links); it is left as it was\n");
+  const test::Tree after = test::folder();
+  for (const char* path : {"victim", "kivo.cfg"})
+    EXPECT_EQ(test::at(after, path), test::at(before, path)) << path;
 }
 
 }  // namespace

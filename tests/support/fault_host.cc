@@ -28,6 +28,7 @@ void FaultHost::die() {
 }
 
 Fault FaultHost::step(std::string what) {
+  operation = what;
   if (each_operation) each_operation();
   if (++operations != at_ || fault_ == Fault::kNone) return Fault::kNone;
   faulted = std::move(what);

@@ -31,6 +31,9 @@ struct Killed {};
 // Called before each operation of a run: what a watcher (the game) sees
 // at that instant is what a test checks there.
 inline std::function<void()> each_operation;
+// The operation about to be done when each_operation is called, as Seen's
+// `faulted` names it ("copy_mode kivo.cfg").
+inline std::string operation;
 
 // An operation on `what`, passed on unless it is the one to fail, which
 // reports `failure` (an errno value, or what the call returns for one).
@@ -65,7 +68,8 @@ class FaultHost final : public HostWrapper, public Seen {
   void unlock(bool keep) override { locked_ = false, target().unlock(keep); }
   int interrupted() override { return signal_; }
   long long now() override { return 1700000000; }  // the same draws each run
-  KIVO_COUNTED(std::FILE*, open_read, (const char* p), (p), p, nullptr)
+  KIVO_COUNTED(std::FILE*, open_read, (const char* p, bool f), (p, f), p,
+               nullptr)
   KIVO_COUNTED(int, rename, (const char* f, const char* t), (f, t), f, EIO)
   KIVO_COUNTED(int, remove, (const char* p), (p), p, EIO)
   KIVO_COUNTED(int, remove_tree, (const char* p), (p), p, EIO)

@@ -1,0 +1,122 @@
+// kivo.pk3 as a player may keep it: a link to an archive elsewhere, theirs
+// or another user's (kivo.cfg as another user's link too); and the new
+// archive in the work folder swapped for a link just before it gets its
+// mode. Nothing outside the game folder is
+// ever written through a link that the runner did not make. (A read-only
+// kivo.pk3 is the case tests/runs/output-read-only-archive-is-kept.)
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "support/fault_host.h"
+#include "support/support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A game folder "game" with one skin, KniRed, and the folder "outside"
+// beside it, which holds an old archive with one bot, Old.
+struct Game : test::ScratchDir {
+  Game() {
+    fs::create_directories("game");
+    fs::create_directories("outside");
+    fs::current_path("outside");
+    test::make_pk3("bots.pk3", {{"scripts/Old.bot", "{\nname Old\n}\n"}});
+    fs::permissions("bots.pk3", fs::perms(0640));
+    fs::current_path(path / "game");
+    test::make_pk3("knight.pk3",
+                   {{"models/players/knight/head.md3", "m"},
+                    {"models/players/knight/head_red.skin", "s"}});
+  }
+  const fs::path outside = path / "outside";
+};
+
+// A link of the runner's own stays a link; the archive it names gets the
+// new members and keeps its mode, and nothing is left beside it.
+TEST(Archive, ALinkOfTheRunnersStaysAndItsFileGetsTheNewArchive) {
+  if (test::kIsWindowsHost) GTEST_SKIP() << "links are POSIX here";
+  Game g;
+  fs::create_symlink("../outside/bots.pk3", "kivo.pk3");
+  const test::Outcome o = test::run_main();
+  EXPECT_EQ(o.status, 0) << o.out;
+  EXPECT_TRUE(fs::is_symlink("kivo.pk3"));
+  const test::Members now = test::members((g.outside / "bots.pk3").string());
+  EXPECT_TRUE(now.contains("scripts/KniRed.bot"));
+  EXPECT_FALSE(now.contains("scripts/Old.bot"));
+  EXPECT_EQ(fs::status(g.outside / "bots.pk3").permissions(), fs::perms(0640));
+  EXPECT_EQ(test::folder(g.outside).size(), 1u);
+}
+
+// The new archive in kivo.ztmp is swapped for a link to a file outside just
+// before it gets the old archive's mode (or a new file's, when there was
+// none): the file outside keeps its own, the old kivo.pk3 stays.
+TEST(Archive, ANewArchiveSwappedForALinkPassesNoModeThrough) {
+  if (test::kIsWindowsHost) GTEST_SKIP() << "links are POSIX here";
+  for (bool old : {true, false}) {
+    Game g;
+    if (old) fs::copy_file(g.outside / "bots.pk3", "kivo.pk3");
+    test::write_file(g.outside / "victim", "theirs");
+    fs::permissions(g.outside / "victim", fs::perms(0600));
+    const test::Tree before = test::folder(g.path);
+    bool swapped = false;
+    test::each_operation = [&] {
+      if (swapped || test::operation != (old ? "copy_mode kivo.pk3"
+                                             : "fresh_mode kivo.ztmp/kivo.pk3"))
+        return;
+      fs::remove(g.path / "game/kivo.ztmp/kivo.pk3");
+      fs::create_symlink(g.outside / "victim",
+                         g.path / "game/kivo.ztmp/kivo.pk3");
+      swapped = true;
+    };
+    const test::Outcome o = test::run_main();
+    test::each_operation = nullptr;
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(o.status, 1) << o.out;
+    EXPECT_SAYS(o.out,
+                "error: cannot give the new 'kivo.pk3' its mode (Too many "
+                "levels of symbolic links); the old one is left as it was\n");
+    const test::Tree after = test::folder(g.path);
+    for (const char* path : {"outside/victim", "outside/bots.pk3",
+                             "game/kivo.pk3", "game/knight.pk3"})
+      EXPECT_EQ(test::at(after, path), test::at(before, path)) << path;
+  }
+}
+
+#ifndef _WIN32
+// Another user's link may lead anywhere that user chose: kivo.pk3 as such a
+// link is refused before anything is packed, and kivo.cfg is still written;
+// kivo.cfg as such a link is not even read, and the run stops. Each stays
+// as it is, with what it names.
+TEST(Archive, AnotherUsersLinkIsNeitherReadNorWritten) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to give a link away";
+  for (const std::string name : {"kivo.pk3", "kivo.cfg"}) {
+    Game g;
+    test::write_file(g.outside / "theirs.cfg", "$ flags\ntier_hi 3\n$ end\n");
+    fs::create_symlink(
+        name == "kivo.pk3" ? "../outside/bots.pk3" : "../outside/theirs.cfg",
+        name);
+    ASSERT_EQ(lchown(name.c_str(), 65534, 65534), 0);
+    const test::Tree before = test::folder(g.outside);
+    const test::Outcome o = test::run_main();
+    EXPECT_EQ(o.status, 1) << o.out;
+    EXPECT_SAYS(o.out, "error: '" + name +
+                           "' is a link that belongs to the user 'nobody', "
+                           "not to you; it is " +
+                           (name == "kivo.pk3" ? "left as it is and not "
+                                                 "written\n"
+                                               : "not read, and the run "
+                                                 "stops"));
+    EXPECT_EQ(o.out.find("please wait"), std::string::npos) << o.out;
+    EXPECT_EQ(o.out.find("wrote 'kivo.cfg'") == std::string::npos,
+              name == "kivo.cfg")
+        << o.out;
+    EXPECT_TRUE(fs::is_symlink(name));
+    EXPECT_EQ(test::folder(g.outside), before);
+  }
+}
+#endif
+
+}  // namespace
