@@ -1,0 +1,83 @@
+// A disk that fills up while a run works: on a small file system of its
+// own (a tmpfs of 1 MB, which only root may mount), the player's folder is
+// run with 0 to 40 KB left free, every 4 KB, so that the disk runs out at
+// each step around the loan of scripts: the journal, the program's own
+// folder and its token, the extraction, the bot files. The player's scripts
+// must be back as it was after that run; after a run with room again,
+// nothing of the program's may be left, and the run must end cleanly.
+#ifndef _WIN32
+
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "support/support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A tmpfs mounted at `at` for the object's life.
+struct SmallDisk {
+  explicit SmallDisk(const fs::path& at) : path(at) {
+    fs::create_directory(path);
+    mounted = mount("tmpfs", path.c_str(), "tmpfs", 0, "size=1m") == 0;
+  }
+  ~SmallDisk() {
+    if (mounted) umount2(path.c_str(), MNT_DETACH);
+  }
+  fs::path path;
+  bool mounted = false;
+};
+
+// Fills the disk of `folder` until `free` bytes are left.
+void fill_until(const fs::path& folder, unsigned long long free) {
+  struct statvfs st;
+  ASSERT_EQ(statvfs(folder.c_str(), &st), 0);
+  const unsigned long long avail =
+      static_cast<unsigned long long>(st.f_bavail) * st.f_frsize;
+  if (avail <= free) return;
+  std::ofstream filler(folder / "filler", std::ios::binary);
+  const std::string block(4096, '\0');
+  for (unsigned long long n = 0; n + block.size() <= avail - free;
+       n += block.size())
+    filler.write(block.data(), block.size());
+}
+
+TEST(DiskFull, ThePlayersScriptsIsAlwaysGivenBack) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root, to mount a small disk";
+  const test::ScratchDir dir;
+  const SmallDisk disk(dir.path / "disk");
+  if (!disk.mounted) GTEST_SKIP() << "no tmpfs can be mounted here";
+  int runs = 0;
+  for (unsigned long long kb = 0; kb <= 40; kb += 4, ++runs) {
+    const fs::path game = disk.path / "game";
+    fs::remove_all(disk.path / "filler");
+    fs::remove_all(game);
+    fs::create_directory(game);
+    fs::current_path(game);
+    test::make_folder(test::kCases / "player-folder/folder");
+    const test::Tree scripts = test::folder("scripts");
+    fill_until(disk.path, kb * 1024);
+    int status = 0;
+    const std::string out = test::run_program({}, &status);
+    const std::string where = std::to_string(kb) + " KB free\n" + out;
+    EXPECT_EQ(test::folder("scripts"), scripts) << where;
+    EXPECT_FALSE(fs::exists("tscripts")) << where;
+    fs::remove(disk.path / "filler");
+    const std::string again = test::run_program({}, &status);
+    EXPECT_EQ(status, 0) << where << again;
+    EXPECT_EQ(test::folder("scripts"), scripts) << where << again;
+    for (const char* own : {"tscripts", "kivo.stmp", "kivo.ztmp", "kivo.kept",
+                            "kivo.lock", "kivo.cfg.tmp"})
+      EXPECT_FALSE(fs::exists(fs::symlink_status(own))) << own << ", " << where;
+    fs::current_path(dir.path);
+  }
+  EXPECT_EQ(runs, 11);
+}
+
+}  // namespace
+
+#endif  // _WIN32
