@@ -832,7 +832,7 @@ int loan_record_aside(const Identity& id) {
 int loan_move_own(bool lent) {
   const char* from = lent ? kSpareFolder : kScripts;
   const char* to = lent ? kScripts : kSpareFolder;
-  int error = is_object(from, guard_record().own) ? 0 : ESTALE;
+  int error = is_object(from, guard_record().own) ? 0 : EXDEV;
   if (error == 0 && host().entry(to) != Entry::kNone) error = EEXIST;
   if (error == 0) error = host().rename(from, to);
   if (error != 0 && !stopping())
