@@ -266,11 +266,17 @@ int sy_borrow_scripts(ScriptsLoan& loan) {
   if (in_the_way == Entry::kError) return 0;
   if (in_the_way != Entry::kNone) {
     run_status().bot_files_unread = 1;
+    // The advice must be one that works: with a scripts there, renaming
+    // tscripts back would move it into that folder.
+    Entry scripts = host().entry("scripts");
     say_error(
         "error: 'tscripts' is in the way; the 'scripts' folder cannot be "
         "set aside, so this step is skipped (if 'tscripts' is your "
-        "'scripts' folder, set aside by a run that was stopped, rename it "
-        "back to 'scripts')\n");
+        "'scripts' folder, set aside by a run that was stopped, %s)\n",
+        scripts == Entry::kNone
+            ? "rename it back to 'scripts'"
+            : "move what you keep of 'scripts' into it, remove 'scripts' and "
+              "rename 'tscripts' back to 'scripts'");
     return 0;
   }
   // The program's own folder, its token and its record are on the disk

@@ -45,7 +45,8 @@ void walk_every_operation(Fault fault) {
   // Under wine, where a command takes a good part of a second, every 12th
   // operation, from a different one for each fault.
   const int stride = test::kIsWindowsHost ? 12 : 1;
-  int walked = 0, violations = 0;
+  int walked = 0, violations = 0, saved_into = 0, made_scripts = 0,
+      journals_gone = 0;
   for (int k = stride == 1 ? 1 : 1 + 4 * static_cast<int>(fault);
        k <= n && violations < 4; k += stride, ++walked) {
     test::ScratchDir dir;
@@ -108,6 +109,9 @@ void walk_every_operation(Fault fault) {
           made.push_back(std::string(own) + "/saved-after.txt");
       for (const std::string& m : made) test::write_file(m, "mine: " + m);
       journal_gone = k % 3 == 0 && fs::remove("kivo.lock");
+      journals_gone += journal_gone;
+      made_scripts += made.size() > 1 && made[1] == "scripts/paladin.bot";
+      saved_into += made.back().ends_with("/saved-after.txt");
     }
     const Tree acts = test::folder();
     const test::Outcome again = test::run_main();
@@ -142,9 +146,14 @@ void walk_every_operation(Fault fault) {
     }
     if (::testing::Test::HasFailure() && !failed_before) ++violations;
   }
-  std::printf("fault walk: %d of %d operations, %d with violations%s\n", walked,
-              n, violations,
-              fault == Fault::kKill ? " (the player acting after each)" : "");
+  std::printf("fault walk: %d of %d operations, %d with violations\n", walked,
+              n, violations);
+  if (fault == Fault::kKill)
+    std::printf(
+        "after each kill the player saved a bot's file; and made scripts "
+        "%d times, saved into a leftover of the program's %d times, deleted "
+        "the journal %d times\n",
+        made_scripts, saved_into, journals_gone);
 }
 
 TEST(FaultWalk, Failed) { walk_every_operation(Fault::kFail); }
