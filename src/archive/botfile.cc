@@ -149,8 +149,7 @@ void gd_parse_aifile(State& s, std::string_view archive,
   // stopped from here on is cleaned up.
   const bool made = is_plain_file(path);
   if (made && !loan_record_member(bot_file) && !stopping())
-    fail_run("error: cannot look at the extracted '%s'; the run stops\n",
-             path);
+    fail_run("error: cannot look at the extracted '%s'; the run stops\n", path);
   std::FILE* f = nullptr;
   if (!stopping() && made) {
     sy_cmd_open_up_file(bot_file);

@@ -20,8 +20,8 @@ struct CommandSet {
   const char* open_up_file = nullptr;  // "scripts/" + member
   const char* move_bot_in;             // name + ".bot"
   const char* pack;
-  const char* delete_extracted;           // scripts path of the member
-  const char* delete_written = nullptr;   // scripts path of name + ".bot"
+  const char* delete_extracted;          // scripts path of the member
+  const char* delete_written = nullptr;  // scripts path of name + ".bot"
   const char* remove_output_scripts;
   const char* give_back;
   char separator;    // between "scripts" and a file inside it

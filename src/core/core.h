@@ -237,10 +237,10 @@ inline std::string_view next_piece(std::string_view& rest,
 
 // What the run has said and whether it must stop; the run's, not the host's.
 struct RunStatus {
-  int errors = 0;       // "error: " lines printed so far
-  int failed = 0;       // 1: a failure stops the run before its output
-  int pk3_written = 0;  // the new kivo.pk3 is in place
-  int cfg_written = 0;  // the new kivo.cfg is in place
+  int errors = 0;            // "error: " lines printed so far
+  int failed = 0;            // 1: a failure stops the run before its output
+  int pk3_written = 0;       // the new kivo.pk3 is in place
+  int cfg_written = 0;       // the new kivo.cfg is in place
   int bot_files_unread = 0;  // archives' bot files could not be read
 };
 RunStatus& run_status();

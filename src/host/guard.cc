@@ -43,8 +43,8 @@ constexpr char kConfigTemp[] = "kivo.cfg.tmp";
 constexpr std::string_view kAside = "aside ";      // + identity of scripts
 constexpr std::string_view kMember = "member ";    // + hex name + version
 constexpr std::string_view kExtract = "extract ";  // older runs: + hex name
-constexpr std::string_view kText = "text ";  // + hex name + digest
-constexpr std::string_view kMade = "made ";  // + hex path + version
+constexpr std::string_view kText = "text ";        // + hex name + digest
+constexpr std::string_view kMade = "made ";        // + hex path + version
 constexpr std::string_view kLoanOver = "loan over";
 // Things made, each recorded as "<kind> new" before it is made, "<kind>
 // <identity>" once made, and (but for the loan's folder, which "loan over"
@@ -67,7 +67,7 @@ struct Pending {
   std::string token;
   bool aside = false;
   Identity aside_id;
-  Made own, work, cfg;           // our scripts, kivo.ztmp, kivo.cfg.tmp
+  Made own, work, cfg;               // our scripts, kivo.ztmp, kivo.cfg.tmp
   std::vector<MadeFile> members;     // what the loan's folder was given
   std::vector<MadeFile> work_files;  // what kivo.ztmp was given
 };
@@ -530,8 +530,7 @@ void undo_temp_file(const Pending& p, Repair& r) {
   std::vector<std::string> candidates = {kConfigTemp};
   for (const char* file : {kConfig, "kivo.pk3"}) {
     std::string real;
-    if (host().entry(file) == Entry::kLink &&
-        host().real_path(file, real) == 0)
+    if (host().entry(file) == Entry::kLink && host().real_path(file, real) == 0)
       candidates.push_back(real + ".tmp");
   }
   for (const std::string& path : candidates) {
@@ -621,7 +620,8 @@ int make_own_folder(const char* path, std::string_view kind, Identity& id) {
 // else acts in a folder of the program's own. (After a run that was
 // stopped, the repair proves each thing inside instead.) 1 when it is gone.
 int remove_this_runs(const char* path, const Identity& made) {
-  Proof proof = prove_folder(path, guard_record().token, Made{true, true, made});
+  Proof proof =
+      prove_folder(path, guard_record().token, Made{true, true, made});
   if (proof == Proof::kAbsent) return 1;
   return proof == Proof::kOurs && host().remove_tree(path) == 0;
 }
@@ -836,9 +836,10 @@ int loan_move_own(bool lent) {
   if (error == 0 && host().entry(to) != Entry::kNone) error = EEXIST;
   if (error == 0) error = host().rename(from, to);
   if (error != 0 && !stopping())
-    fail_run("error: cannot rename the folder '%s' to '%s' (%s); the run "
-             "stops\n",
-             from, to, std::strerror(error));
+    fail_run(
+        "error: cannot rename the folder '%s' to '%s' (%s); the run "
+        "stops\n",
+        from, to, std::strerror(error));
   return error == 0;
 }
 
@@ -852,7 +853,9 @@ int loan_record_member(std::string_view member) {
                     version_text(m.id));
 }
 
-int loan_clear_own() { return remove_this_runs(kSpareFolder, guard_record().own); }
+int loan_clear_own() {
+  return remove_this_runs(kSpareFolder, guard_record().own);
+}
 
 int loan_aside_is_there(const Identity& id) { return is_object(kSetAside, id); }
 
@@ -939,8 +942,8 @@ int work_record_made(const char* inside) {
   Identity id;
   int error = host().identify(inside, false, id);
   if (error != 0) {
-    fail_run("error: cannot look at '%s' in '%s' (%s); the run stops\n",
-             inside, kWorkFolder, std::strerror(error));
+    fail_run("error: cannot look at '%s' in '%s' (%s); the run stops\n", inside,
+             kWorkFolder, std::strerror(error));
     return 0;
   }
   return sy_journal(std::string(kMade) + hex_of(inside) + " " +

@@ -47,8 +47,8 @@ struct MadeFile {
 };
 
 struct GuardRecord {
-  std::string token;             // this run's token, in its journal's first line
-  std::string journaled;         // the records this run appended
+  std::string token;      // this run's token, in its journal's first line
+  std::string journaled;  // the records this run appended
   Identity own;           // the scripts folder the loan made
   Identity work;          // the work folder
 };

@@ -71,8 +71,7 @@ int identity_of_handle(HANDLE h, Identity& id) {
   // 100-nanosecond steps since 1601, counted from 1970 as elsewhere: in
   // nanoseconds since 1601 they would not fit the field.
   const std::uint64_t ticks =
-      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime)
-       << 32) |
+      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
       info.ftLastWriteTime.dwLowDateTime;
   constexpr std::uint64_t kTicksTo1970 = 116444736000000000ULL;
   id.changed = (static_cast<std::int64_t>(ticks) -

@@ -128,8 +128,8 @@ void walk_every_operation(Fault fault) {
       rerun.erase(found);
     }
     for (const auto& [path, entry] : players)
-      EXPECT_TRUE(at(rerun, path) == entry ||
-                  (path.starts_with("scripts") && at(rerun, "t" + path) == entry))
+      EXPECT_TRUE(at(rerun, path) == entry || (path.starts_with("scripts") &&
+                                               at(rerun, "t" + path) == entry))
           << path << " after the rerun after " << where << again.out;
     // A leftover that holds what the run cannot prove (a file a command was
     // making when the run died, or the player's) is moved aside and named.

@@ -43,12 +43,15 @@ struct PlayersFolder : test::ScratchDir {
 // refused and left byte for byte; one that is, is acted on only as far as
 // the folder proves it, which here is not at all.
 TEST(Guard, HostileJournalsTouchNothingOfThePlayers) {
-  const std::set<std::string> refused = {
-      "blank-lines.txt",   "cr-lf.txt",
-      "extract-outside.txt", "junk.txt",
-      "older-version-names-outside.txt", "older-version.txt",
-      "own-identity-without-new.txt", "players-own-text.txt",
-      "line-of-10-MB"};
+  const std::set<std::string> refused = {"blank-lines.txt",
+                                         "cr-lf.txt",
+                                         "extract-outside.txt",
+                                         "junk.txt",
+                                         "older-version-names-outside.txt",
+                                         "older-version.txt",
+                                         "own-identity-without-new.txt",
+                                         "players-own-text.txt",
+                                         "line-of-10-MB"};
   std::map<std::string, std::string> journals = {
       {"line-of-10-MB",
        kHead + "own new\n" + std::string(10 << 20, 'x') + "\n"}};
@@ -97,13 +100,13 @@ TEST(Guard, AJournalOfOursIsRepairedAndNothingElse) {
     const std::string mine = test::entry("kivo.ztmp/scripts/mine.txt");
     ASSERT_EQ(real_host().identify("kivo.ztmp", false, work), 0);
     ASSERT_EQ(real_host().identify("kivo.ztmp/scripts", false, scripts), 0);
-    test::write_file(
-        "kivo.lock",
-        kHead + "aside " + identity_text(aside) + "\nwork new\nwork " +
-            identity_text(work) + "\nmade 73637269707473 " +
-            identity_text(scripts) + ":" + std::to_string(scripts.size) + ":" +
-            std::to_string(scripts.changed) +
-            "\ntext 426f742e626f74 db860fb4521d319e\n");
+    test::write_file("kivo.lock",
+                     kHead + "aside " + identity_text(aside) +
+                         "\nwork new\nwork " + identity_text(work) +
+                         "\nmade 73637269707473 " + identity_text(scripts) +
+                         ":" + std::to_string(scripts.size) + ":" +
+                         std::to_string(scripts.changed) +
+                         "\ntext 426f742e626f74 db860fb4521d319e\n");
     const test::Outcome o = test::run_main();
     EXPECT_EQ(
         o.out.find("note: an earlier run was stopped before it ended; "
