@@ -469,53 +469,30 @@ int clear_own_folder(const char* path, const std::vector<MadeFile>& proofs,
   return 1;
 }
 
-// The loan's own folder, wherever a stopped run left it: lent as scripts or
-// at kivo.stmp. A scripts without the token is not the program's, whatever
-// its number: it may be the player's, made after.
-void undo_own_folder(const Pending& p, Repair& r) {
-  for (const char* path : {kScripts, kSpareFolder}) {
-    switch (prove_folder(path, p.token, p.own)) {
-      case Proof::kAbsent:
-        break;
-      case Proof::kOurs:
-        clear_own_folder(path, p.members, r);
-        break;
-      case Proof::kEmpty:
-        if (path == kScripts) break;
-        if (host().remove(path) != 0)
-          ++r.failures;
-        else
-          ++r.removed;
-        break;
-      case Proof::kUnproven:
-        if (path == kScripts) break;
-        warn_unproven(path);
-        ++r.unproven;
-        break;
-      case Proof::kError:
-        ++r.failures;
-        break;
-    }
-  }
-}
-
-// Removes the work folder when all in it is provably ours; an empty one is
-// removed too (it is at a name only the program uses).
-void undo_work_folder(const Pending& p, Repair& r) {
-  switch (prove_folder(kWorkFolder, p.token, p.work)) {
+// Undoes a folder the journal says was begun at `path`: removed when every
+// object in it is proven (`proofs`), or when it is empty at a name only the
+// program uses. A scripts without the token is not the program's, whatever
+// its number: it may be the player's, made after, and is not warned about.
+void undo_made_folder(const char* path, const std::string& token,
+                      const Made& made, const std::vector<MadeFile>& proofs,
+                      Repair& r) {
+  const bool players_name = path == kScripts;
+  switch (prove_folder(path, token, made)) {
     case Proof::kAbsent:
       return;
     case Proof::kOurs:
-      clear_own_folder(kWorkFolder, p.work_files, r);
+      clear_own_folder(path, proofs, r);
       return;
     case Proof::kEmpty:
-      if (host().remove(kWorkFolder) != 0)
+      if (players_name) return;
+      if (host().remove(path) != 0)
         ++r.failures;
       else
         ++r.removed;
       return;
     case Proof::kUnproven:
-      warn_unproven(kWorkFolder);
+      if (players_name) return;
+      warn_unproven(path);
       ++r.unproven;
       return;
     case Proof::kError:
@@ -663,7 +640,10 @@ Repair sy_repair(std::string_view text) {
     return r;
   }
   // The loan: our folder goes first, then the player's comes back.
-  if (p.own.begun) undo_own_folder(p, r);
+  // The loan's own folder, wherever it was left: lent as scripts or not.
+  if (p.own.begun)
+    for (const char* path : {kScripts, kSpareFolder})
+      undo_made_folder(path, p.token, p.own, p.members, r);
   if (p.aside) {
     Identity there;
     int error = host().identify(kSetAside, false, there);
@@ -688,7 +668,8 @@ Repair sy_repair(std::string_view text) {
       ++r.failures;
     }
   }
-  if (p.work.begun) undo_work_folder(p, r);
+  if (p.work.begun)
+    undo_made_folder(kWorkFolder, p.token, p.work, p.work_files, r);
   if (p.cfg.begun) undo_temp_file(p, r);
   return r;
 }
@@ -949,8 +930,6 @@ int work_record_made(const char* inside) {
   return sy_journal(std::string(kMade) + hex_of(inside) + " " +
                     version_text(id));
 }
-
-std::string text_digest(std::string_view text) { return digest_of(text); }
 
 int work_end() {
   if (!remove_this_runs(kWorkFolder, guard_record().work)) return 0;

@@ -131,8 +131,6 @@ int work_record_texts(
 // Records what a command made at `inside` of the work folder (its identity,
 // size and time); called in the work folder.
 int work_record_made(const char* inside);
-// A digest of `text` as a file written in text mode holds it on this host.
-std::string text_digest(std::string_view text);
 // Removes the work folder, when all in it is provably ours, and records so.
 int work_end();
 

@@ -29,13 +29,13 @@ bool plain_file_name(std::string_view name) {
   return name.find_first_of("/\\") == std::string_view::npos;
 }
 
-// Writes <name>.bot in the work folder; an errno value (with the file
-// removed again) when it cannot be written whole.
-int write_bot_file(const Player& p, const char* file) {
+// Writes `text` as <name>.bot in the work folder; an errno value (with the
+// file removed again) when it cannot be written whole.
+int write_bot_file(const std::string& text, const char* file) {
   errno = 0;
   std::FILE* f = host().create(file);
   if (f == nullptr) return errno ? errno : EIO;
-  std::fputs(bot_def_text(p).c_str(), f);
+  std::fputs(text.c_str(), f);
   int error = host().close(f, false);
   if (error != 0) host().remove(file);
   return error;
@@ -60,11 +60,12 @@ bool name_usable(const Player& p) {
   return true;
 }
 
-// Writes and moves in the bot file of one player; false when skipped.
-bool add_bot(const Player& p) {
+// Writes and moves in the bot file of one player, with the text recorded
+// for it; false when skipped.
+bool add_bot(const Player& p, const std::string& text) {
   char file[kNameBytes + 4];
   std::snprintf(file, sizeof file, "%s.bot", p.name.c_str());
-  int error = write_bot_file(p, file);
+  int error = write_bot_file(text, file);
   if (error == EEXIST) {
     say_error("error: cannot write '%s'; player '%s' skipped\n", file,
               p.name.c_str());
@@ -170,7 +171,8 @@ bool pack_in_work_folder(const State& s, const int* rows, int count) {
   int added = 0;
   int written[kTableRows];
   for (int i = 0; i < count && !stopping(); ++i)
-    if (add_bot(*s.roster[rows[i]])) written[added++] = rows[i];
+    if (add_bot(*s.roster[rows[i]], texts[i].second))
+      written[added++] = rows[i];
   bool packed = false;
   if (!stopping()) {
     CommandStatus pack = sy_cmd_pack();
