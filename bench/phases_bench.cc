@@ -43,9 +43,18 @@ std::string made_up_name(unsigned n) {
   return name + std::to_string(n % 97);
 }
 
+// The real host, but the text of kivo.cfg is not made durable: the
+// benchmark measures the program, not the disk.
+class NoSyncHost final : public HostWrapper {
+ public:
+  NoSyncHost() : HostWrapper(real_host()) {}
+  int close(std::FILE* f, bool) override { return target().close(f, false); }
+};
+
 // Fills every table as the scan of a folder with many add-ons would.
-std::unique_ptr<State> full_state() {
-  auto s = create_state(1, g_argv);
+std::shared_ptr<State> full_state() {
+  static NoSyncHost host;
+  auto s = create_run_state(host, 1, g_argv);
   rng_seed(*s, 7);
   for (unsigned n = 0; s->model_count < kTableRows; ++n)
     append_name(s->model_names, s->model_count, made_up_name(n));
@@ -73,22 +82,11 @@ std::unique_ptr<State> full_state() {
   return s;
 }
 
-// The real host, but the text of kivo.cfg is not made durable: the
-// benchmark measures the program, not the disk.
-class NoSyncHost final : public HostWrapper {
- public:
-  NoSyncHost() : HostWrapper(real_host()) {}
-  int close(std::FILE* f, bool) override { return target().close(f, false); }
-};
-
 void write_config(State& s, const char*) {
-  static NoSyncHost host;
-  Host* previous = set_host(&host);
   s.ai_reset = 0;
   s.cfg_seen = Identity{};
   std::remove("kivo.cfg");
   gd_save_config(s);
-  set_host(previous);
 }
 
 // The phases of a run from reading kivo.cfg up to the bot files (which are

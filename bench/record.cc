@@ -36,11 +36,9 @@ int main(int argc, char** argv) {
   }
   host_init();
   RecordingHost host(record);
-  set_host(&host);
-  auto state = create_state(argc, argv);
+  auto state = create_run_state(host, argc, argv);
   run(*state, argc, argv);
   state.reset();
-  set_host(nullptr);
   std::fclose(record);
   std::printf("\n");
   std::printf("for help, '%s -h'\n", argc > 0 ? argv[0] : "kivorama");

@@ -12,9 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   fuzz::write_input(fuzz::kListingInput, data, size);
   auto s = fuzz::fresh_state();
-  sy_get_pk3_list(s->pk3_list.data(), static_cast<int>(kNameChars), kPk3Slots);
+  sy_get_pk3_list(*s->run, s->pk3_list.data(), static_cast<int>(kNameChars),
+                  kPk3Slots);
   // A shorter list too, so the end mark lands early.
   name_field small[4];
-  sy_get_pk3_list(small, 8, 4);
+  sy_get_pk3_list(*s->run, small, 8, 4);
   return 0;
 }

@@ -54,8 +54,6 @@ void enter_scratch_folder() {
   // The phases report on standard output; the fuzzer's own lines go to
   // standard error.
   if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
-  static ReplayHost host;
-  set_host(&host);
 }
 
 void write_input(const char* path, const std::uint8_t* data, std::size_t size) {
@@ -65,12 +63,12 @@ void write_input(const char* path, const std::uint8_t* data, std::size_t size) {
   if (std::fclose(f) != 0) std::abort();
 }
 
-std::unique_ptr<State> fresh_state() {
+std::shared_ptr<State> fresh_state() {
   static char program[] = "kivorama";
   static char* argv[] = {program, nullptr};
-  auto s = create_state(1, argv);
+  static ReplayHost host;
   // Each input starts a run of its own: no failure of an earlier one counts.
-  run_status() = RunStatus{};
+  auto s = create_run_state(host, 1, argv);
   rng_seed(*s, 1);
   return s;
 }

@@ -18,12 +18,13 @@ inline constexpr char kListingInput[] = "fuzz.listing";
 
 // Makes a fresh temporary folder the current folder for the process, sends
 // the program's own standard output to /dev/null and replaces the command
-// runner with one that runs nothing but plays back kListingInput. Call once, from LLVMFuzzerInitialize.
+// runner with one that runs nothing but plays back kListingInput. Call once,
+// from LLVMFuzzerInitialize.
 void enter_scratch_folder();
 // Writes exactly `size` bytes of `data` to `path` in the current folder.
 void write_input(const char* path, const std::uint8_t* data, std::size_t size);
 // A State as the program makes it, with a fixed seed so runs repeat.
-std::unique_ptr<State> fresh_state();
+std::shared_ptr<State> fresh_state();
 
 }  // namespace fuzz
 

@@ -23,7 +23,7 @@ inline constexpr char kListFile[] = "kivo.tmp";
 // Hands `line` to the host and waits for it. A line that writes the list
 // file first has the old one removed, so that what is read back is this
 // command's; when that cannot be done the command is not run.
-CommandStatus run_command(const char* line);
+CommandStatus run_command(RunContext& run, const char* line);
 
 // Room for one command line: every pattern with three quoted 48-character
 // names fits.
@@ -45,24 +45,29 @@ void warn_unsafe_name(const char* what, std::string_view name);
 // runs it and says how it ended; a line that takes a name is not run (code
 // kCommandNotRun) when the name cannot be passed safely.
 inline constexpr int kCommandNotRun = -1;
-CommandStatus sy_cmd_list_folder();  // listing into kivo.tmp
-const char* sy_list_folder_line();   // ... and its command line
-CommandStatus sy_cmd_list_archive(std::string_view archive);  // unzip -l
-CommandStatus sy_cmd_extract(std::string_view archive, std::string_view member);
-CommandStatus sy_cmd_open_up_file(std::string_view member);  // Unix: chmod 777
-CommandStatus sy_cmd_make_scripts();
-CommandStatus sy_cmd_move_bot_in(std::string_view name);  // <name>.bot in
-CommandStatus sy_cmd_pack();  // zip -r kivo.pk3 scripts
-CommandStatus sy_cmd_delete_extracted(std::string_view member);
-CommandStatus sy_cmd_delete_written_bot(std::string_view name);  // DOS only
-CommandStatus sy_cmd_remove_output_scripts();  // after packing
+CommandStatus sy_cmd_list_folder(RunContext& run);  // listing into kivo.tmp
+const char* sy_list_folder_line();                  // ... and its command line
+CommandStatus sy_cmd_list_archive(RunContext& run,
+                                  std::string_view archive);  // unzip -l
+CommandStatus sy_cmd_extract(RunContext& run, std::string_view archive,
+                             std::string_view member);
+CommandStatus sy_cmd_open_up_file(RunContext& run,
+                                  std::string_view member);  // Unix: chmod 777
+CommandStatus sy_cmd_make_scripts(RunContext& run);
+CommandStatus sy_cmd_move_bot_in(RunContext& run,
+                                 std::string_view name);  // <name>.bot in
+CommandStatus sy_cmd_pack(RunContext& run);  // zip -r kivo.pk3 scripts
+CommandStatus sy_cmd_delete_extracted(RunContext& run, std::string_view member);
+CommandStatus sy_cmd_delete_written_bot(RunContext& run,
+                                        std::string_view name);  // DOS only
+CommandStatus sy_cmd_remove_output_scripts(RunContext& run);  // after packing
 // 1 when the shell could not find the command's program.
 int sy_tool_missing(const CommandStatus& status);
 // 1 when prefix+name can be put into a command line of this build's set.
 int sy_name_passes(std::string_view prefix, std::string_view name);
 // 1 when anything is at `path` in the current folder, a link included
 // (whatever it points to).
-int sy_exists(const char* path);
+int sy_exists(RunContext& run, const char* path);
 // Path of a file inside scripts: "scripts\<member>" or "scripts/<member>".
 void scripts_path(std::string_view member, char* out, std::size_t size);
 
@@ -94,19 +99,20 @@ struct ScriptsLoan {
 // may fill it. 0: refused with an "error: " line (a tscripts or kivo.stmp is
 // in the way, the move did not happen, or the journal cannot be written);
 // the player's folder is where it was and the caller skips its work.
-int sy_borrow_scripts(ScriptsLoan& loan);
+int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan);
 // Takes the program's own folder away, moves a set-aside folder back and
 // removes the program's folder when all in it is proven its own. Returns 1
 // when the player's folder is back (or there was none); otherwise says so
 // with an "error: " line and stops the run.
-int sy_give_back_scripts(ScriptsLoan& loan);
+int sy_give_back_scripts(RunContext& run, ScriptsLoan& loan);
 
 // ---- Archive list ----
 
 // Lists the current folder's add-on archives into `list` (`capacity` name
 // fields of which the first empty one ends the list). Returns 1, or 0 when
 // kivo.tmp cannot be opened.
-int sy_get_pk3_list(name_field* list, int name_length, int capacity);
+int sy_get_pk3_list(RunContext& run, name_field* list, int name_length,
+                    int capacity);
 
 // ---- Archive content scan ----
 

@@ -7,12 +7,15 @@
 #include <string_view>
 
 #include "archive/archive.h"
+#include "host/guard.h"
 
 namespace {
 
 // 1 when the extracted member is a file of its own: a link that an archive
 // restores must be neither opened up nor read, since it points outside.
-bool is_plain_file(const char* path) { return sy_entry(path) == Entry::kFile; }
+bool is_plain_file(RunContext& run, const char* path) {
+  return sy_entry(run, path) == Entry::kFile;
+}
 
 // The key of a first word: its first three letters in lower case.
 bool key_is(std::string_view word, const char (&key)[4]) {
@@ -115,6 +118,7 @@ void gd_read_bot_defs(State& s, std::FILE* f) {
 
 void gd_parse_aifile(State& s, std::string_view archive,
                      std::string_view bot_file) {
+  RunContext& run = *s.run;
   trace("  gd_parse_aifile()\n");
   // Both names must reach the shell safely before anything is moved.
   if (!sy_name_passes("", archive)) {
@@ -130,13 +134,14 @@ void gd_parse_aifile(State& s, std::string_view archive,
   }
 
   ScriptsLoan loan;
-  if (!sy_borrow_scripts(loan)) return;
+  if (!sy_borrow_scripts(run, loan)) return;
 
   char path[kCommandBytes];
   scripts_path(bot_file, path, sizeof path);
-  CommandStatus status = sy_cmd_extract(archive, bot_file);
+  CommandStatus status = sy_cmd_extract(run, archive, bot_file);
   if (sy_tool_missing(status) || status.code == 50) {
     fail_run(
+        run,
         "error: cannot extract 'scripts/%.*s' from '%.*s': %s (status %d); "
         "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
         static_cast<int>(bot_file.size()), bot_file.data(),
@@ -147,21 +152,22 @@ void gd_parse_aifile(State& s, std::string_view archive,
   }
   // What unzip made is recorded at once: it is the proof by which a run
   // stopped from here on is cleaned up.
-  const bool made = is_plain_file(path);
-  if (made && !loan_record_member(bot_file) && !stopping())
-    fail_run("error: cannot look at the extracted '%s'; the run stops\n", path);
+  const bool made = is_plain_file(run, path);
+  if (made && !loan_record_member(run, bot_file) && !stopping(run))
+    fail_run(run, "error: cannot look at the extracted '%s'; the run stops\n",
+             path);
   std::FILE* f = nullptr;
-  if (!stopping() && made) {
-    sy_cmd_open_up_file(bot_file);
+  if (!stopping(run) && made) {
+    sy_cmd_open_up_file(run, bot_file);
     errno = 0;
-    if ((f = host().open_read(path, false)) == nullptr) {
+    if ((f = run.host.open_read(path, false)) == nullptr) {
       // The file is there: what fails now is the host, not the archive.
-      fail_run(
-          "error: cannot read the extracted '%s' (%s); the run stops and "
-          "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
-          path, std::strerror(errno ? errno : EIO));
+      fail_run(run,
+               "error: cannot read the extracted '%s' (%s); the run stops and "
+               "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
+               path, std::strerror(errno ? errno : EIO));
     }
-  } else if (!stopping()) {
+  } else if (!stopping(run)) {
     std::fflush(stdout);  // the console shows both streams in order
     std::fprintf(stderr, "err: cannot open '%s' for read\n", path);
   }
@@ -171,6 +177,6 @@ void gd_parse_aifile(State& s, std::string_view archive,
   }
 
   // Whatever happened, the folder of our own goes and the player's returns.
-  if (sy_exists(path)) sy_cmd_delete_extracted(bot_file);
-  sy_give_back_scripts(loan);
+  if (sy_exists(run, path)) sy_cmd_delete_extracted(run, bot_file);
+  sy_give_back_scripts(run, loan);
 }

@@ -34,7 +34,8 @@ bool is_pk3_name(std::string_view name) {
 
 }  // namespace
 
-int sy_get_pk3_list(name_field* list, int name_length, int capacity) {
+int sy_get_pk3_list(RunContext& run, name_field* list, int name_length,
+                    int capacity) {
   if (list == nullptr || capacity <= 0) return 0;
   list[0].clear();
   std::size_t cut =
@@ -42,19 +43,20 @@ int sy_get_pk3_list(name_field* list, int name_length, int capacity) {
           ? static_cast<std::size_t>(name_length)
           : kNameChars;
 
-  CommandStatus status = sy_cmd_list_folder();
+  CommandStatus status = sy_cmd_list_folder(run);
   if (status.signal != 0 || status.code == kCommandNotRun) return 0;
   if (!status.ok()) {
-    fail_run(
-        "error: cannot list this folder: '%s' ended with status %d; "
-        "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
-        sy_list_folder_line(), status.code);
+    fail_run(run,
+             "error: cannot list this folder: '%s' ended with status %d; "
+             "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
+             sy_list_folder_line(), status.code);
     return 0;
   }
   errno = 0;
-  std::FILE* f = host().open_read(kListFile, false);
+  std::FILE* f = run.host.open_read(kListFile, false);
   if (f == nullptr) {
     fail_run(
+        run,
         "error: cannot open dir list file, 'kivo.tmp' (%s); 'kivo.pk3' and "
         "'kivo.cfg' are left as they were\n",
         std::strerror(errno ? errno : ENOENT));

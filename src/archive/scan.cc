@@ -171,10 +171,11 @@ void parse_listing_line(State& s, std::string_view line,
 }  // namespace
 
 int gd_get_models_players_aifiles(State& s) {
+  RunContext& run = *s.run;
   PendingBotFiles bots;
   bool full_reported = false;
   for (int i = 0; i < kPk3Slots && !s.pk3_list[i].empty(); ++i) {
-    if (stopping()) return 0;
+    if (stopping(run)) return 0;
     std::string_view archive = s.pk3_list[i].view();
     std::printf("  reading pk3 file '%s'\n", s.pk3_list[i].c_str());
     // unzip reads "*", "?" and "[" in an archive name as a pattern, which
@@ -183,21 +184,23 @@ int gd_get_models_players_aifiles(State& s) {
       warn_unsafe_name("archive", archive);
       continue;
     }
-    CommandStatus status = sy_cmd_list_archive(archive);
-    if (status.code == kCommandNotRun && !stopping()) {
+    CommandStatus status = sy_cmd_list_archive(run, archive);
+    if (status.code == kCommandNotRun && !stopping(run)) {
       warn_unsafe_name("archive", archive);
       continue;
     }
-    if (stopping()) return 0;
+    if (stopping(run)) return 0;
     if (!archive_problem(status.code)) {
       if (sy_tool_missing(status))
         fail_run(
+            run,
             "error: cannot list archive '%s': the 'unzip' program was not "
             "found (status %d); 'kivo.pk3' and 'kivo.cfg' are left as they "
             "were\n",
             s.pk3_list[i].c_str(), status.code);
       else
         fail_run(
+            run,
             "error: cannot list archive '%s': 'unzip' ended with status %d%s; "
             "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
             s.pk3_list[i].c_str(), status.code,
@@ -205,12 +208,12 @@ int gd_get_models_players_aifiles(State& s) {
       return 0;
     }
     errno = 0;
-    std::FILE* f = host().open_read(kListFile, false);
+    std::FILE* f = run.host.open_read(kListFile, false);
     if (f == nullptr) {
-      fail_run(
-          "  error: cannot open 'kivo.tmp' for read (%s); 'kivo.pk3' and "
-          "'kivo.cfg' are left as they were\n",
-          std::strerror(errno ? errno : ENOENT));
+      fail_run(run,
+               "  error: cannot open 'kivo.tmp' for read (%s); 'kivo.pk3' and "
+               "'kivo.cfg' are left as they were\n",
+               std::strerror(errno ? errno : ENOENT));
       return 0;
     }
     bots.count = 0;
@@ -238,7 +241,7 @@ int gd_get_models_players_aifiles(State& s) {
           kTableRows, s.pk3_list[i].c_str());
       full_reported = true;
     }
-    for (int b = 0; b < bots.count && !stopping(); ++b)
+    for (int b = 0; b < bots.count && !stopping(run); ++b)
       gd_parse_aifile(s, archive, bots.names[b].view());
   }
   return 1;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "archive/archive.h"
+#include "host/guard.h"
 
 namespace {
 
@@ -79,22 +80,24 @@ bool append(char* out, std::size_t size, std::size_t* n, std::string_view t) {
 constexpr CommandStatus kNotRun = {kCommandNotRun, 0};
 
 // Formats `pattern` with one argument into a fixed line and runs it.
-CommandStatus run_pattern(const char* pattern, const char* argument) {
+CommandStatus run_pattern(RunContext& run, const char* pattern,
+                          const char* argument) {
   char line[kCommandBytes];
   int n = std::snprintf(line, sizeof line, pattern, argument);
   if (n < 0 || static_cast<std::size_t>(n) >= sizeof line) return kNotRun;
-  return run_command(line);
+  return run_command(run, line);
 }
 
 // Runs a pattern whose one "%s" is prefix+name+suffix; not run when the
 // name cannot be passed safely.
-CommandStatus run_with_name(const char* pattern, std::string_view prefix,
-                            std::string_view name, std::string_view suffix) {
+CommandStatus run_with_name(RunContext& run, const char* pattern,
+                            std::string_view prefix, std::string_view name,
+                            std::string_view suffix) {
   if (pattern == nullptr) return {};
   char argument[kCommandBytes];
   if (!shell_argument(prefix, name, suffix, argument, sizeof argument))
     return kNotRun;
-  return run_pattern(pattern, argument);
+  return run_pattern(run, pattern, argument);
 }
 
 std::string_view scripts_prefix() {
@@ -103,19 +106,20 @@ std::string_view scripts_prefix() {
 
 }  // namespace
 
-int sy_exists(const char* path) {
+int sy_exists(RunContext& run, const char* path) {
   // What cannot be looked at counts as there: it is never taken for room.
-  return sy_entry(path) != Entry::kNone;
+  return sy_entry(run, path) != Entry::kNone;
 }
 
-CommandStatus run_command(const char* line) {
+CommandStatus run_command(RunContext& run, const char* line) {
   // The old list file goes first, so that a command that fails cannot leave
   // an earlier listing to be read as its own; a link there is removed, never
   // written through.
-  if (std::strstr(line, kListFile) != nullptr && sy_exists(kListFile)) {
-    int error = host().remove(kListFile);
+  if (std::strstr(line, kListFile) != nullptr && sy_exists(run, kListFile)) {
+    int error = run.host.remove(kListFile);
     if (error != 0) {
       fail_run(
+          run,
           "error: cannot remove the old list file '%s' (%s); the run stops "
           "and leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
           kListFile, std::strerror(error));
@@ -123,7 +127,7 @@ CommandStatus run_command(const char* line) {
     }
   }
   trace("  system: '%s'\n", line);
-  return host().run(line);
+  return run.host.run(line);
 }
 
 int shell_argument(std::string_view prefix, std::string_view name,
@@ -167,17 +171,17 @@ void warn_unsafe_name(const char* what, std::string_view name) {
       what, static_cast<int>(name.size()), name.data());
 }
 
-CommandStatus sy_cmd_list_folder() {
-  return run_command(kCommands.list_folder);
+CommandStatus sy_cmd_list_folder(RunContext& run) {
+  return run_command(run, kCommands.list_folder);
 }
 
 const char* sy_list_folder_line() { return kCommands.list_folder; }
 
-CommandStatus sy_cmd_list_archive(std::string_view archive) {
-  return run_with_name(kCommands.list_archive, "", archive, "");
+CommandStatus sy_cmd_list_archive(RunContext& run, std::string_view archive) {
+  return run_with_name(run, kCommands.list_archive, "", archive, "");
 }
 
-CommandStatus sy_cmd_extract(std::string_view archive,
+CommandStatus sy_cmd_extract(RunContext& run, std::string_view archive,
                              std::string_view member) {
   char a[kCommandBytes];
   char m[kCommandBytes];
@@ -188,35 +192,40 @@ CommandStatus sy_cmd_extract(std::string_view archive,
   char line[kCommandBytes];
   int n = std::snprintf(line, sizeof line, kCommands.extract, a, m);
   if (n < 0 || static_cast<std::size_t>(n) >= sizeof line) return kNotRun;
-  return run_command(line);
+  return run_command(run, line);
 }
 
-CommandStatus sy_cmd_open_up_file(std::string_view member) {
-  return run_with_name(kCommands.open_up_file, scripts_prefix(), member, "");
-}
-
-CommandStatus sy_cmd_make_scripts() {
-  return run_command(kCommands.make_scripts);
-}
-
-CommandStatus sy_cmd_move_bot_in(std::string_view name) {
-  return run_with_name(kCommands.move_bot_in, "", name, ".bot");
-}
-
-CommandStatus sy_cmd_pack() { return run_command(kCommands.pack); }
-
-CommandStatus sy_cmd_delete_extracted(std::string_view member) {
-  return run_with_name(kCommands.delete_extracted, scripts_prefix(), member,
+CommandStatus sy_cmd_open_up_file(RunContext& run, std::string_view member) {
+  return run_with_name(run, kCommands.open_up_file, scripts_prefix(), member,
                        "");
 }
 
-CommandStatus sy_cmd_delete_written_bot(std::string_view name) {
-  return run_with_name(kCommands.delete_written, scripts_prefix(), name,
+CommandStatus sy_cmd_make_scripts(RunContext& run) {
+  return run_command(run, kCommands.make_scripts);
+}
+
+CommandStatus sy_cmd_move_bot_in(RunContext& run, std::string_view name) {
+  return run_with_name(run, kCommands.move_bot_in, "", name, ".bot");
+}
+
+CommandStatus sy_cmd_pack(RunContext& run) {
+  return run_command(run, kCommands.pack);
+}
+
+CommandStatus sy_cmd_delete_extracted(RunContext& run,
+                                      std::string_view member) {
+  return run_with_name(run, kCommands.delete_extracted, scripts_prefix(),
+                       member, "");
+}
+
+CommandStatus sy_cmd_delete_written_bot(RunContext& run,
+                                        std::string_view name) {
+  return run_with_name(run, kCommands.delete_written, scripts_prefix(), name,
                        ".bot");
 }
 
-CommandStatus sy_cmd_remove_output_scripts() {
-  return run_command(kCommands.remove_output_scripts);
+CommandStatus sy_cmd_remove_output_scripts(RunContext& run) {
+  return run_command(run, kCommands.remove_output_scripts);
 }
 
 int sy_tool_missing(const CommandStatus& status) {
@@ -260,16 +269,17 @@ int read_list_line(std::FILE* f, char* buf, int size, std::size_t* length) {
   return 1;
 }
 
-int sy_borrow_scripts(ScriptsLoan& loan) {
+int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan) {
   loan = ScriptsLoan{};
-  Entry in_the_way = sy_entry(kSetAside);
+  Entry in_the_way = sy_entry(run, kSetAside);
   if (in_the_way == Entry::kError) return 0;
   if (in_the_way != Entry::kNone) {
-    run_status().bot_files_unread = 1;
+    run.status.bot_files_unread = 1;
     // The advice must be one that works: with a scripts there, renaming
     // tscripts back would move it into that folder.
-    Entry scripts = host().entry("scripts");
+    Entry scripts = run.host.entry("scripts");
     say_error(
+        run,
         "error: 'tscripts' is in the way; the 'scripts' folder cannot be "
         "set aside, so this step is skipped (if 'tscripts' is your "
         "'scripts' folder, set aside by a run that was stopped, %s)\n",
@@ -282,61 +292,63 @@ int sy_borrow_scripts(ScriptsLoan& loan) {
   // The program's own folder, its token and its record are on the disk
   // before the player's folder is touched: a run stopped at any later
   // instant leaves the next one all it needs to give it back.
-  if (!loan_make_own()) {
-    run_status().bot_files_unread = 1;
+  if (!loan_make_own(run)) {
+    run.status.bot_files_unread = 1;
     return 0;
   }
   loan.made = true;
   Identity player;
-  int error = host().identify("scripts", false, player);
+  int error = run.host.identify("scripts", false, player);
   if (error != 0 && error != ENOENT) {
-    fail_run("error: cannot look at '%s' (%s); the run stops\n", "scripts",
+    fail_run(run, "error: cannot look at '%s' (%s); the run stops\n", "scripts",
              std::strerror(error));
-    sy_give_back_scripts(loan);
+    sy_give_back_scripts(run, loan);
     return 0;
   }
   if (error == 0) {
     // The journal says so before the move, with the folder's identity: a
     // run stopped dead after it leaves the next run the proof of whose
     // folder 'tscripts' is.
-    if (!loan_record_aside(player)) {
-      sy_give_back_scripts(loan);
+    if (!loan_record_aside(run, player)) {
+      sy_give_back_scripts(run, loan);
       return 0;
     }
-    run_command(kCommands.set_aside);
+    run_command(run, kCommands.set_aside);
     // Where the player's folder is decides what the loan must give back,
     // whatever else went wrong.
-    if (loan_aside_is_there(player)) {
+    if (loan_aside_is_there(run, player)) {
       loan.set_aside = true;
       loan.player = player;
     }
-    if (!loan.set_aside || stopping() || sy_exists("scripts")) {
+    if (!loan.set_aside || stopping(run) || sy_exists(run, "scripts")) {
       // Where the player's folder went cannot be told: the journal keeps
       // the loan open, and the repair at the end looks again.
-      loan.unsure = !loan.set_aside && host().entry(kSetAside) != Entry::kNone;
-      sy_give_back_scripts(loan);
-      fail_run(
-          "error: the 'scripts' folder could not be set aside as "
-          "'tscripts'; the run stops\n");
+      loan.unsure =
+          !loan.set_aside && run.host.entry(kSetAside) != Entry::kNone;
+      sy_give_back_scripts(run, loan);
+      fail_run(run,
+               "error: the 'scripts' folder could not be set aside as "
+               "'tscripts'; the run stops\n");
       return 0;
     }
   }
-  if (!loan_move_own(true)) {
-    sy_give_back_scripts(loan);
+  if (!loan_move_own(run, true)) {
+    sy_give_back_scripts(run, loan);
     return 0;
   }
   loan.lent = true;
   return 1;
 }
 
-int sy_give_back_scripts(ScriptsLoan& loan) {
+int sy_give_back_scripts(RunContext& run, ScriptsLoan& loan) {
   if (!loan.made && !loan.set_aside) return !loan.unsure;
   // The program's folder leaves the name scripts first, so that the
   // player's can come back; it is emptied and removed after, elsewhere.
   if (loan.lent) {
-    if (!loan_move_own(false)) {
+    if (!loan_move_own(run, false)) {
       if (loan.set_aside)
         say_error(
+            run,
             "error: your 'scripts' folder waits in 'tscripts'; the next run "
             "will put it back\n");
       return 0;
@@ -344,35 +356,35 @@ int sy_give_back_scripts(ScriptsLoan& loan) {
     loan.lent = false;
   }
   if (loan.set_aside) {
-    if (loan_aside_is_there(loan.player) && sy_exists("scripts")) {
-      fail_run(
-          "error: a 'scripts' folder is in the way; your 'scripts' folder "
-          "waits in 'tscripts'\n");
+    if (loan_aside_is_there(run, loan.player) && sy_exists(run, "scripts")) {
+      fail_run(run,
+               "error: a 'scripts' folder is in the way; your 'scripts' folder "
+               "waits in 'tscripts'\n");
       return 0;
     }
-    if (loan_aside_is_there(loan.player)) {
-      run_command(kCommands.give_back);
-      if (loan_aside_is_there(loan.player) && !sy_exists("scripts"))
-        host().rename(kSetAside, "scripts");
+    if (loan_aside_is_there(run, loan.player)) {
+      run_command(run, kCommands.give_back);
+      if (loan_aside_is_there(run, loan.player) && !sy_exists(run, "scripts"))
+        run.host.rename(kSetAside, "scripts");
     }
-    if (!is_object("scripts", loan.player)) {
-      fail_run(
-          "error: 'tscripts' could not be moved back to 'scripts'; your "
-          "'scripts' folder waits in 'tscripts'\n");
+    if (!is_object(run, "scripts", loan.player)) {
+      fail_run(run,
+               "error: 'tscripts' could not be moved back to 'scripts'; your "
+               "'scripts' folder waits in 'tscripts'\n");
       return 0;
     }
     loan.set_aside = false;
   }
   if (loan.made) {
-    if (!loan_clear_own()) {
-      fail_run(
-          "error: the program's own folder '%s' could not be removed; the "
-          "next run will try again\n",
-          kSpareFolder);
+    if (!loan_clear_own(run)) {
+      fail_run(run,
+               "error: the program's own folder '%s' could not be removed; the "
+               "next run will try again\n",
+               kSpareFolder);
       return 0;
     }
     loan.made = false;
   }
   if (loan.unsure) return 0;
-  return loan_record_over();
+  return loan_record_over(run);
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "config/config.h"
+#include "host/guard.h"
 
 namespace {
 
@@ -182,38 +183,40 @@ int read_rows_block(State& s, std::FILE* f, const char* word,
 }
 
 // Stops the run: kivo.cfg is there but cannot be read.
-void refuse_unreadable(int error) {
-  fail_run(
-      "error: cannot read config file 'kivo.cfg' (%s); the run stops and "
-      "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
-      std::strerror(error));
+void refuse_unreadable(RunContext& run, int error) {
+  fail_run(run,
+           "error: cannot read config file 'kivo.cfg' (%s); the run stops and "
+           "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
+           std::strerror(error));
 }
 
 }  // namespace
 
 void gd_read_config(State& s) {
+  RunContext& run = *s.run;
   s.cfg_player_count = 0;
   s.cfg_tier_count = 0;
   s.cfg_unread = 0;
   s.cfg_seen = Identity{};
-  Entry there = sy_entry(kConfigFile);
+  Entry there = sy_entry(run, kConfigFile);
   // What was read, so that the writer can tell whether someone else saved
   // kivo.cfg since; taken before the open, so a change in between shows.
   if (there != Entry::kNone && there != Entry::kError &&
-      host().identify(kConfigFile, true, s.cfg_seen) != 0)
+      run.host.identify(kConfigFile, true, s.cfg_seen) != 0)
     s.cfg_seen.type = Entry::kError;
   errno = 0;
   std::FILE* f = nullptr;
   std::string owner;
   // 1: not a link, or one of the runner's own; -1: errno says why not known.
   const int mine =
-      there == Entry::kLink ? link_is_runners(kConfigFile, owner) : 1;
+      there == Entry::kLink ? link_is_runners(run, kConfigFile, owner) : 1;
   if (there == Entry::kFolder) {
     errno = EISDIR;  // a folder opens on some hosts, then reads as empty
   } else if (mine == 0) {
     // Another user's link may lead anywhere that user chose: not read, and
     // so not written over either.
     fail_run(
+        run,
         "error: 'kivo.cfg' is a link that belongs to the user '%s', not to "
         "you; it is not read, and the run stops and leaves 'kivo.pk3' and "
         "'kivo.cfg' as they were\n",
@@ -221,12 +224,12 @@ void gd_read_config(State& s) {
     return;
   } else if (there != Entry::kNone && mine > 0) {
     // Only a link of the runner's own is followed; one swapped in fails.
-    f = host().open_read(kConfigFile, there == Entry::kLink);
+    f = run.host.open_read(kConfigFile, there == Entry::kLink);
   }
   if (f == nullptr && there != Entry::kNone) {
     // A file that is there but cannot be read must not be written over as
     // if the player had none.
-    refuse_unreadable(errno ? errno : EIO);
+    refuse_unreadable(run, errno ? errno : EIO);
     return;
   }
   if (f == nullptr) {
@@ -246,7 +249,7 @@ void gd_read_config(State& s) {
   }
   const bool unreadable = std::ferror(f) != 0;
   std::fclose(f);
-  if (unreadable) refuse_unreadable(EIO);
+  if (unreadable) refuse_unreadable(run, EIO);
 }
 
 void gd_read_flags(State& s, std::FILE* f) {

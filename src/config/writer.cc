@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "config/config.h"
+#include "host/guard.h"
 
 namespace {
 
@@ -71,17 +72,17 @@ void write_tiers_opening(std::FILE* f) {
 
 int lower_status(const Player& p) { return to_lower(p.st); }
 
-void report_failure(const char* target, int error) {
-  say_error(
-      "error: cannot write config file '%s' (%s); it is left as it "
-      "was\n",
-      target, error != 0 ? std::strerror(error) : "write failed");
+void report_failure(RunContext& run, const char* target, int error) {
+  say_error(run,
+            "error: cannot write config file '%s' (%s); it is left as it "
+            "was\n",
+            target, error != 0 ? std::strerror(error) : "write failed");
 }
 
 // The whole content of a file, or false when it cannot be read. A link is
 // never followed: callers pass the file a link of the player's names.
-bool read_whole(const char* path, std::string& text) {
-  std::FILE* f = host().open_read(path, false);
+bool read_whole(RunContext& run, const char* path, std::string& text) {
+  std::FILE* f = run.host.open_read(path, false);
   if (f == nullptr) return false;
   char buf[4096];
   for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
@@ -128,10 +129,11 @@ bool begins_with_our_flags(std::string_view text) {
 
 // True when `path` is provably a backup kivorama made: a plain file with no
 // other name, whose text kivorama wrote. `id` gets its identity.
-bool is_our_backup(const char* path, Identity& id) {
+bool is_our_backup(RunContext& run, const char* path, Identity& id) {
   std::string text;
-  return host().identify(path, false, id) == 0 && id.type == Entry::kFile &&
-         id.links == 1 && read_whole(path, text) && begins_with_our_flags(text);
+  return run.host.identify(path, false, id) == 0 && id.type == Entry::kFile &&
+         id.links == 1 && read_whole(run, path, text) &&
+         begins_with_our_flags(text);
 }
 
 // What became of an older backup that had to make room.
@@ -143,26 +145,26 @@ enum class Older { kKept, kNoRoom, kFailed };
 // backups is removed to make room. kNoRoom (a "warn: " line said) when
 // none is; kFailed with an "error: " line. `moved` gets the new name, or
 // stays empty when nothing had to move; `removed` the backup removed.
-Older keep_older_backup(const char* target, const char* backup,
+Older keep_older_backup(RunContext& run, const char* target, const char* backup,
                         std::string& moved, std::string& removed) {
   Identity old;
-  int error = host().identify(backup, false, old);
+  int error = run.host.identify(backup, false, old);
   if (error == ENOENT) return Older::kKept;
   if (error == 0 && old.type == Entry::kFile) {
     std::string a, b;
-    if (read_whole(backup, a) && read_whole(target, b) && a == b)
+    if (read_whole(run, backup, a) && read_whole(run, target, b) && a == b)
       return Older::kKept;
   }
   std::string free, oldest;
   Identity oldest_id;
   for (int n = 1; n <= kOlderBackups && free.empty(); ++n) {
     std::string name = std::string(backup) + "." + std::to_string(n);
-    Entry e = sy_entry(name.c_str());
+    Entry e = sy_entry(run, name.c_str());
     if (e == Entry::kError) return Older::kFailed;
     Identity id;
     if (e == Entry::kNone)
       free = name;
-    else if (is_our_backup(name.c_str(), id) &&
+    else if (is_our_backup(run, name.c_str(), id) &&
              (oldest.empty() || id.changed < oldest_id.changed))
       oldest = name, oldest_id = id;
   }
@@ -177,18 +179,19 @@ Older keep_older_backup(const char* target, const char* backup,
   }
   if (free.empty()) {
     // Removed only while it is still the very file proven ours.
-    if (!is_object(oldest.c_str(), oldest_id) ||
-        host().remove(oldest.c_str()) != 0) {
-      say_error(
-          "error: cannot keep the older '%s' under another name; '%s' is "
-          "left as it was\n",
-          backup, target);
+    if (!is_object(run, oldest.c_str(), oldest_id) ||
+        run.host.remove(oldest.c_str()) != 0) {
+      say_error(run,
+                "error: cannot keep the older '%s' under another name; '%s' is "
+                "left as it was\n",
+                backup, target);
       return Older::kFailed;
     }
     removed = free = oldest;
   }
-  if (host().rename(backup, free.c_str()) != 0) {
+  if (run.host.rename(backup, free.c_str()) != 0) {
     say_error(
+        run,
         "error: cannot keep the older '%s' under another name; '%s' is left "
         "as it was\n",
         backup, target);
@@ -206,16 +209,17 @@ Older keep_older_backup(const char* target, const char* backup,
 // under a name of its own.
 Older keep_backup(const State& s, const char* target, const char* file,
                   const char* backup) {
+  RunContext& run = *s.run;
   if (s.cfg_unread == 0 && s.cfg_lost == 0) return Older::kKept;
   std::string moved, removed;
-  Older older = keep_older_backup(file, backup, moved, removed);
+  Older older = keep_older_backup(run, file, backup, moved, removed);
   if (older != Older::kKept) return older;
-  int error = host().copy_file(file, backup);
+  int error = run.host.copy_file(file, backup);
   if (error != 0) {
-    say_error(
-        "error: cannot keep the old '%s' as '%s' (%s); it is left as it "
-        "was\n",
-        target, backup, std::strerror(error));
+    say_error(run,
+              "error: cannot keep the old '%s' as '%s' (%s); it is left as it "
+              "was\n",
+              target, backup, std::strerror(error));
     return Older::kFailed;
   }
   if (s.cfg_lost > 0 && s.cfg_unread > 0)
@@ -353,37 +357,40 @@ void gd_write_config(State& s, std::FILE* f) {
 }  // namespace
 
 int gd_save_config(State& s) {
+  RunContext& run = *s.run;
   const char* target = kConfigFile;
   Replacement r;
-  if (!replace_begin(target, r)) return 0;
+  if (!replace_begin(run, target, r)) return 0;
   // A read-only file is the player's way of keeping it as it is.
-  Entry old = sy_entry(r.target.c_str());
+  Entry old = sy_entry(run, r.target.c_str());
   if (old == Entry::kError) {
-    replace_abort(r);
+    replace_abort(run, r);
     return 0;
   }
-  int frozen = old == Entry::kFile ? host().read_only(r.target.c_str()) : 0;
+  int frozen = old == Entry::kFile ? run.host.read_only(r.target.c_str()) : 0;
   if (frozen != 0) {
-    replace_abort(r);
+    replace_abort(run, r);
     if (frozen == 1)
-      say_error("error: config file '%s' is read-only; it is left as it was\n",
+      say_error(run,
+                "error: config file '%s' is read-only; it is left as it was\n",
                 target);
     else
-      report_failure(target, EIO);
+      report_failure(run, target, EIO);
     return 0;
   }
   gd_write_config(s, r.file);
   // A full disk often shows only when the buffer is flushed or closed; the
   // text is on the disk before it may replace the old file.
-  int error = replace_close(r);
+  int error = replace_close(run, r);
   if (error != 0) {
-    replace_abort(r);
-    report_failure(target, error);
+    replace_abort(run, r);
+    report_failure(run, target, error);
     return 0;
   }
-  if (!replace_still(r, s.cfg_seen)) {
-    replace_abort(r);
+  if (!replace_still(run, r, s.cfg_seen)) {
+    replace_abort(run, r);
     say_error(
+        run,
         "error: '%s' was changed while this run worked; your version is kept "
         "and this run's is not written: run kivorama again\n",
         target);
@@ -395,16 +402,16 @@ int gd_save_config(State& s) {
   // all it holds, rather than lose what only it has.
   if (old == Entry::kFile &&
       keep_backup(s, target, r.target.c_str(), backup) != Older::kKept) {
-    replace_abort(r);
+    replace_abort(run, r);
     return 0;
   }
-  error = replace_commit(r);
+  error = replace_commit(run, r);
   if (error != 0) {
-    replace_abort(r);
-    report_failure(target, error);
+    replace_abort(run, r);
+    report_failure(run, target, error);
     return 0;
   }
-  run_status().cfg_written = 1;
+  run.status.cfg_written = 1;
   std::printf("wrote '%s'\n", target);
   return 1;
 }

@@ -18,7 +18,6 @@
 #include <string_view>
 #include <vector>
 
-#include "host/guard.h"
 #include "host/host.h"
 
 // Every name is a 49-byte field: at most 48 characters and a NUL.
@@ -116,6 +115,8 @@ struct Player {
 using NameTable = std::array<name_field, kTableRows>;
 using PlayerTable = std::array<std::unique_ptr<Player>, kTableRows>;
 
+struct RunContext;
+
 // All of a run's data. Field order follows the record's description; the
 // nine flags from tier_hi to ai_reset are the ones kivo.cfg holds.
 struct State {
@@ -162,11 +163,13 @@ struct State {
   int cfg_unread = 0;  // blocks, rows or lines of kivo.cfg the reader skipped
   int cfg_lost = 0;    // rows of kivo.cfg that no roster player took
   Identity cfg_seen;   // kivo.cfg as it was read (type kNone: there was none)
+  RunContext* run =
+      nullptr;  // the host, status and guard of the run it belongs to
 };
 
 // Creates the State record with the built-in catalogue and start flags, and
 // seeds the random generator from the clock.
-std::unique_ptr<State> create_state(int argc, char** argv);
+std::unique_ptr<State> create_state(RunContext& run, int argc, char** argv);
 
 // Appends `text` to a name table; 1 when stored, 0 when the table is full.
 template <std::size_t N>
@@ -243,18 +246,32 @@ struct RunStatus {
   int cfg_written = 0;       // the new kivo.cfg is in place
   int bot_files_unread = 0;  // archives' bot files could not be read
 };
-RunStatus& run_status();
+
+struct Guard;
+
+// What a run works with besides its data: the host that reaches the
+// operating system, what the run has said so far, and the guard of the game
+// folder (its journal and what the run made), which the guard fills in. One
+// context lives for the whole program; `main` makes it around the real host.
+struct RunContext {
+  explicit RunContext(Host& h, Guard& g) : host(h), guard(g) {}
+  Host& host;
+  RunStatus status;
+  Guard& guard;
+};
 // Prints an "error: " message (the format holds it) and counts it.
-[[gnu::format(printf, 1, 2)]] void say_error(const char* format, ...);
+[[gnu::format(printf, 2, 3)]] void say_error(RunContext& run,
+                                             const char* format, ...);
 // Marks the run as failed: the phases stop before the output is touched.
-void stop_run();
+void stop_run(RunContext& run);
 // Says an "error: " message as say_error does, then stops the run.
-[[gnu::format(printf, 1, 2)]] void fail_run(const char* format, ...);
+[[gnu::format(printf, 2, 3)]] void fail_run(RunContext& run, const char* format,
+                                            ...);
 // 1 once the run must stop: a failure or a signal.
-int stopping();
+int stopping(RunContext& run);
 // What is at `path`. When that cannot be found out, says so with an "error: "
 // line, stops the run and returns Entry::kError.
-Entry sy_entry(const char* path);
+Entry sy_entry(RunContext& run, const char* path);
 
 // One phase of a run: its name (null for a step without a trace line) and
 // the operation, which takes the State record.
@@ -270,7 +287,10 @@ std::span<const Phase> run_phases();
 int run(State& s, int argc, char** argv);
 // The whole program as main runs it: State, run, closing lines. Returns the
 // exit status.
-int kivorama_main(int argc, char** argv);
+int kivorama_main(Host& host, int argc, char** argv);
+// A State record with a run of its own on `host` (a fresh status and
+// guard), for a tool or test that runs phases without kivorama_main.
+std::shared_ptr<State> create_run_state(Host& host, int argc, char** argv);
 
 // 1 when an argument asks for help: first character '-' or '+', second 'h'.
 int gd_help_requested(int argc, char** argv);

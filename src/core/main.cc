@@ -6,5 +6,5 @@ int main(int argc, char** argv) {
   sy_put_own_folder_on_path();
   sy_hold_own_console();  // before host_init gives stdin the null device
   host_init();
-  return kivorama_main(argc, argv);
+  return kivorama_main(real_host(), argc, argv);
 }

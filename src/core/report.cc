@@ -9,42 +9,39 @@
 
 namespace {
 
-void say_error_args(const char* format, va_list args) {
+void say_error_args(RunContext& run, const char* format, va_list args) {
   std::vprintf(format, args);
-  ++run_status().errors;
+  ++run.status.errors;
 }
 
 }  // namespace
 
-RunStatus& run_status() {
-  static RunStatus status;
-  return status;
-}
-
-void say_error(const char* format, ...) {
+void say_error(RunContext& run, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  say_error_args(format, args);
+  say_error_args(run, format, args);
   va_end(args);
 }
 
-void stop_run() { run_status().failed = 1; }
+void stop_run(RunContext& run) { run.status.failed = 1; }
 
-void fail_run(const char* format, ...) {
+void fail_run(RunContext& run, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  say_error_args(format, args);
+  say_error_args(run, format, args);
   va_end(args);
-  stop_run();
+  stop_run(run);
 }
 
-int stopping() { return run_status().failed != 0 || host().interrupted() != 0; }
+int stopping(RunContext& run) {
+  return run.status.failed != 0 || run.host.interrupted() != 0;
+}
 
-Entry sy_entry(const char* path) {
+Entry sy_entry(RunContext& run, const char* path) {
   errno = 0;
-  Entry e = host().entry(path);
+  Entry e = run.host.entry(path);
   if (e == Entry::kError) {
-    fail_run("error: cannot look at '%s' (%s); the run stops\n", path,
+    fail_run(run, "error: cannot look at '%s' (%s); the run stops\n", path,
              std::strerror(errno ? errno : EIO));
   }
   return e;

@@ -4,6 +4,7 @@
 #include "archive/archive.h"
 #include "config/config.h"
 #include "core/core.h"
+#include "host/guard.h"
 #include "output/output.h"
 #include "roster/roster.h"
 
@@ -15,7 +16,7 @@ namespace {
 constexpr Phase kPhases[] = {
     {"sy_get_pk3_list",
      [](State& s) {
-       sy_get_pk3_list(s.pk3_list.data(), static_cast<int>(kNameChars),
+       sy_get_pk3_list(*s.run, s.pk3_list.data(), static_cast<int>(kNameChars),
                        kPk3Slots);
      }},
     {"gd_get_models_players_aifiles",
@@ -43,21 +44,22 @@ std::span<const Phase> run_phases() { return kPhases; }
 namespace {
 
 // Says, in one line, what an interrupted run leaves as it was.
-void say_interrupted(int signal) {
-  const bool pk3 = run_status().pk3_written != 0;
-  const bool cfg = run_status().cfg_written != 0;
+void say_interrupted(RunContext& run, int signal) {
+  const bool pk3 = run.status.pk3_written != 0;
+  const bool cfg = run.status.cfg_written != 0;
   if (pk3 && cfg)
-    say_error(
-        "error: the run was interrupted (signal %d) after 'kivo.pk3' and "
-        "'kivo.cfg' were written\n",
-        signal);
+    say_error(run,
+              "error: the run was interrupted (signal %d) after 'kivo.pk3' and "
+              "'kivo.cfg' were written\n",
+              signal);
   else if (pk3)
-    say_error(
-        "error: the run was interrupted (signal %d) after 'kivo.pk3' was "
-        "written; 'kivo.cfg' is left as it was\n",
-        signal);
+    say_error(run,
+              "error: the run was interrupted (signal %d) after 'kivo.pk3' was "
+              "written; 'kivo.cfg' is left as it was\n",
+              signal);
   else
     say_error(
+        run,
         "error: the run was interrupted (signal %d); 'kivo.pk3', 'kivo.cfg' "
         "and your 'scripts' folder are left as they were\n",
         signal);
@@ -66,27 +68,43 @@ void say_interrupted(int signal) {
 }  // namespace
 
 int run(State& s, int argc, char** argv) {
+  RunContext& run = *s.run;
   gd_show_help(argc, argv);
-  run_status() = RunStatus{};
-  if (sy_folder_is_safe() && sy_guard_folder()) {
+  run.status = RunStatus{};
+  if (sy_folder_is_safe(run) && sy_guard_folder(run)) {
     for (const Phase& phase : kPhases) {
-      if (stopping()) break;
+      if (stopping(run)) break;
       if (phase.name != nullptr) trace("%s()\n", phase.name);
       phase.run(s);
     }
-    sy_release_folder();
-    if (int signal = host().interrupted(); signal != 0) say_interrupted(signal);
+    sy_release_folder(run);
+    if (int signal = run.host.interrupted(); signal != 0)
+      say_interrupted(run, signal);
   }
-  if (int signal = host().interrupted(); signal != 0) return 128 + signal;
-  return run_status().errors > 0 ? 1 : 0;
+  if (int signal = run.host.interrupted(); signal != 0) return 128 + signal;
+  return run.status.errors > 0 ? 1 : 0;
 }
 
-int kivorama_main(int argc, char** argv) {
-  auto state = create_state(argc, argv);
+int kivorama_main(Host& host, int argc, char** argv) {
+  Guard guard;
+  RunContext r(host, guard);
+  auto state = create_state(r, argc, argv);
   int status = run(*state, argc, argv);
   state.reset();
   std::printf("\n");
   std::printf("for help, '%s -h'\n", argc > 0 ? argv[0] : "kivorama");
   std::fflush(stdout);
   return status;
+}
+
+std::shared_ptr<State> create_run_state(Host& host, int argc, char** argv) {
+  struct Owned {
+    explicit Owned(Host& h) : run(h, guard) {}
+    Guard guard;
+    RunContext run;
+    std::unique_ptr<State> state;
+  };
+  auto owned = std::make_shared<Owned>(host);
+  owned->state = create_state(owned->run, argc, argv);
+  return std::shared_ptr<State>(owned, owned->state.get());
 }

@@ -3,16 +3,17 @@
 #include "catalogue/catalogue.h"
 #include "core/core.h"
 
-std::unique_ptr<State> create_state(int argc, char** argv) {
+std::unique_ptr<State> create_state(RunContext& run, int argc, char** argv) {
   auto s = std::make_unique<State>();
   s->argc = argc;
   s->argv = argv;
+  s->run = &run;
   // Order matters: the stock players are built from the model table.
   gd_init_models(*s);
   gd_init_aifiles(*s);
   gd_init_players(*s);
   gd_init_defaults(*s);
-  rng_seed(*s, static_cast<std::uint32_t>(host().now()));
+  rng_seed(*s, static_cast<std::uint32_t>(run.host.now()));
   return s;
 }
 

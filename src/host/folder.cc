@@ -31,10 +31,11 @@ std::string sh_word(const std::string& text, bool always_quoted) {
 
 }  // namespace
 
-int sy_folder_is_safe() {
+int sy_folder_is_safe(RunContext& run) {
   FolderAccess a;
-  if (int error = host().folder_access(".", a); error != 0) {
+  if (int error = run.host.folder_access(".", a); error != 0) {
     fail_run(
+        run,
         "error: cannot find out who may change this folder (%s); nothing was "
         "changed\n",
         std::strerror(error));
@@ -44,6 +45,7 @@ int sy_folder_is_safe() {
       a.owner_name.empty() ? std::to_string(a.owner) : a.owner_name;
   if (a.owner != a.runner && a.owner != 0) {
     fail_run(
+        run,
         "error: the folder '%s' belongs to the user '%s' (mode %04o), who "
         "could change it while this run works, so nothing was changed: run "
         "kivorama as '%s' (sudo -u %s kivorama)\n",
@@ -55,6 +57,7 @@ int sy_folder_is_safe() {
   const bool others = (a.mode & kOthersWrite) != 0;
   if (!group && !others) return 1;
   fail_run(
+      run,
       "error: the folder '%s' (owner '%s', mode %04o) can be changed by "
       "other users%s, so nothing was changed: let only its owner change it "
       "(chmod %s-w %s) and run again\n",

@@ -28,6 +28,7 @@
 #include <cerrno>
 #include <cinttypes>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -271,13 +272,14 @@ Pending read_journal(std::string_view text) {
 }
 
 // The run's token: 16 hexadecimal digits, different for every run.
-std::string new_token() {
+std::string new_token(RunContext& run) {
   std::uint64_t x =
-      static_cast<std::uint64_t>(host().now()) * 0x9E3779B97F4A7C15ULL;
-  x ^= static_cast<std::uint64_t>(host().process_id()) << 17;
+      static_cast<std::uint64_t>(run.host.now()) * 0x9E3779B97F4A7C15ULL;
+  x ^= static_cast<std::uint64_t>(run.host.process_id()) << 17;
   x ^= reinterpret_cast<std::uintptr_t>(&x);
-  static std::uint64_t count = 0;  // a second run in one process differs
-  x += ++count * 0xBF58476D1CE4E5B9ULL;
+  std::random_device random;  // two runs of one process in a second differ
+  x += (static_cast<std::uint64_t>(random()) << 32 | random()) *
+       0xBF58476D1CE4E5B9ULL;
   x ^= x >> 31;
   x *= 0x94D049BB133111EBULL;
   x ^= x >> 29;
@@ -291,14 +293,14 @@ std::string inside(const char* folder, std::string_view name) {
 }
 
 // 1 when `folder` holds the token file with `token` in it, read back.
-int holds_token(const char* folder, const std::string& token) {
+int holds_token(RunContext& run, const char* folder, const std::string& token) {
   if (token.empty()) return 0;
   std::string path = inside(folder, kTokenFile);
   Identity id;
-  if (host().identify(path.c_str(), false, id) != 0 ||
+  if (run.host.identify(path.c_str(), false, id) != 0 ||
       id.type != Entry::kFile || id.links != 1 || id.size != token.size())
     return 0;
-  std::FILE* f = host().open_read(path.c_str(), false);
+  std::FILE* f = run.host.open_read(path.c_str(), false);
   if (f == nullptr) return 0;
   char text[32] = "";
   std::size_t n = std::fread(text, 1, sizeof text - 1, f);
@@ -321,30 +323,30 @@ enum class Proof { kAbsent, kOurs, kEmpty, kUnproven, kError };
 // and holds the token file with the run's token, read back. An empty folder
 // at a name only the program uses, which the journal says was begun, is
 // reported as such: removing it loses nothing.
-Proof prove_folder(const char* path, const std::string& token,
+Proof prove_folder(RunContext& run, const char* path, const std::string& token,
                    const Made& made) {
   Identity id;
-  int error = host().identify(path, false, id);
+  int error = run.host.identify(path, false, id);
   if (error == ENOENT) return Proof::kAbsent;
   if (error != 0) return Proof::kError;
   if (id.type != Entry::kFolder) return Proof::kUnproven;
   if (made.known && !id.same_object(made.id)) return Proof::kUnproven;
-  if (holds_token(path, token)) return Proof::kOurs;
+  if (holds_token(run, path, token)) return Proof::kOurs;
   std::vector<std::string> names;
-  if (host().list_folder(path, names) != 0) return Proof::kError;
+  if (run.host.list_folder(path, names) != 0) return Proof::kError;
   return names.empty() ? Proof::kEmpty : Proof::kUnproven;
 }
 
 // Moves a folder of the program's own that holds what it cannot prove to
 // the first free kivo.kept name, and says so; 1 when moved.
-int keep_aside(const char* path, Repair& r) {
+int keep_aside(RunContext& run, const char* path, Repair& r) {
   for (int n = 0; n < 10; ++n) {
     std::string name = kKeptFolder;
     if (n > 0) name += "." + std::to_string(n);
-    Entry there = host().entry(name.c_str());
+    Entry there = run.host.entry(name.c_str());
     if (there == Entry::kError) break;
     if (there != Entry::kNone) continue;
-    if (host().rename(path, name.c_str()) != 0) break;
+    if (run.host.rename(path, name.c_str()) != 0) break;
     std::printf(
         "warn: '%s', a folder of kivorama's own left by a run that was "
         "stopped, holds files that kivorama cannot prove it made: it is "
@@ -375,8 +377,8 @@ std::string digest_of(std::string_view text) {
 }
 
 // The digest of a file's text, read as it was written; "" when unreadable.
-std::string file_digest(const char* path) {
-  std::FILE* f = host().open_read(path, false);
+std::string file_digest(RunContext& run, const char* path) {
+  std::FILE* f = run.host.open_read(path, false);
   if (f == nullptr) return "";
   std::string text;
   char buf[4096];
@@ -395,12 +397,12 @@ std::string_view base_name(std::string_view path) {
 // 1 when the object `id` at `path` (`rel` within the folder) is one the
 // program made: the very object recorded (identity, size and time), or a
 // file with the text recorded for its name (wherever a move took it).
-bool is_made(const char* path, std::string_view rel, const Identity& id,
-             const std::vector<MadeFile>& proofs) {
+bool is_made(RunContext& run, const char* path, std::string_view rel,
+             const Identity& id, const std::vector<MadeFile>& proofs) {
   for (const MadeFile& m : proofs) {
     if (!m.digest.empty()) {
       if (id.type == Entry::kFile && m.name == base_name(rel) &&
-          file_digest(path) == m.digest)
+          file_digest(run, path) == m.digest)
         return true;
     } else if (m.name == rel && id.device == m.id.device &&
                id.number == m.id.number &&
@@ -416,11 +418,12 @@ bool is_made(const char* path, std::string_view rel, const Identity& id,
 // Removes from the folder `path` (`rel` within the folder of the program's
 // own) every file and folder the program provably made; counts the rest.
 // 0 when a removal failed.
-int remove_made(const std::string& path, const std::string& rel,
-                const std::vector<MadeFile>& proofs, int& unproven) {
+int remove_made(RunContext& run, const std::string& path,
+                const std::string& rel, const std::vector<MadeFile>& proofs,
+                int& unproven) {
   const bool work = path == kWorkFolder;
   std::vector<std::string> names;
-  if (host().list_folder(path.c_str(), names) != 0) return 0;
+  if (run.host.list_folder(path.c_str(), names) != 0) return 0;
   for (const std::string& name : names) {
     if (rel.empty() && name == kTokenFile) continue;
     // The list file that the commands run in the folder write: the
@@ -429,15 +432,15 @@ int remove_made(const std::string& path, const std::string& rel,
     std::string full = path + "/" + name;
     std::string within = rel.empty() ? name : rel + "/" + name;
     Identity id;
-    if (host().identify(full.c_str(), false, id) != 0) return 0;
+    if (run.host.identify(full.c_str(), false, id) != 0) return 0;
     if (id.type == Entry::kFolder && rel.empty() &&
-        is_made(full.c_str(), within, id, proofs)) {
+        is_made(run, full.c_str(), within, id, proofs)) {
       int before = unproven;
-      if (!remove_made(full, within, proofs, unproven)) return 0;
-      if (unproven == before && host().remove(full.c_str()) != 0) return 0;
+      if (!remove_made(run, full, within, proofs, unproven)) return 0;
+      if (unproven == before && run.host.remove(full.c_str()) != 0) return 0;
     } else if (id.type == Entry::kFile &&
-               (list_file || is_made(full.c_str(), within, id, proofs))) {
-      if (host().remove(full.c_str()) != 0) return 0;
+               (list_file || is_made(run, full.c_str(), within, id, proofs))) {
+      if (run.host.remove(full.c_str()) != 0) return 0;
     } else {
       ++unproven;
     }
@@ -449,19 +452,19 @@ int remove_made(const std::string& path, const std::string& rel,
 // what it made goes when it still is what was recorded, then the token and
 // the folder. Anything else in it is not the program's: the folder is moved
 // aside with it instead. 1 when the folder is gone or moved aside.
-int clear_own_folder(const char* path, const std::vector<MadeFile>& proofs,
-                     Repair& r) {
+int clear_own_folder(RunContext& run, const char* path,
+                     const std::vector<MadeFile>& proofs, Repair& r) {
   int unproven = 0;
-  if (!remove_made(path, "", proofs, unproven)) {
+  if (!remove_made(run, path, "", proofs, unproven)) {
     ++r.failures;
     return 0;
   }
-  if (host().remove(inside(path, kTokenFile).c_str()) != 0) {
+  if (run.host.remove(inside(path, kTokenFile).c_str()) != 0) {
     ++r.failures;
     return 0;
   }
-  if (unproven > 0) return keep_aside(path, r);
-  if (host().remove(path) != 0) {
+  if (unproven > 0) return keep_aside(run, path, r);
+  if (run.host.remove(path) != 0) {
     ++r.failures;
     return 0;
   }
@@ -473,19 +476,19 @@ int clear_own_folder(const char* path, const std::vector<MadeFile>& proofs,
 // object in it is proven (`proofs`), or when it is empty at a name only the
 // program uses. A scripts without the token is not the program's, whatever
 // its number: it may be the player's, made after, and is not warned about.
-void undo_made_folder(const char* path, const std::string& token,
-                      const Made& made, const std::vector<MadeFile>& proofs,
-                      Repair& r) {
+void undo_made_folder(RunContext& run, const char* path,
+                      const std::string& token, const Made& made,
+                      const std::vector<MadeFile>& proofs, Repair& r) {
   const bool players_name = path == kScripts;
-  switch (prove_folder(path, token, made)) {
+  switch (prove_folder(run, path, token, made)) {
     case Proof::kAbsent:
       return;
     case Proof::kOurs:
-      clear_own_folder(path, proofs, r);
+      clear_own_folder(run, path, proofs, r);
       return;
     case Proof::kEmpty:
       if (players_name) return;
-      if (host().remove(path) != 0)
+      if (run.host.remove(path) != 0)
         ++r.failures;
       else
         ++r.removed;
@@ -502,17 +505,19 @@ void undo_made_folder(const char* path, const std::string& token,
 }
 
 // The temporary file of a replacement of kivo.cfg, wherever it may be.
-void undo_temp_file(const Pending& p, Repair& r) {
+void undo_temp_file(RunContext& run, const Pending& p, Repair& r) {
   // kivo.cfg's, and that of kivo.pk3 when it is a link of the player's.
   std::vector<std::string> candidates = {kConfigTemp};
   for (const char* file : {kConfig, "kivo.pk3"}) {
     std::string real;
-    if (host().entry(file) == Entry::kLink && host().real_path(file, real) == 0)
+    Entry there = run.host.entry(file);
+    if (there == Entry::kError) ++r.failures;  // its target's cannot be seen
+    if (there == Entry::kLink && run.host.real_path(file, real) == 0)
       candidates.push_back(real + ".tmp");
   }
   for (const std::string& path : candidates) {
     Identity id;
-    int error = host().identify(path.c_str(), false, id);
+    int error = run.host.identify(path.c_str(), false, id);
     if (error == ENOENT) continue;
     bool ours = error == 0 && id.type == Entry::kFile && id.links == 1 &&
                 (p.cfg.known ? id.same_object(p.cfg.id) : id.size == 0);
@@ -525,7 +530,7 @@ void undo_temp_file(const Pending& p, Repair& r) {
       }
       continue;
     }
-    if (host().remove(path.c_str()) != 0)
+    if (run.host.remove(path.c_str()) != 0)
       ++r.failures;
     else
       ++r.removed;
@@ -549,45 +554,46 @@ void say_repair(const Repair& r) {
       parts);
 }
 
-int make_token_file(const char* folder) {
+int make_token_file(RunContext& run, const char* folder) {
   // A phase run alone, without the folder's lock, has no token yet.
-  if (guard_record().token.empty()) guard_record().token = new_token();
+  if (run.guard.token.empty()) run.guard.token = new_token(run);
   std::string path = inside(folder, kTokenFile);
   errno = 0;
-  std::FILE* f = host().create(path.c_str());
+  std::FILE* f = run.host.create(path.c_str());
   if (f == nullptr) return errno ? errno : EIO;
-  std::fputs(guard_record().token.c_str(), f);
-  int error = host().close(f, true);
-  if (error != 0) host().remove(path.c_str());
+  std::fputs(run.guard.token.c_str(), f);
+  int error = run.host.close(f, true);
+  if (error != 0) run.host.remove(path.c_str());
   return error;
 }
 
 // The records of something made, as read_made reads them.
-int record(std::string_view kind, std::string_view what) {
-  return sy_journal(std::string(kind) + " " + std::string(what));
+int record(RunContext& run, std::string_view kind, std::string_view what) {
+  return sy_journal(run, std::string(kind) + " " + std::string(what));
 }
 
 // Makes a folder of the program's own: announced, made, given the token
 // file, then its identity recorded. 0 or an errno value; on failure what
 // was made is gone again (the folder only when still empty).
-int make_own_folder(const char* path, std::string_view kind, Identity& id) {
+int make_own_folder(RunContext& run, const char* path, std::string_view kind,
+                    Identity& id) {
   id = Identity{};
-  if (!record(kind, "new")) return EIO;
-  int error = host().make_folder(path);
+  if (!record(run, kind, "new")) return EIO;
+  int error = run.host.make_folder(path);
   if (error != 0) return error;
   Identity made;
-  error = host().identify(path, false, made);
-  if (error == 0) error = make_token_file(path);
-  if (error == 0 && !record(kind, identity_text(made))) error = EIO;
+  error = run.host.identify(path, false, made);
+  if (error == 0) error = make_token_file(run, path);
+  if (error == 0 && !record(run, kind, identity_text(made))) error = EIO;
   if (error == 0) {
     id = made;
     return 0;
   }
   // Made by this run a moment ago: what it holds is at most its token.
-  if (made.type == Entry::kFolder && is_object(path, made)) {
+  if (made.type == Entry::kFolder && is_object(run, path, made)) {
     std::string token = inside(path, kTokenFile);
-    if (holds_token(path, guard_record().token)) host().remove(token.c_str());
-    host().remove(path);
+    if (holds_token(run, path, run.guard.token)) run.host.remove(token.c_str());
+    run.host.remove(path);
   }
   return error;
 }
@@ -596,19 +602,14 @@ int make_own_folder(const char* path, std::string_view kind, Identity& id) {
 // still is that folder and holds this run's token: within one run nothing
 // else acts in a folder of the program's own. (After a run that was
 // stopped, the repair proves each thing inside instead.) 1 when it is gone.
-int remove_this_runs(const char* path, const Identity& made) {
+int remove_this_runs(RunContext& run, const char* path, const Identity& made) {
   Proof proof =
-      prove_folder(path, guard_record().token, Made{true, true, made});
+      prove_folder(run, path, run.guard.token, Made{true, true, made});
   if (proof == Proof::kAbsent) return 1;
-  return proof == Proof::kOurs && host().remove_tree(path) == 0;
+  return proof == Proof::kOurs && run.host.remove_tree(path) == 0;
 }
 
 }  // namespace
-
-GuardRecord& guard_record() {
-  static GuardRecord record;
-  return record;
-}
 
 std::string identity_text(const Identity& id) {
   char text[48];
@@ -617,22 +618,22 @@ std::string identity_text(const Identity& id) {
   return text;
 }
 
-int sy_journal(std::string_view record) {
+int sy_journal(RunContext& run, std::string_view record) {
   std::string line(record);
   line += '\n';
-  int error = host().journal(line);
+  int error = run.host.journal(line);
   if (error != 0) {
-    fail_run(
-        "error: cannot write the journal in '%s' (%s); the run stops and "
-        "leaves the folder as it is\n",
-        kLockFile, std::strerror(error));
+    fail_run(run,
+             "error: cannot write the journal in '%s' (%s); the run stops and "
+             "leaves the folder as it is\n",
+             kLockFile, std::strerror(error));
     return 0;
   }
-  guard_record().journaled += line;
+  run.guard.journaled += line;
   return 1;
 }
 
-Repair sy_repair(std::string_view text) {
+Repair sy_repair(RunContext& run, std::string_view text) {
   Repair r;
   Pending p = read_journal(text);
   if (!p.parsed) {
@@ -643,14 +644,14 @@ Repair sy_repair(std::string_view text) {
   // The loan's own folder, wherever it was left: lent as scripts or not.
   if (p.own.begun)
     for (const char* path : {kScripts, kSpareFolder})
-      undo_made_folder(path, p.token, p.own, p.members, r);
+      undo_made_folder(run, path, p.token, p.own, p.members, r);
   if (p.aside) {
     Identity there;
-    int error = host().identify(kSetAside, false, there);
+    int error = run.host.identify(kSetAside, false, there);
     if (error == 0 && there.same_object(p.aside_id)) {
-      Entry scripts = host().entry(kScripts);
+      Entry scripts = run.host.entry(kScripts);
       if (scripts == Entry::kNone) {
-        if (host().rename(kSetAside, kScripts) != 0)
+        if (run.host.rename(kSetAside, kScripts) != 0)
           ++r.failures;
         else
           r.scripts_back = 1;
@@ -669,18 +670,19 @@ Repair sy_repair(std::string_view text) {
     }
   }
   if (p.work.begun)
-    undo_made_folder(kWorkFolder, p.token, p.work, p.work_files, r);
-  if (p.cfg.begun) undo_temp_file(p, r);
+    undo_made_folder(run, kWorkFolder, p.token, p.work, p.work_files, r);
+  if (p.cfg.begun) undo_temp_file(run, p, r);
   return r;
 }
 
-int sy_guard_folder() {
+int sy_guard_folder(RunContext& run) {
   std::string journal;
   LockRefusal why;
   errno = 0;
-  Lock taken = host().lock(kLockFile, kJournalLimit, journal, why);
+  Lock taken = run.host.lock(kLockFile, kJournalLimit, journal, why);
   if (taken == Lock::kBusy) {
     fail_run(
+        run,
         "error: another run of kivorama is working in this folder (process "
         "%ld); this one changes nothing\n",
         why.holder);
@@ -690,6 +692,7 @@ int sy_guard_folder() {
     std::string name =
         why.owner_name.empty() ? std::to_string(why.owner) : why.owner_name;
     fail_run(
+        run,
         "error: the lock file '%s' belongs to the user '%s': a run of "
         "kivorama as that user did not end, and only that user can repair "
         "the folder; nothing was changed. Run kivorama here once as '%s'%s\n",
@@ -699,6 +702,7 @@ int sy_guard_folder() {
   }
   if (taken == Lock::kRefused) {
     fail_run(
+        run,
         "error: '%s' is not a lock file of kivorama (%s): it is left as it "
         "is and nothing was changed; if it is not yours, remove it and run "
         "again\n",
@@ -713,11 +717,13 @@ int sy_guard_folder() {
     int error = errno ? errno : EIO;
     if (error == EACCES || error == EROFS)
       fail_run(
+          run,
           "error: cannot make the lock file '%s' (%s): you cannot write in "
           "this folder, so kivorama changes nothing in it\n",
           kLockFile, std::strerror(error));
     else
       fail_run(
+          run,
           "error: cannot take the lock file '%s' (%s); nothing was changed\n",
           kLockFile, std::strerror(error));
     return 0;
@@ -725,10 +731,11 @@ int sy_guard_folder() {
   // A lock file of ours is empty or holds a journal of ours; anything else,
   // whatever its first words, is a file of someone's under our name, never
   // to be overwritten.
-  Repair r = sy_repair(journal);
+  Repair r = sy_repair(run, journal);
   if (r.foreign) {
-    host().unlock(true);
+    run.host.unlock(true);
     fail_run(
+        run,
         "error: '%s' is not a lock file of kivorama (%s): it is left as it "
         "is and nothing was changed; if it is not yours, remove it and run "
         "again\n",
@@ -737,48 +744,49 @@ int sy_guard_folder() {
   }
   say_repair(r);
   if (r.failures > 0) {
-    fail_run(
-        "error: what an earlier run left in this folder could not all be "
-        "repaired (see '%s'); nothing more was changed\n",
-        kLockFile);
-    host().unlock(true);
+    fail_run(run,
+             "error: what an earlier run left in this folder could not all be "
+             "repaired (see '%s'); nothing more was changed\n",
+             kLockFile);
+    run.host.unlock(true);
     return 0;
   }
-  GuardRecord& g = guard_record();
-  g = GuardRecord{};
-  g.token = new_token();
+  Guard& g = run.guard;
+  g = Guard{};
+  g.token = new_token(run);
   char first[64];
-  std::snprintf(first, sizeof first, "kivorama %ld %s\n", host().process_id(),
+  std::snprintf(first, sizeof first, "kivorama %ld %s\n", run.host.process_id(),
                 g.token.c_str());
-  int error = host().journal_reset(first);
+  int error = run.host.journal_reset(first);
   if (error != 0) {
     fail_run(
+        run,
         "error: cannot write the journal in '%s' (%s); nothing was changed\n",
         kLockFile, std::strerror(error));
     // What an earlier run left is repaired: its journal is of no more use.
-    host().unlock(false);
+    run.host.unlock(false);
     return 0;
   }
   g.journaled = first;
   return 1;
 }
 
-Repair sy_release_folder() {
-  Repair r = sy_repair(guard_record().journaled);
+Repair sy_release_folder(RunContext& run) {
+  Repair r = sy_repair(run, run.guard.journaled);
   // Only a failed step keeps the journal for the next run; what cannot be
   // proven was named in its own line.
   if (r.failures > 0)
-    say_error(
-        "error: some of what this run borrowed or made could not be put "
-        "right; the next run will try again (see '%s')\n",
-        kLockFile);
-  host().unlock(r.failures > 0);
+    say_error(run,
+              "error: some of what this run borrowed or made could not be put "
+              "right; the next run will try again (see '%s')\n",
+              kLockFile);
+  run.host.unlock(r.failures > 0);
   return r;
 }
 
-int is_object(const char* path, const Identity& id) {
+int is_object(RunContext& run, const char* path, const Identity& id) {
   Identity there;
-  return host().identify(path, false, there) == 0 && there.same_object(id);
+  return run.host.identify(path, false, there) == 0 && there.same_object(id);
 }
 
 std::string work_path(const char* inside) {
@@ -787,104 +795,109 @@ std::string work_path(const char* inside) {
 
 // ---- The loan of the scripts folder ----
 
-int loan_make_own() {
-  GuardRecord& g = guard_record();
-  Entry there = sy_entry(kSpareFolder);
+int loan_make_own(RunContext& run) {
+  Guard& g = run.guard;
+  Entry there = sy_entry(run, kSpareFolder);
   if (there == Entry::kError) return 0;
   if (there != Entry::kNone) {
     say_error(
+        run,
         "error: '%s' is in the way: kivorama makes its own 'scripts' folder "
         "under that name, and this one is not its own; it is left as it is: "
         "move or remove it and run again\n",
         kSpareFolder);
     return 0;
   }
-  int error = make_own_folder(kSpareFolder, kOwn, g.own);
-  if (error != 0 && !stopping())
-    fail_run("error: cannot make the folder '%s' (%s); the run stops\n",
+  int error = make_own_folder(run, kSpareFolder, kOwn, g.own);
+  if (error != 0 && !stopping(run))
+    fail_run(run, "error: cannot make the folder '%s' (%s); the run stops\n",
              kSpareFolder, std::strerror(error));
   return error == 0;
 }
 
-int loan_record_aside(const Identity& id) {
-  return sy_journal(std::string(kAside) + identity_text(id));
+int loan_record_aside(RunContext& run, const Identity& id) {
+  return sy_journal(run, std::string(kAside) + identity_text(id));
 }
 
-int loan_move_own(bool lent) {
+int loan_move_own(RunContext& run, bool lent) {
   const char* from = lent ? kSpareFolder : kScripts;
   const char* to = lent ? kScripts : kSpareFolder;
-  int error = is_object(from, guard_record().own) ? 0 : EXDEV;
-  if (error == 0 && host().entry(to) != Entry::kNone) error = EEXIST;
-  if (error == 0) error = host().rename(from, to);
-  if (error != 0 && !stopping())
-    fail_run(
-        "error: cannot rename the folder '%s' to '%s' (%s); the run "
-        "stops\n",
-        from, to, std::strerror(error));
+  int error = is_object(run, from, run.guard.own) ? 0 : EXDEV;
+  if (error == 0 && run.host.entry(to) != Entry::kNone) error = EEXIST;
+  if (error == 0) error = run.host.rename(from, to);
+  if (error != 0 && !stopping(run))
+    fail_run(run,
+             "error: cannot rename the folder '%s' to '%s' (%s); the run "
+             "stops\n",
+             from, to, std::strerror(error));
   return error == 0;
 }
 
-int loan_record_member(std::string_view member) {
+int loan_record_member(RunContext& run, std::string_view member) {
   std::string path = inside(kScripts, member);
   MadeFile m{std::string(member), {}, ""};
-  if (host().identify(path.c_str(), false, m.id) != 0 ||
+  if (run.host.identify(path.c_str(), false, m.id) != 0 ||
       m.id.type != Entry::kFile)
     return 0;
-  return sy_journal(std::string(kMember) + hex_of(member) + " " +
-                    version_text(m.id));
+  return sy_journal(
+      run, std::string(kMember) + hex_of(member) + " " + version_text(m.id));
 }
 
-int loan_clear_own() {
-  return remove_this_runs(kSpareFolder, guard_record().own);
+int loan_clear_own(RunContext& run) {
+  return remove_this_runs(run, kSpareFolder, run.guard.own);
 }
 
-int loan_aside_is_there(const Identity& id) { return is_object(kSetAside, id); }
+int loan_aside_is_there(RunContext& run, const Identity& id) {
+  return is_object(run, kSetAside, id);
+}
 
-int loan_record_over() { return sy_journal(kLoanOver); }
+int loan_record_over(RunContext& run) { return sy_journal(run, kLoanOver); }
 
 // ---- The work folder ----
 
-int work_begin() {
-  Entry there = sy_entry(kWorkFolder);
+int work_begin(RunContext& run) {
+  Entry there = sy_entry(run, kWorkFolder);
   if (there == Entry::kError) return 0;
   if (there != Entry::kNone) {
     say_error(
+        run,
         "error: '%s' is in the way: kivorama makes 'kivo.pk3' in a folder "
         "of that name, and this one is not its own; it is left as it is and "
         "'kivo.pk3' was not written: move or remove it and run again\n",
         kWorkFolder);
     return 0;
   }
-  int error = make_own_folder(kWorkFolder, kWork, guard_record().work);
+  int error = make_own_folder(run, kWorkFolder, kWork, run.guard.work);
   if (error != 0) {
-    if (!stopping())
-      fail_run(
-          "error: cannot make the folder '%s' (%s), so 'kivo.pk3' was not "
-          "written\n",
-          kWorkFolder, std::strerror(error));
+    if (!stopping(run))
+      fail_run(run,
+               "error: cannot make the folder '%s' (%s), so 'kivo.pk3' was not "
+               "written\n",
+               kWorkFolder, std::strerror(error));
     return 0;
   }
   return 1;
 }
 
-int work_enter() {
-  int error = host().change_folder(kWorkFolder);
+int work_enter(RunContext& run) {
+  int error = run.host.change_folder(kWorkFolder);
   Identity here;
-  if (error == 0) error = host().identify(".", false, here);
-  if (error == 0 && !here.same_object(guard_record().work)) error = EXDEV;
+  if (error == 0) error = run.host.identify(".", false, here);
+  if (error == 0 && !here.same_object(run.guard.work)) error = EXDEV;
   if (error != 0) {
-    host().change_folder(nullptr);
-    fail_run("error: cannot work in the folder '%s' (%s); the run stops\n",
+    run.host.change_folder(nullptr);
+    fail_run(run, "error: cannot work in the folder '%s' (%s); the run stops\n",
              kWorkFolder, std::strerror(error));
     return 0;
   }
   return 1;
 }
 
-int work_leave() {
-  int error = host().change_folder(nullptr);
+int work_leave(RunContext& run) {
+  int error = run.host.change_folder(nullptr);
   if (error != 0) {
     fail_run(
+        run,
         "error: cannot return to the game folder (%s); the run stops here\n",
         std::strerror(error));
     return 0;
@@ -892,22 +905,23 @@ int work_leave() {
   return 1;
 }
 
-int work_commit(const char* inside, Replacement& r) {
+int work_commit(RunContext& run, const char* inside, Replacement& r) {
   Identity there;
-  int error = host().identify(kWorkFolder, false, there);
-  if (error == 0 && !there.same_object(guard_record().work)) error = EXDEV;
+  int error = run.host.identify(kWorkFolder, false, there);
+  if (error == 0 && !there.same_object(run.guard.work)) error = EXDEV;
   if (error != 0) return error;
   if (r.temp.empty())
-    return host().rename(work_path(inside).c_str(), r.target.c_str());
+    return run.host.rename(work_path(inside).c_str(), r.target.c_str());
   // The file a link names may be on another disk: no rename reaches it
   // from here, a copy beside it does.
-  error = replace_copy(r, work_path(inside).c_str());
-  if (error == 0) error = replace_commit(r);
-  if (error != 0) replace_abort(r);
+  error = replace_copy(run, r, work_path(inside).c_str());
+  if (error == 0) error = replace_commit(run, r);
+  if (error != 0) replace_abort(run, r);
   return error;
 }
 
 int work_record_texts(
+    RunContext& run,
     const std::vector<std::pair<std::string, std::string>>& files) {
   std::string records;
   for (const auto& [name, text] : files) {
@@ -916,63 +930,65 @@ int work_record_texts(
   }
   if (records.empty()) return 1;
   records.pop_back();
-  return sy_journal(records);
+  return sy_journal(run, records);
 }
 
-int work_record_made(const char* inside) {
+int work_record_made(RunContext& run, const char* inside) {
   Identity id;
-  int error = host().identify(inside, false, id);
+  int error = run.host.identify(inside, false, id);
   if (error != 0) {
-    fail_run("error: cannot look at '%s' in '%s' (%s); the run stops\n", inside,
-             kWorkFolder, std::strerror(error));
+    fail_run(run, "error: cannot look at '%s' in '%s' (%s); the run stops\n",
+             inside, kWorkFolder, std::strerror(error));
     return 0;
   }
-  return sy_journal(std::string(kMade) + hex_of(inside) + " " +
-                    version_text(id));
+  return sy_journal(
+      run, std::string(kMade) + hex_of(inside) + " " + version_text(id));
 }
 
-int work_end() {
-  if (!remove_this_runs(kWorkFolder, guard_record().work)) return 0;
-  return record(kWork, "over");
+int work_end(RunContext& run) {
+  if (!remove_this_runs(run, kWorkFolder, run.guard.work)) return 0;
+  return record(run, kWork, "over");
 }
 
 // ---- Replacing a file safely ----
 
-int link_is_runners(const char* path, std::string& owner) {
+int link_is_runners(RunContext& run, const char* path, std::string& owner) {
   Identity id;
-  int error = host().identify(path, false, id);
+  int error = run.host.identify(path, false, id);
   if (error == 0 && id.type != Entry::kLink) error = EAGAIN;  // swapped
   if (error != 0) {
     errno = error;
     return -1;
   }
-  return host().runner_owns(id, owner) ? 1 : 0;
+  return run.host.runner_owns(id, owner) ? 1 : 0;
 }
 
-int replace_prepare(const char* path, Replacement& r) {
+int replace_prepare(RunContext& run, const char* path, Replacement& r) {
   r = Replacement{};
-  Entry e = sy_entry(path);
+  Entry e = sy_entry(run, path);
   if (e == Entry::kError) return 0;
   r.target = path;
   if (e == Entry::kLink) {
     std::string owner;
-    int mine = link_is_runners(path, owner);
+    int mine = link_is_runners(run, path, owner);
     if (mine < 0) {
-      fail_run("error: cannot look at '%s' (%s); the run stops\n", path,
+      fail_run(run, "error: cannot look at '%s' (%s); the run stops\n", path,
                std::strerror(errno));
       return 0;
     }
     if (mine == 0) {
       say_error(
+          run,
           "error: '%s' is a link that belongs to the user '%s', not to you; "
           "it is left as it is and not written\n",
           path, owner.c_str());
       return 0;
     }
     // The link stays; the file it names gets the new text.
-    int error = host().real_path(path, r.target);
+    int error = run.host.real_path(path, r.target);
     if (error != 0) {
       say_error(
+          run,
           "error: '%s' is a link that cannot be followed (%s); it is left as "
           "it is\n",
           path, std::strerror(error));
@@ -980,10 +996,11 @@ int replace_prepare(const char* path, Replacement& r) {
     }
   }
   r.temp = r.target + ".tmp";
-  Entry left = sy_entry(r.temp.c_str());
+  Entry left = sy_entry(run, r.temp.c_str());
   if (left == Entry::kError) return 0;
   if (left != Entry::kNone) {
     say_error(
+        run,
         "error: '%s' is in the way: kivorama writes the new '%s' under that "
         "name first, and this one is not its own; it is left as it is and "
         "'%s' was not written: move or remove it and run again\n",
@@ -993,68 +1010,73 @@ int replace_prepare(const char* path, Replacement& r) {
   return 1;
 }
 
-int replace_begin(const char* path, Replacement& r) {
-  if (!replace_prepare(path, r)) return 0;
-  if (!record(kCfg, "new")) return 0;
+int replace_begin(RunContext& run, const char* path, Replacement& r) {
+  if (!replace_prepare(run, path, r)) return 0;
+  if (!record(run, kCfg, "new")) return 0;
   errno = 0;
-  r.file = host().create(r.temp.c_str());
+  r.file = run.host.create(r.temp.c_str());
   int error = r.file == nullptr ? (errno ? errno : EIO) : 0;
-  if (error == 0) error = host().identify(r.temp.c_str(), false, r.made);
-  if (error == 0 && !record(kCfg, identity_text(r.made))) error = EIO;
+  if (error == 0) error = run.host.identify(r.temp.c_str(), false, r.made);
+  if (error == 0 && !record(run, kCfg, identity_text(r.made))) error = EIO;
   if (error != 0) {
-    if (!stopping())
-      say_error(
-          "error: cannot write config file '%s' (%s); it is left as it "
-          "was\n",
-          path, std::strerror(error));
-    replace_abort(r);
+    if (!stopping(run))
+      say_error(run,
+                "error: cannot write config file '%s' (%s); it is left as it "
+                "was\n",
+                path, std::strerror(error));
+    replace_abort(run, r);
     return 0;
   }
   return 1;
 }
 
-int replace_copy(Replacement& r, const char* from) {
+int replace_copy(RunContext& run, Replacement& r, const char* from) {
   // Nothing may have come in the way since the target was prepared: a copy
   // replaces what is at its name.
-  Entry left = host().entry(r.temp.c_str());
+  Entry left = run.host.entry(r.temp.c_str());
   if (left != Entry::kNone) return left == Entry::kError ? EIO : EEXIST;
-  if (!record(kCfg, "new")) return EIO;
-  int error = host().copy_file(from, r.temp.c_str());
-  if (error == 0) error = host().identify(r.temp.c_str(), false, r.made);
-  if (error == 0 && !record(kCfg, identity_text(r.made))) error = EIO;
+  if (!record(run, kCfg, "new")) return EIO;
+  int error = run.host.copy_file(from, r.temp.c_str());
+  if (error == 0) error = run.host.identify(r.temp.c_str(), false, r.made);
+  if (error == 0 && !record(run, kCfg, identity_text(r.made))) error = EIO;
   return error;
 }
 
-int replace_close(Replacement& r) {
-  int error = host().close(r.file, true);
+int replace_close(RunContext& run, Replacement& r) {
+  int error = run.host.close(r.file, true);
   r.file = nullptr;
-  if (error == 0 && host().entry(r.target.c_str()) == Entry::kFile)
-    error = host().copy_mode(r.target.c_str(), r.temp.c_str());
+  // The old file's mode is the player's: a look that fails is a failure,
+  // never "there is no old file" (which would give the new one a fresh mode).
+  Identity old;
+  int look = error == 0 ? run.host.identify(r.target.c_str(), false, old) : 0;
+  if (look != 0 && look != ENOENT) error = look;
+  if (error == 0 && look == 0 && old.type == Entry::kFile)
+    error = run.host.copy_mode(r.target.c_str(), r.temp.c_str());
   return error;
 }
 
-int replace_still(const Replacement& r, const Identity& seen) {
+int replace_still(RunContext& run, const Replacement& r, const Identity& seen) {
   Identity now;
-  int error = host().identify(r.target.c_str(), true, now);
+  int error = run.host.identify(r.target.c_str(), true, now);
   if (seen.type == Entry::kNone) return error == ENOENT;
   return error == 0 && now.same_version(seen);
 }
 
-int replace_commit(Replacement& r) {
-  int error = host().rename(r.temp.c_str(), r.target.c_str());
+int replace_commit(RunContext& run, Replacement& r) {
+  int error = run.host.rename(r.temp.c_str(), r.target.c_str());
   if (error != 0) return error;
-  record(kCfg, "over");
+  record(run, kCfg, "over");
   return 0;
 }
 
-void replace_abort(Replacement& r) {
-  if (r.file != nullptr) host().close(r.file, false);
+void replace_abort(RunContext& run, Replacement& r) {
+  if (r.file != nullptr) run.host.close(r.file, false);
   r.file = nullptr;
   Identity there;
-  int error = host().identify(r.temp.c_str(), false, there);
+  int error = run.host.identify(r.temp.c_str(), false, there);
   if (error == 0 && r.made.type != Entry::kNone && there.same_object(r.made))
-    error = host().remove(r.temp.c_str()) == 0 ? ENOENT : EIO;
+    error = run.host.remove(r.temp.c_str()) == 0 ? ENOENT : EIO;
   // Whatever could not be removed now stays in the journal, for the repair
   // at the end of the run.
-  if (error == ENOENT) record(kCfg, "over");
+  if (error == ENOENT) record(run, kCfg, "over");
 }

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/core.h"
 #include "host/host.h"
 
 // The lock file; while a run lives it also holds its journal.
@@ -36,7 +37,6 @@ inline constexpr char kKeptFolder[] = "kivo.kept";
 // The most of a journal the repair reads; a longer one is not acted on.
 inline constexpr std::size_t kJournalLimit = 64 * 1024;
 
-// The run's own record of the guard: what it journaled, its token.
 // A file the program made in a folder of its own: its name and either its
 // identity, size and time taken right after it was made, or a digest of the
 // text it was given (made by a command, or written by the program).
@@ -46,16 +46,17 @@ struct MadeFile {
   std::string digest;  // when not empty, what proves the file
 };
 
-struct GuardRecord {
+// The run's own record of the guard: what it journaled, its token, and the
+// folders it made. RunContext::guard refers to it for the life of a run.
+struct Guard {
   std::string token;      // this run's token, in its journal's first line
   std::string journaled;  // the records this run appended
   Identity own;           // the scripts folder the loan made
   Identity work;          // the work folder
 };
-GuardRecord& guard_record();
 
 // Appends one record; on failure says so, stops the run and returns 0.
-int sy_journal(std::string_view record);
+int sy_journal(RunContext& run, std::string_view record);
 
 // What a repair did, for the message that reports it.
 struct Repair {
@@ -69,17 +70,17 @@ struct Repair {
 // Undoes what the journal `text` announced and did not finish, as far as it
 // can be proven. A journal that does not parse is not acted on at all
 // (`foreign` is set).
-Repair sy_repair(std::string_view text);
+Repair sy_repair(RunContext& run, std::string_view text);
 // Takes the lock (repairing after a run that died); 0 when the run must not
 // go on, with an "error: " line said.
-int sy_guard_folder();
+int sy_guard_folder(RunContext& run);
 // Repairs what this run left unfinished and lets the lock go.
-Repair sy_release_folder();
+Repair sy_release_folder(RunContext& run);
 
 // "<device>:<number>", as the journal writes an identity.
 std::string identity_text(const Identity& id);
 // 1 when what is at `path` itself (no link followed) is the object `id`.
-int is_object(const char* path, const Identity& id);
+int is_object(RunContext& run, const char* path, const Identity& id);
 
 // ---- The loan of the scripts folder ----
 // The program's own folder is made, with its token, under kivo.stmp and
@@ -91,31 +92,31 @@ int is_object(const char* path, const Identity& id);
 
 // Makes kivo.stmp with its token file and records it; 0 with an "error: "
 // line said when it is in the way or cannot be made (nothing is left then).
-int loan_make_own();
+int loan_make_own(RunContext& run);
 // Records that the player's scripts (identity `id`) is about to be set
 // aside as tscripts.
-int loan_record_aside(const Identity& id);
+int loan_record_aside(RunContext& run, const Identity& id);
 // Renames the program's folder from kivo.stmp to scripts (1) or back (0 to
 // `lent`); 0 with an "error: " line when it is not the folder made.
-int loan_move_own(bool lent);
+int loan_move_own(RunContext& run, bool lent);
 // Takes the identity of scripts/<member>, just made, and records it.
-int loan_record_member(std::string_view member);
+int loan_record_member(RunContext& run, std::string_view member);
 // Removes the program's folder at kivo.stmp when it holds only what proves
 // it; moves it aside to kivo.kept otherwise. 1 when it is gone.
-int loan_clear_own();
+int loan_clear_own(RunContext& run);
 // 1 when tscripts is still the player's folder recorded as set aside.
-int loan_aside_is_there(const Identity& id);
+int loan_aside_is_there(RunContext& run, const Identity& id);
 // Records that the loan is over.
-int loan_record_over();
+int loan_record_over(RunContext& run);
 
 // ---- The work folder, where kivo.pk3 is made ----
 // Makes kivo.ztmp with its token file; 0 with an "error: " line said when
 // something is in the way or it cannot be made.
-int work_begin();
+int work_begin(RunContext& run);
 // Makes the work folder the current folder (after checking it is ours), or
 // returns to the game folder. 0 with an "error: " line on failure.
-int work_enter();
-int work_leave();
+int work_enter(RunContext& run);
+int work_leave(RunContext& run);
 // The path of `inside` of the work folder, from the game folder.
 std::string work_path(const char* inside);
 struct Replacement;
@@ -123,16 +124,17 @@ struct Replacement;
 // folder: in one rename, or, when r.temp is set (the target is the file a
 // link names), as a durable copy beside it renamed over it. 0 or an errno
 // value.
-int work_commit(const char* inside, Replacement& r);
+int work_commit(RunContext& run, const char* inside, Replacement& r);
 // Records, before they are written, the files about to be written in the
 // work folder: each name with a digest of its exact bytes. One durable write.
 int work_record_texts(
+    RunContext& run,
     const std::vector<std::pair<std::string, std::string>>& files);
 // Records what a command made at `inside` of the work folder (its identity,
 // size and time); called in the work folder.
-int work_record_made(const char* inside);
+int work_record_made(RunContext& run, const char* inside);
 // Removes the work folder, when all in it is provably ours, and records so.
-int work_end();
+int work_end(RunContext& run);
 
 // ---- Replacing a file safely (kivo.cfg; kivo.pk3 when it is a link) ----
 // The new text is written to a temporary file beside its target (beside the
@@ -148,31 +150,31 @@ struct Replacement {
 };
 // 1 when the link at `path` belongs to the user running the program; 0 when
 // it is another user's (named in `owner`); -1 when it cannot be looked at.
-int link_is_runners(const char* path, std::string& owner);
+int link_is_runners(RunContext& run, const char* path, std::string& owner);
 // Resolves the target (a link only when it is the runner's) and checks that
 // nothing is in the way of the temporary file; makes nothing. 0 with an
 // "error: " line said when the file must be left as it is.
-int replace_prepare(const char* path, Replacement& r);
+int replace_prepare(RunContext& run, const char* path, Replacement& r);
 // Prepares, then creates the temporary file, open in r.file. 0 with an
 // "error: " line said when something is in the way or it cannot be made.
-int replace_begin(const char* path, Replacement& r);
+int replace_begin(RunContext& run, const char* path, Replacement& r);
 // Makes the temporary file of a prepared replacement a copy of `from`, its
 // mode included, on the disk. 0 or an errno value.
-int replace_copy(Replacement& r, const char* from);
+int replace_copy(RunContext& run, Replacement& r, const char* from);
 // Closes the temporary file durably and gives it the mode of the old file.
 // 0 or an errno value.
-int replace_close(Replacement& r);
+int replace_close(RunContext& run, Replacement& r);
 // 1 when the target is still what `seen` says was read (type kNone: it did
 // not exist).
-int replace_still(const Replacement& r, const Identity& seen);
+int replace_still(RunContext& run, const Replacement& r, const Identity& seen);
 // Replaces the target with the temporary file; 0 or an errno value.
-int replace_commit(Replacement& r);
+int replace_commit(RunContext& run, Replacement& r);
 // Abandons: closes and removes the temporary file.
-void replace_abort(Replacement& r);
+void replace_abort(RunContext& run, Replacement& r);
 
 // 1 when no user but the one running the program (and root) could change
 // the current folder; else 0, with an "error: " line said that tells how to
 // make it so. Nothing is touched.
-int sy_folder_is_safe();
+int sy_folder_is_safe(RunContext& run);
 
 #endif  // KIVO_HOST_GUARD_H

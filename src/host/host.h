@@ -209,10 +209,6 @@ class HostWrapper : public Host {
   Host& target_;
 };
 
-// The Host in force: the real one unless a test or tool set another.
-Host& host();
-// Puts `h` in force (null: the real host again); returns the previous one.
-Host* set_host(Host* h);
 // The host that reaches this machine's shell and file system.
 Host& real_host();
 // Prepares the process for its commands: standard input from the null

@@ -754,8 +754,6 @@ class RealHost final : public Host {
   std::string lock_path_;
 };
 
-Host* g_host = nullptr;
-
 #ifdef _WIN32
 // The variables through which a player's shell gives unzip, zip, dir and
 // move options of its own; none may reach the commands the program runs.
@@ -772,14 +770,6 @@ constexpr char kDefaultPath[] = "/usr/local/bin:/usr/bin:/bin";
 Host& real_host() {
   static RealHost host;
   return host;
-}
-
-Host& host() { return g_host != nullptr ? *g_host : real_host(); }
-
-Host* set_host(Host* h) {
-  Host* previous = g_host;
-  g_host = h;
-  return previous;
 }
 
 void host_init() {

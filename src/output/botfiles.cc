@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "host/guard.h"
 #include "output/output.h"
 
 namespace {
@@ -31,13 +32,13 @@ bool plain_file_name(std::string_view name) {
 
 // Writes `text` as <name>.bot in the work folder; an errno value (with the
 // file removed again) when it cannot be written whole.
-int write_bot_file(const std::string& text, const char* file) {
+int write_bot_file(RunContext& run, const std::string& text, const char* file) {
   errno = 0;
-  std::FILE* f = host().create(file);
+  std::FILE* f = run.host.create(file);
   if (f == nullptr) return errno ? errno : EIO;
   std::fputs(text.c_str(), f);
-  int error = host().close(f, false);
-  if (error != 0) host().remove(file);
+  int error = run.host.close(f, false);
+  if (error != 0) run.host.remove(file);
   return error;
 }
 
@@ -62,34 +63,34 @@ bool name_usable(const Player& p) {
 
 // Writes and moves in the bot file of one player, with the text recorded
 // for it; false when skipped.
-bool add_bot(const Player& p, const std::string& text) {
+bool add_bot(RunContext& run, const Player& p, const std::string& text) {
   char file[kNameBytes + 4];
   std::snprintf(file, sizeof file, "%s.bot", p.name.c_str());
-  int error = write_bot_file(text, file);
+  int error = write_bot_file(run, text, file);
   if (error == EEXIST) {
-    say_error("error: cannot write '%s'; player '%s' skipped\n", file,
+    say_error(run, "error: cannot write '%s'; player '%s' skipped\n", file,
               p.name.c_str());
     return false;
   }
   if (error != 0) {
     // Not the player's file in the way but the disk: an archive without
     // this bot would not be the complete new one.
-    fail_run(
-        "error: cannot write '%s' (%s); the old 'kivo.pk3' is left as it "
-        "was\n",
-        file, std::strerror(error));
+    fail_run(run,
+             "error: cannot write '%s' (%s); the old 'kivo.pk3' is left as it "
+             "was\n",
+             file, std::strerror(error));
     return false;
   }
-  CommandStatus moved = sy_cmd_move_bot_in(p.name.view());
-  if (!moved.ok() || sy_exists(file)) {
+  CommandStatus moved = sy_cmd_move_bot_in(run, p.name.view());
+  if (!moved.ok() || sy_exists(run, file)) {
     // The file does not stay behind to be packed another time.
-    host().remove(file);
-    if (!stopping())
-      say_error(
-          "error: cannot move '%s' into 'scripts' (status %d); the old "
-          "'kivo.pk3' is left as it was\n",
-          file, moved.code);
-    stop_run();
+    run.host.remove(file);
+    if (!stopping(run))
+      say_error(run,
+                "error: cannot move '%s' into 'scripts' (status %d); the old "
+                "'kivo.pk3' is left as it was\n",
+                file, moved.code);
+    stop_run(run);
     return false;
   }
   return true;
@@ -105,13 +106,14 @@ const char* pack_failure(const CommandStatus& status) {
 // zip leaves its temporary file's private mode on the new archive; it gets
 // the old file's (`old`: kivo.pk3, or the file its link names), or that of
 // any new file when there was none. 0 when that fails.
-bool give_archive_its_mode(const char* made, const char* old) {
-  Entry there = sy_entry(old);
+bool give_archive_its_mode(RunContext& run, const char* made, const char* old) {
+  Entry there = sy_entry(run, old);
   if (there == Entry::kError) return false;
-  int error = there == Entry::kFile ? host().copy_mode(old, made)
-                                    : host().fresh_mode(made);
+  int error = there == Entry::kFile ? run.host.copy_mode(old, made)
+                                    : run.host.fresh_mode(made);
   if (error == 0) return true;
   fail_run(
+      run,
       "error: cannot give the new 'kivo.pk3' its mode (%s); the old one is "
       "left as it was\n",
       std::strerror(error));
@@ -123,23 +125,24 @@ bool give_archive_its_mode(const char* made, const char* old) {
 // own (which stays a link). 0 with an "error: " line when kivo.pk3 is to be
 // left as it is: another user's link, or read-only, as the player's way of
 // keeping it.
-bool choose_archive_target(Replacement& r) {
+bool choose_archive_target(RunContext& run, Replacement& r) {
   r = Replacement{};
-  Entry there = sy_entry(kArchive);
+  Entry there = sy_entry(run, kArchive);
   if (there == Entry::kError) return false;
   if (there == Entry::kLink) {
-    if (!replace_prepare(kArchive, r)) return false;
+    if (!replace_prepare(run, kArchive, r)) return false;
   } else {
     r.target = kArchive;
   }
-  Entry old = there == Entry::kLink ? sy_entry(r.target.c_str()) : there;
+  Entry old = there == Entry::kLink ? sy_entry(run, r.target.c_str()) : there;
   if (old == Entry::kError) return false;
-  int frozen = old == Entry::kFile ? host().read_only(r.target.c_str()) : 0;
+  int frozen = old == Entry::kFile ? run.host.read_only(r.target.c_str()) : 0;
   if (frozen == 1)
-    say_error("error: archive '%s' is read-only; it is left as it was\n",
+    say_error(run, "error: archive '%s' is read-only; it is left as it was\n",
               kArchive);
   else if (frozen != 0)
     say_error(
+        run,
         "error: the new '%s' cannot take the place of the old one (%s); the "
         "old one is left as it was\n",
         kArchive, std::strerror(EIO));
@@ -151,43 +154,45 @@ bool choose_archive_target(Replacement& r) {
 // the game folder. The player's files are never in this folder, so nothing
 // here can touch them. True when the archive was packed whole.
 bool pack_in_work_folder(const State& s, const int* rows, int count) {
-  CommandStatus made = sy_cmd_make_scripts();
-  if (!stopping() && sy_entry("scripts") != Entry::kFolder) {
-    say_error(
-        "error: the folder 'scripts' could not be made (status %d), so "
-        "'kivo.pk3' was not written\n",
-        made.code);
+  RunContext& run = *s.run;
+  CommandStatus made = sy_cmd_make_scripts(run);
+  if (!stopping(run) && sy_entry(run, "scripts") != Entry::kFolder) {
+    say_error(run,
+              "error: the folder 'scripts' could not be made (status %d), so "
+              "'kivo.pk3' was not written\n",
+              made.code);
     return false;
   }
   // What the work folder is given is recorded before it is made, so that
   // a run stopped meanwhile leaves the proof of each file by its text.
-  if (!stopping() && !work_record_made("scripts")) return false;
+  if (!stopping(run) && !work_record_made(run, "scripts")) return false;
   std::vector<std::pair<std::string, std::string>> texts;
   for (int i = 0; i < count; ++i) {
     const Player& p = *s.roster[rows[i]];
     texts.emplace_back(std::string(p.name.view()) + ".bot", bot_def_text(p));
   }
-  if (!stopping() && !work_record_texts(texts)) return false;
+  if (!stopping(run) && !work_record_texts(run, texts)) return false;
   int added = 0;
   int written[kTableRows];
-  for (int i = 0; i < count && !stopping(); ++i)
-    if (add_bot(*s.roster[rows[i]], texts[i].second))
+  for (int i = 0; i < count && !stopping(run); ++i)
+    if (add_bot(run, *s.roster[rows[i]], texts[i].second))
       written[added++] = rows[i];
   bool packed = false;
-  if (!stopping()) {
-    CommandStatus pack = sy_cmd_pack();
-    packed = pack.ok() && sy_entry("kivo.pk3") == Entry::kFile &&
-             work_record_made("kivo.pk3");
-    if (!packed && !stopping())
+  if (!stopping(run)) {
+    CommandStatus pack = sy_cmd_pack(run);
+    packed = pack.ok() && sy_entry(run, "kivo.pk3") == Entry::kFile &&
+             work_record_made(run, "kivo.pk3");
+    if (!packed && !stopping(run))
       say_error(
+          run,
           "error: 'kivo.pk3' was not created: %s (status %d); the old one "
           "is left as it was\n",
           pack_failure(pack), pack.code);
   }
   for (int i = 0; i < added; ++i)
-    sy_cmd_delete_written_bot(s.roster[written[i]]->name.view());
-  sy_cmd_remove_output_scripts();
-  return packed && !stopping();
+    sy_cmd_delete_written_bot(run, s.roster[written[i]]->name.view());
+  sy_cmd_remove_output_scripts(run);
+  return packed && !stopping(run);
 }
 
 }  // namespace
@@ -218,48 +223,51 @@ int gd_choose_bots(const State& s, int* rows) {
 }
 
 void gd_write_descrete_players(State& s) {
+  RunContext& run = *s.run;
   // Without the archives' own bot files the set would be a wrong one: bots
   // they define would come twice, under other names.
-  if (run_status().bot_files_unread) {
-    say_error(
-        "error: the bot files of the archives could not be read, so "
-        "'kivo.pk3' is left as it was\n");
+  if (run.status.bot_files_unread) {
+    say_error(run,
+              "error: the bot files of the archives could not be read, so "
+              "'kivo.pk3' is left as it was\n");
     return;
   }
   int rows[kTableRows];
   const int count = gd_choose_bots(s, rows);
   Replacement r;
-  if (!choose_archive_target(r)) return;
+  if (!choose_archive_target(run, r)) return;
   // The new archive is made in a folder of the program's own and replaces
   // the old one in one rename: the game sees the old kivo.pk3 or the new
   // one, whole, at every instant.
-  if (!work_begin()) return;
+  if (!work_begin(run)) return;
   std::fflush(stdout);  // the console shows both streams in order
   std::fprintf(stderr, "please wait while 'kivo.pk3' is being created...\n");
   bool packed = false;
-  if (work_enter()) {
+  if (work_enter(run)) {
     packed = pack_in_work_folder(s, rows, count);
-    if (!work_leave()) packed = false;
+    if (!work_leave(run)) packed = false;
   }
-  packed = packed &&
-           give_archive_its_mode(work_path(kArchive).c_str(), r.target.c_str());
+  packed = packed && give_archive_its_mode(run, work_path(kArchive).c_str(),
+                                           r.target.c_str());
   if (packed) {
-    int error = work_commit(kArchive, r);
+    int error = work_commit(run, kArchive, r);
     if (error != 0) {
       say_error(
+          run,
           "error: the new 'kivo.pk3' cannot take the place of the old one "
           "(%s); the old one is left as it was\n",
           std::strerror(error));
       packed = false;
     }
   }
-  if (!work_end())
+  if (!work_end(run))
     say_error(
+        run,
         "error: the folder '%s' could not be removed; the next run will try "
         "again\n",
         kWorkFolder);
   if (!packed) return;
-  run_status().pk3_written = 1;
+  run.status.pk3_written = 1;
   std::fflush(stdout);
   std::fprintf(stderr, "wrote 'kivo.pk3'\n");
 }

@@ -52,16 +52,17 @@ bool is_bot_file(std::string_view name) {
 // the scan read, and those of the player's own loose scripts folder. 0 when
 // that folder cannot be listed (the run is stopped, with an "error: " line).
 int list_others(const State& s, GameBotList& list) {
+  RunContext& run = *s.run;
   for (int i = 0; i < s.pk3_bot_count && i < kTableRows; ++i)
     list.add(s.pk3_bot_files[i].view(), s.pk3_bot_bytes[i]);
   std::vector<std::string> loose;
-  int error = host().list_folder("scripts", loose);
+  int error = run.host.list_folder("scripts", loose);
   if (error == ENOENT || error == ENOTDIR) return 1;
   if (error != 0) {
-    fail_run(
-        "error: cannot list the folder 'scripts' (%s); 'kivo.pk3' and "
-        "'kivo.cfg' are left as they were\n",
-        std::strerror(error));
+    fail_run(run,
+             "error: cannot list the folder 'scripts' (%s); 'kivo.pk3' and "
+             "'kivo.cfg' are left as they were\n",
+             std::strerror(error));
     return 0;
   }
   for (const std::string& name : loose)

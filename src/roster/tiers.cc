@@ -28,14 +28,15 @@ int nth_of_tier(const State& s, int tier, int k) {
 }  // namespace
 
 void gd_supplimental_ai_mapping(State& s) {
+  RunContext& run = *s.run;
   const int lo = s.tier_lo;
   const int hi = s.tier_hi;
   if (lo > hi || lo < kLowestTier || lo > kHighestTier || hi < kLowestTier ||
       hi > kHighestTier) {
-    say_error(
-        "error: invalid tier boundaries (%d,%d)\n"
-        "       must be ascending ints between 0 and 9\n",
-        lo, hi);
+    say_error(run,
+              "error: invalid tier boundaries (%d,%d)\n"
+              "       must be ascending ints between 0 and 9\n",
+              lo, hi);
     return;
   }
   const int span = hi - lo + 1;

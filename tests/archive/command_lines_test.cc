@@ -4,40 +4,41 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive.h"
+#include "host/guard.h"
 
 namespace {
 
 // Takes down each command line instead of running it.
 struct Recorder : HostWrapper {
-  Recorder() : HostWrapper(real_host()), previous(set_host(this)) {}
-  ~Recorder() override { set_host(previous); }
+  Recorder() : HostWrapper(real_host()) {}
   CommandStatus run(const char* line) override {
     lines.emplace_back(line);
     return {};
   }
   Entry entry(const char*) override { return Entry::kNone; }
   std::vector<std::string> lines;
-  Host* previous;
 };
 
 TEST(CommandLines, TheDosSet) {
   ASSERT_TRUE(kDosCommands);
   Recorder host;
-  sy_cmd_list_folder();
-  sy_cmd_list_archive("knight.pk3");
-  sy_cmd_list_archive("-x.pk3");
-  sy_cmd_list_archive("my it's&$x (1).pk3");
-  sy_cmd_extract("a b.pk3", "my bot.bot");
-  sy_cmd_move_bot_in("AnaBlue");
-  sy_cmd_pack();
-  sy_cmd_delete_extracted("paladin.bot");
-  sy_cmd_delete_written_bot("AnaBlue");
-  sy_cmd_remove_output_scripts();
+  Guard guard;
+  RunContext run(host, guard);
+  sy_cmd_list_folder(run);
+  sy_cmd_list_archive(run, "knight.pk3");
+  sy_cmd_list_archive(run, "-x.pk3");
+  sy_cmd_list_archive(run, "my it's&$x (1).pk3");
+  sy_cmd_extract(run, "a b.pk3", "my bot.bot");
+  sy_cmd_move_bot_in(run, "AnaBlue");
+  sy_cmd_pack(run);
+  sy_cmd_delete_extracted(run, "paladin.bot");
+  sy_cmd_delete_written_bot(run, "AnaBlue");
+  sy_cmd_remove_output_scripts(run);
   // cmd has no quoting for '%', '"' or a line end: such a name never runs,
   // and no line at all runs to open a file up.
   for (const char* name : {"100%.pk3", "a\"b.pk3", "new\nline.pk3"})
-    EXPECT_EQ(sy_cmd_list_archive(name).code, kCommandNotRun) << name;
-  EXPECT_TRUE(sy_cmd_open_up_file("paladin.bot").ok());
+    EXPECT_EQ(sy_cmd_list_archive(run, name).code, kCommandNotRun) << name;
+  EXPECT_TRUE(sy_cmd_open_up_file(run, "paladin.bot").ok());
   EXPECT_EQ(host.lines, (std::vector<std::string>{
                             "dir /b >kivo.tmp",
                             "unzip -l knight.pk3 >kivo.tmp",

@@ -54,7 +54,7 @@ struct ConfigWriter : testing::Test {
   }
 
   test::ScratchDir dir;
-  std::unique_ptr<State> s = test::fresh_state();
+  std::shared_ptr<State> s = test::fresh_state();
 };
 
 // Read back, applied and written again, the text comes out the same, and
@@ -125,7 +125,7 @@ TEST_F(ConfigWriter, TheOldestBackupOfOursMakesRoomAndNoOtherFile) {
                 "to be one that kivorama made; move or remove those you no "
                 "longer need and run again\n");
       EXPECT_EQ(after, before);
-      EXPECT_EQ(run_status().errors, 0);
+      EXPECT_EQ(s->run->status.errors, 0);
       continue;
     }
     EXPECT_EQ(out,
@@ -155,6 +155,8 @@ TEST_F(ConfigWriter, ATempFileSwappedForALinkPassesNoModeThrough) {
   fs::permissions("victim", fs::perms(0600));
   const test::Tree before = test::folder();
   test::FaultHost host(test::Fault::kNone, 0);
+  RunContext on_host(host, s->run->guard);
+  s->run = &on_host;
   test::each_operation = [] {
     if (test::operation != "copy_mode kivo.cfg") return;
     fs::remove("kivo.cfg.tmp");

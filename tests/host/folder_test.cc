@@ -12,10 +12,7 @@ namespace {
 class FolderHost final : public HostWrapper {
  public:
   FolderHost(const FolderAccess& access, int error)
-      : HostWrapper(real_host()), access_(access), error_(error) {
-    previous_ = set_host(this);
-  }
-  ~FolderHost() override { set_host(previous_); }
+      : HostWrapper(test::real()), access_(access), error_(error) {}
   int folder_access(const char*, FolderAccess& out) override {
     out = access_;
     return error_;
@@ -24,7 +21,6 @@ class FolderHost final : public HostWrapper {
  private:
   FolderAccess access_;
   int error_;
-  Host* previous_;
 };
 
 FolderAccess folder(long owner, const char* name, unsigned mode,
@@ -78,13 +74,14 @@ TEST(FolderCheck, WhoElseCouldChangeTheFolder) {
        "denied); nothing was changed\n"},
   };
   for (const auto& row : rows) {
-    const auto s = test::fresh_state();
     FolderHost host(row.access, row.error);
+    const auto s = test::fresh_state(1, &host);
     int safe = -1;
-    EXPECT_EQ(test::printed([&] { safe = sy_folder_is_safe(); }), row.said)
+    EXPECT_EQ(test::printed([&] { safe = sy_folder_is_safe(*s->run); }),
+              row.said)
         << row.access.path << " " << std::oct << row.access.mode;
     EXPECT_EQ(safe, row.said.empty() ? 1 : 0) << row.said;
-    EXPECT_EQ(run_status().failed, row.said.empty() ? 0 : 1) << row.said;
+    EXPECT_EQ(s->run->status.failed, row.said.empty() ? 0 : 1) << row.said;
   }
 }
 

@@ -20,8 +20,8 @@ namespace {
 // is green, the archive knight, the model sarge, the AI file the placeholder
 // and names 6 letters long, "0aaaaa", "1aaaaa" and so on: no two alike. A group
 // "use_set 2" sets that flag of kivo.cfg.
-std::unique_ptr<State> roster(const std::string& groups) {
-  auto s = test::fresh_state();
+std::shared_ptr<State> roster(const std::string& groups, Host* host = nullptr) {
+  auto s = test::fresh_state(1, host);
   s->roster_count = 0;
   std::istringstream in(groups);
   for (std::string group; std::getline(in, group, ',');) {
@@ -61,12 +61,13 @@ std::string runs(const State& s) {
 }
 
 // What `phase` prints, run in an empty folder on the roster of `groups`, and
-// then the roster after it.
-std::string after(void (*phase)(State&), const std::string& groups) {
+// then the roster after it; with "stopped" when the run must stop then.
+std::string after(void (*phase)(State&), const std::string& groups,
+                  Host* host = nullptr) {
   test::ScratchDir dir;
-  auto s = roster(groups);
+  auto s = roster(groups, host);
   const std::string out = test::printed([&] { phase(*s); });
-  return out + runs(*s);
+  return out + runs(*s) + (stopping(*s->run) ? " stopped" : "");
 }
 
 // Kept statuses (A, I, u, X) and other sets are left alone; set 9 is
@@ -132,11 +133,11 @@ TEST(Clip, SetsOf80AndTheGamesListOfBotFiles) {
   // too: tests/runs/clip-loose-and-archive-bot-files.
   // A loose folder that cannot be listed stops the run, the roster as it was.
   test::FaultHost host(test::Fault::kFail, 1);
-  EXPECT_EQ(after(clip, "85 0a"),
+  EXPECT_EQ(after(clip, "85 0a", &host),
             "error: cannot list the folder 'scripts' (" +
                 std::string(std::strerror(EIO)) +
-                "); 'kivo.pk3' and 'kivo.cfg' are left as they were\n85 0a");
-  EXPECT_EQ(stopping(), 1);
+                "); 'kivo.pk3' and 'kivo.cfg' are left as they were\n85 0a "
+                "stopped");
 }
 
 // Each placeholder gets a random tier of the range, then a random AI file of

@@ -9,16 +9,12 @@
 namespace test {
 
 FaultHost::FaultHost(Fault fault, int at, std::set<std::string> missing)
-    : HostWrapper(real_host()),
+    : HostWrapper(real()),
       fault_(fault),
       at_(at),
-      missing_(std::move(missing)),
-      previous_(set_host(this)) {}
+      missing_(std::move(missing)) {}
 
-FaultHost::~FaultHost() {
-  die();
-  set_host(previous_);
-}
+FaultHost::~FaultHost() { die(); }
 
 void FaultHost::die() {
   for (std::FILE* f : open_) std::fclose(f);
@@ -97,7 +93,8 @@ Outcome run_main(const std::vector<std::string>& args, Fault fault, int at,
   FaultHost host(fault, at, missing);
   o.out = printed([&] {
     try {
-      o.status = kivorama_main(static_cast<int>(words.size()), argv.data());
+      o.status =
+          kivorama_main(host, static_cast<int>(words.size()), argv.data());
     } catch (const Killed&) {
       o.status = -1;
     }

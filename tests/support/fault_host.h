@@ -105,7 +105,6 @@ class FaultHost final : public HostWrapper, public Seen {
   bool locked_ = false;
   bool away_ = false;
   std::set<std::FILE*> open_;  // streams of create() not yet closed
-  Host* previous_;
 };
 
 // A whole run of the program in this process on the current folder.

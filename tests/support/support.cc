@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "config/config.h"
+#include "host/guard.h"
 
 namespace test {
 
@@ -154,11 +155,12 @@ std::string printed(const std::function<void()>& body) {
   return out;
 }
 
-std::unique_ptr<State> fresh_state(std::uint32_t seed) {
-  auto s = create_state(0, nullptr);  // no command line of its own
+Host& real() { return real_host(); }
+
+std::shared_ptr<State> fresh_state(std::uint32_t seed, Host* host) {
+  // No command line of its own.
+  auto s = create_run_state(host != nullptr ? *host : real(), 0, nullptr);
   rng_seed(*s, seed);
-  run_status() = RunStatus{};
-  guard_record() = GuardRecord{};
   return s;
 }
 

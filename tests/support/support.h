@@ -61,9 +61,13 @@ std::string host_line_ends(std::string text);
 // it runs included, in the order printed.
 std::string printed(const std::function<void()>& body);
 
+// The host that reaches this machine, one for all tests.
+Host& real();
 // A State as the program makes it, with the generator seeded with `seed`,
-// and a host with no failure of an earlier test on record.
-std::unique_ptr<State> fresh_state(std::uint32_t seed = 1);
+// in a run of its own on `host` (the real host when none is given): nothing
+// said, nothing guarded yet.
+std::shared_ptr<State> fresh_state(std::uint32_t seed = 1,
+                                   Host* host = nullptr);
 // Appends `times` roster players from a row of kivo.cfg's players block.
 Player& add(State& s, const std::string& row, int times = 1);
 
