@@ -228,6 +228,11 @@ void gd_write_descrete_players(State& s) {
   }
   int rows[kTableRows];
   const int count = gd_choose_bots(s, rows);
+  // Else an empty kivo.pk3 comes without a word (-s of a set never used).
+  if (count == 0)
+    std::printf(
+        "note: set %d, the active set, has no bots to write into 'kivo.pk3'\n",
+        s.use_set);
   Replacement r;
   if (!choose_archive_target(r)) return;
   // The new archive is made in a folder of the program's own and replaces
