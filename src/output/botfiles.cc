@@ -30,6 +30,12 @@ bool plain_file_name(std::string_view name) {
   return name.find_first_of("/\\") == std::string_view::npos;
 }
 
+// The end of a line saying that no new archive was made: what the game
+// folder holds instead, in the words `old` when it has an old archive.
+const char* instead(bool had_old, const char* old) {
+  return had_old ? old : "there is no 'kivo.pk3' yet";
+}
+
 // Writes `text` as <name>.bot in the work folder; an errno value (with the
 // file removed again) when it cannot be written whole.
 int write_bot_file(RunContext& run, const std::string& text, const char* file) {
@@ -63,7 +69,8 @@ bool name_usable(const Player& p) {
 
 // Writes and moves in the bot file of one player, with the text recorded
 // for it; false when skipped.
-bool add_bot(RunContext& run, const Player& p, const std::string& text) {
+bool add_bot(RunContext& run, const Player& p, const std::string& text,
+             bool had_old) {
   char file[kNameBytes + 4];
   std::snprintf(file, sizeof file, "%s.bot", p.name.c_str());
   int error = write_bot_file(run, text, file);
@@ -75,10 +82,9 @@ bool add_bot(RunContext& run, const Player& p, const std::string& text) {
   if (error != 0) {
     // Not the player's file in the way but the disk: an archive without
     // this bot would not be the complete new one.
-    fail_run(run,
-             "error: cannot write '%s' (%s); the old 'kivo.pk3' is left as it "
-             "was\n",
-             file, std::strerror(error));
+    fail_run(run, "error: cannot write '%s' (%s); %s\n", file,
+             std::strerror(error),
+             instead(had_old, "the old 'kivo.pk3' is left as it was"));
     return false;
   }
   CommandStatus moved = sy_cmd_move_bot_in(run, p.name.view());
@@ -86,10 +92,9 @@ bool add_bot(RunContext& run, const Player& p, const std::string& text) {
     // The file does not stay behind to be packed another time.
     run.host.remove(file);
     if (!stopping(run))
-      say_error(run,
-                "error: cannot move '%s' into 'scripts' (status %d); the old "
-                "'kivo.pk3' is left as it was\n",
-                file, moved.code);
+      say_error(run, "error: cannot move '%s' into 'scripts' (status %d); %s\n",
+                file, moved.code,
+                instead(had_old, "the old 'kivo.pk3' is left as it was"));
     stop_run(run);
     return false;
   }
@@ -112,11 +117,9 @@ bool give_archive_its_mode(RunContext& run, const char* made, const char* old) {
   int error = there == Entry::kFile ? run.host.copy_mode(old, made)
                                     : run.host.fresh_mode(made);
   if (error == 0) return true;
-  fail_run(
-      run,
-      "error: cannot give the new 'kivo.pk3' its mode (%s); the old one is "
-      "left as it was\n",
-      std::strerror(error));
+  fail_run(run, "error: cannot give the new 'kivo.pk3' its mode (%s); %s\n",
+           std::strerror(error),
+           instead(there != Entry::kNone, "the old one is left as it was"));
   return false;
 }
 
@@ -124,8 +127,8 @@ bool give_archive_its_mode(RunContext& run, const char* made, const char* old) {
 // kivo.pk3 itself, or the file it names when it is a link of the runner's
 // own (which stays a link). 0 with an "error: " line when kivo.pk3 is to be
 // left as it is: another user's link, or read-only, as the player's way of
-// keeping it.
-bool choose_archive_target(RunContext& run, Replacement& r) {
+// keeping it. `had_old`: something is there to be replaced.
+bool choose_archive_target(RunContext& run, Replacement& r, bool& had_old) {
   r = Replacement{};
   Entry there = sy_entry(run, kArchive);
   if (there == Entry::kError) return false;
@@ -136,6 +139,7 @@ bool choose_archive_target(RunContext& run, Replacement& r) {
   }
   Entry old = there == Entry::kLink ? sy_entry(run, r.target.c_str()) : there;
   if (old == Entry::kError) return false;
+  had_old = old != Entry::kNone;
   int frozen = old == Entry::kFile ? run.host.read_only(r.target.c_str()) : 0;
   if (frozen == 1)
     say_error(run, "error: archive '%s' is read-only; it is left as it was\n",
@@ -153,7 +157,8 @@ bool choose_archive_target(RunContext& run, Replacement& r) {
 // of their own and packed into kivo.pk3 there, with the same commands as in
 // the game folder. The player's files are never in this folder, so nothing
 // here can touch them. True when the archive was packed whole.
-bool pack_in_work_folder(const State& s, const int* rows, int count) {
+bool pack_in_work_folder(const State& s, const int* rows, int count,
+                         bool had_old) {
   RunContext& run = *s.run;
   CommandStatus made = sy_cmd_make_scripts(run);
   if (!stopping(run) && sy_entry(run, "scripts") != Entry::kFolder) {
@@ -175,7 +180,7 @@ bool pack_in_work_folder(const State& s, const int* rows, int count) {
   int added = 0;
   int written[kTableRows];
   for (int i = 0; i < count && !stopping(run); ++i)
-    if (add_bot(run, *s.roster[rows[i]], texts[i].second))
+    if (add_bot(run, *s.roster[rows[i]], texts[i].second, had_old))
       written[added++] = rows[i];
   bool packed = false;
   if (!stopping(run)) {
@@ -183,11 +188,9 @@ bool pack_in_work_folder(const State& s, const int* rows, int count) {
     packed = pack.ok() && sy_entry(run, "kivo.pk3") == Entry::kFile &&
              work_record_made(run, "kivo.pk3");
     if (!packed && !stopping(run))
-      say_error(
-          run,
-          "error: 'kivo.pk3' was not created: %s (status %d); the old one "
-          "is left as it was\n",
-          pack_failure(pack), pack.code);
+      say_error(run, "error: 'kivo.pk3' was not created: %s (status %d); %s\n",
+                pack_failure(pack), pack.code,
+                instead(had_old, "the old one is left as it was"));
   }
   for (int i = 0; i < added; ++i)
     sy_cmd_delete_written_bot(run, s.roster[written[i]]->name.view());
@@ -234,8 +237,14 @@ void gd_write_descrete_players(State& s) {
   }
   int rows[kTableRows];
   const int count = gd_choose_bots(s, rows);
+  // Else an empty kivo.pk3 comes without a word (-s of a set never used).
+  if (count == 0)
+    std::printf(
+        "note: set %d, the active set, has no bots to write into 'kivo.pk3'\n",
+        s.use_set);
   Replacement r;
-  if (!choose_archive_target(run, r)) return;
+  bool had_old = false;
+  if (!choose_archive_target(run, r, had_old)) return;
   // The new archive is made in a folder of the program's own and replaces
   // the old one in one rename: the game sees the old kivo.pk3 or the new
   // one, whole, at every instant.
@@ -244,7 +253,7 @@ void gd_write_descrete_players(State& s) {
   std::fprintf(stderr, "please wait while 'kivo.pk3' is being created...\n");
   bool packed = false;
   if (work_enter(run)) {
-    packed = pack_in_work_folder(s, rows, count);
+    packed = pack_in_work_folder(s, rows, count, had_old);
     if (!work_leave(run)) packed = false;
   }
   packed = packed && give_archive_its_mode(run, work_path(kArchive).c_str(),

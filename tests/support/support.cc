@@ -7,11 +7,14 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 
 #include "config/config.h"
 #include "host/guard.h"
@@ -33,11 +36,47 @@ static const int kToolsOnPath = [] {
 #endif
 
 namespace {
-// A new name in the temporary folder: the C library's tmpfile names clash
-// between test processes that run at once on Windows.
-fs::path temp_name(const std::string& prefix) {
+std::string random_suffix() {
   static std::mt19937_64 draw(std::random_device{}());
-  return fs::temp_directory_path() / (prefix + std::to_string(draw() >> 24));
+  return std::to_string(draw() >> 24);
+}
+
+// The folder the tests' scratch folders and files go in: the temporary
+// folder (TMPDIR, which the tests' CMake points at memory, /dev/shm), or,
+// where nothing can be made there (a container's /dev/shm may be read-only
+// or root's), the system's ordinary one. Looked for again when the
+// temporary folder changes. Throws, naming each folder tried and why, when
+// none takes a folder.
+fs::path temp_base() {
+  static std::string wanted_before;
+  static fs::path base;
+  std::error_code ec;
+  const fs::path wanted = fs::temp_directory_path(ec);
+  const std::string key = ec ? "?" + ec.message() : wanted.string();
+  if (!base.empty() && key == wanted_before) return base;
+  std::vector<fs::path> candidates;
+  if (!ec) candidates.push_back(wanted);
+#ifndef _WIN32
+  candidates.push_back(P_tmpdir);
+#endif
+  std::string tried = ec ? "the temporary folder (" + ec.message() + ")" : "";
+  for (const fs::path& folder : candidates) {
+    const fs::path probe = folder / ("kivo-probe-" + random_suffix());
+    if (fs::create_directory(probe, ec)) {
+      fs::remove(probe, ec);
+      wanted_before = key;
+      return base = folder;
+    }
+    tried += (tried.empty() ? "'" : ", '") + folder.string() + "' (" +
+             ec.message() + ")";
+  }
+  throw std::runtime_error("the tests can make no scratch folder: " + tried);
+}
+
+// A new name in the tests' temporary folder: the C library's tmpfile names
+// clash between test processes that run at once on Windows.
+fs::path temp_name(const std::string& prefix) {
+  return temp_base() / (prefix + random_suffix());
 }
 
 // One literal argument for the host's shell. cmd takes everything between
@@ -54,9 +93,13 @@ ScratchDir::ScratchDir() : previous(fs::current_path()) {
   // create_directory makes a new folder or reports that the name is taken,
   // so two tests running at once never share one.
   std::error_code ec;
+  fs::path name;
   for (int tries = 0; path.empty() && tries < 100; ++tries)
-    if (fs::path name = temp_name("kivo-test-"); fs::create_directory(name, ec))
+    if (name = temp_name("kivo-test-"); fs::create_directory(name, ec))
       path = name;
+  if (path.empty())
+    throw std::runtime_error("cannot make the scratch folder '" +
+                             name.string() + "': " + ec.message());
   fs::current_path(path);
 }
 
@@ -139,7 +182,9 @@ std::string host_line_ends(std::string text) {
 std::string printed(const std::function<void()>& body) {
   const fs::path path = temp_name("kivo-out-");
   std::FILE* file = std::fopen(path.string().c_str(), "w+b");
-  if (file == nullptr) std::abort();
+  if (file == nullptr)
+    throw std::runtime_error("cannot make the file '" + path.string() +
+                             "': " + std::strerror(errno));
   std::fflush(stdout);
   // Unbuffered, so that both streams keep the order of the program's lines.
   std::setvbuf(stdout, nullptr, _IONBF, 0);
