@@ -77,12 +77,13 @@ std::unique_ptr<State> full_state() {
 // benchmark measures the program, not the disk.
 class NoSyncHost final : public HostWrapper {
  public:
-  NoSyncHost() : HostWrapper(real_host()) {}
+  explicit NoSyncHost(Host& real) : HostWrapper(real) {}
   int close(std::FILE* f, bool) override { return target().close(f, false); }
 };
 
 void write_config(State& s, const char*) {
-  static NoSyncHost host;
+  static const std::unique_ptr<Host> real = make_real_host(Prepare::kNothing);
+  static NoSyncHost host(*real);
   Host* previous = set_host(&host);
   s.ai_reset = 0;
   s.cfg_seen = Identity{};

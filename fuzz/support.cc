@@ -26,7 +26,7 @@ void remove_scratch() {
 // input there, as if the tool had printed it, and no other command runs.
 class ReplayHost final : public HostWrapper {
  public:
-  ReplayHost() : HostWrapper(real_host()) {}
+  explicit ReplayHost(Host& real) : HostWrapper(real) {}
   CommandStatus run(const char* line) override {
     if (std::strstr(line, kListFile) == nullptr) return {};
     // Plain streams: libFuzzer's timer signal would break a file system copy.
@@ -54,7 +54,8 @@ void enter_scratch_folder() {
   // The phases report on standard output; the fuzzer's own lines go to
   // standard error.
   if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
-  static ReplayHost host;
+  static const std::unique_ptr<Host> real = make_real_host(Prepare::kNothing);
+  static ReplayHost host(*real);
   set_host(&host);
 }
 

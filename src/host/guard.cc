@@ -620,7 +620,9 @@ std::string identity_text(const Identity& id) {
 int sy_journal(std::string_view record) {
   std::string line(record);
   line += '\n';
-  int error = host().journal(line);
+  // A phase run alone, without the folder's lock, keeps no journal.
+  HeldLock* lock = guard_record().lock.get();
+  int error = lock != nullptr ? lock->append(line) : 0;
   if (error != 0) {
     fail_run(
         "error: cannot write the journal in '%s' (%s); the run stops and "
@@ -678,12 +680,16 @@ int sy_guard_folder() {
   std::string journal;
   LockRefusal why;
   errno = 0;
-  Lock taken = host().lock(kLockFile, kJournalLimit, journal, why);
+  std::unique_ptr<HeldLock> lock;
+  Lock taken = host().lock(kLockFile, kJournalLimit, journal, why, lock);
   if (taken == Lock::kBusy) {
+    long holder = 0;  // the process in the first line of the holder's journal
+    if (std::sscanf(why.holder.c_str(), "kivorama %ld", &holder) != 1)
+      holder = 0;
     fail_run(
         "error: another run of kivorama is working in this folder (process "
         "%ld); this one changes nothing\n",
-        why.holder);
+        holder);
     return 0;
   }
   if (taken == Lock::kRefused && why.owner >= 0) {
@@ -727,7 +733,7 @@ int sy_guard_folder() {
   // to be overwritten.
   Repair r = sy_repair(journal);
   if (r.foreign) {
-    host().unlock(true);
+    lock->release(true);
     fail_run(
         "error: '%s' is not a lock file of kivorama (%s): it is left as it "
         "is and nothing was changed; if it is not yours, remove it and run "
@@ -741,22 +747,23 @@ int sy_guard_folder() {
         "error: what an earlier run left in this folder could not all be "
         "repaired (see '%s'); nothing more was changed\n",
         kLockFile);
-    host().unlock(true);
+    lock->release(true);
     return 0;
   }
   GuardRecord& g = guard_record();
   g = GuardRecord{};
+  g.lock = std::move(lock);
   g.token = new_token();
   char first[64];
   std::snprintf(first, sizeof first, "kivorama %ld %s\n", host().process_id(),
                 g.token.c_str());
-  int error = host().journal_reset(first);
+  int error = g.lock->reset(first);
   if (error != 0) {
     fail_run(
         "error: cannot write the journal in '%s' (%s); nothing was changed\n",
         kLockFile, std::strerror(error));
     // What an earlier run left is repaired: its journal is of no more use.
-    host().unlock(false);
+    g.lock->release(false);
     return 0;
   }
   g.journaled = first;
@@ -772,7 +779,7 @@ Repair sy_release_folder() {
         "error: some of what this run borrowed or made could not be put "
         "right; the next run will try again (see '%s')\n",
         kLockFile);
-  host().unlock(r.failures > 0);
+  if (HeldLock* lock = guard_record().lock.get()) lock->release(r.failures > 0);
   return r;
 }
 

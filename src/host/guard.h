@@ -12,6 +12,7 @@
 #define KIVO_HOST_GUARD_H
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -51,6 +52,7 @@ struct GuardRecord {
   std::string journaled;  // the records this run appended
   Identity own;           // the scripts folder the loan made
   Identity work;          // the work folder
+  std::unique_ptr<HeldLock> lock;  // the folder's, while this run holds it
 };
 GuardRecord& guard_record();
 

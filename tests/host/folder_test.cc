@@ -12,7 +12,7 @@ namespace {
 class FolderHost final : public HostWrapper {
  public:
   FolderHost(const FolderAccess& access, int error)
-      : HostWrapper(real_host()), access_(access), error_(error) {
+      : HostWrapper(test::real_host()), access_(access), error_(error) {
     previous_ = set_host(this);
   }
   ~FolderHost() override { set_host(previous_); }

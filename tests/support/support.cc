@@ -154,6 +154,11 @@ std::string printed(const std::function<void()>& body) {
   return out;
 }
 
+Host& real_host() {
+  static const std::unique_ptr<Host> host = make_real_host(Prepare::kNothing);
+  return *host;
+}
+
 std::unique_ptr<State> fresh_state(std::uint32_t seed) {
   auto s = create_state(0, nullptr);  // no command line of its own
   rng_seed(*s, seed);

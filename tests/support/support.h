@@ -61,6 +61,9 @@ std::string host_line_ends(std::string text);
 // it runs included, in the order printed.
 std::string printed(const std::function<void()>& body);
 
+// This machine's host, the process left as the test runner set it up.
+Host& real_host();
+
 // A State as the program makes it, with the generator seeded with `seed`,
 // and a host with no failure of an earlier test on record.
 std::unique_ptr<State> fresh_state(std::uint32_t seed = 1);
