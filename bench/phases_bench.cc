@@ -47,13 +47,14 @@ std::string made_up_name(unsigned n) {
 // benchmark measures the program, not the disk.
 class NoSyncHost final : public HostWrapper {
  public:
-  NoSyncHost() : HostWrapper(real_host()) {}
+  explicit NoSyncHost(Host& real) : HostWrapper(real) {}
   int close(std::FILE* f, bool) override { return target().close(f, false); }
 };
 
 // Fills every table as the scan of a folder with many add-ons would.
 std::shared_ptr<State> full_state() {
-  static NoSyncHost host;
+  static const std::unique_ptr<Host> real = make_real_host(Prepare::kNothing);
+  static NoSyncHost host(*real);
   auto s = create_run_state(host, 1, g_argv);
   rng_seed(*s, 7);
   for (unsigned n = 0; s->model_count < kTableRows; ++n)

@@ -12,8 +12,8 @@ namespace {
 // The real host, with every command line also written to the record.
 class RecordingHost final : public HostWrapper {
  public:
-  explicit RecordingHost(std::FILE* record)
-      : HostWrapper(real_host()), record_(record) {}
+  RecordingHost(Host& real, std::FILE* record)
+      : HostWrapper(real), record_(record) {}
   CommandStatus run(const char* line) override {
     std::fprintf(record_, "%s\n", line);
     std::fflush(record_);
@@ -34,8 +34,8 @@ int main(int argc, char** argv) {
                  "kivo_record: set KIVO_RECORD_FILE to a writable file\n");
     return 2;
   }
-  host_init();
-  RecordingHost host(record);
+  const std::unique_ptr<Host> real = make_real_host();
+  RecordingHost host(*real, record);
   auto state = create_run_state(host, argc, argv);
   run(*state, argc, argv);
   state.reset();

@@ -26,7 +26,7 @@ void remove_scratch() {
 // input there, as if the tool had printed it, and no other command runs.
 class ReplayHost final : public HostWrapper {
  public:
-  ReplayHost() : HostWrapper(real_host()) {}
+  explicit ReplayHost(Host& real) : HostWrapper(real) {}
   CommandStatus run(const char* line) override {
     if (std::strstr(line, kListFile) == nullptr) return {};
     // Plain streams: libFuzzer's timer signal would break a file system copy.
@@ -66,7 +66,8 @@ void write_input(const char* path, const std::uint8_t* data, std::size_t size) {
 std::shared_ptr<State> fresh_state() {
   static char program[] = "kivorama";
   static char* argv[] = {program, nullptr};
-  static ReplayHost host;
+  static const std::unique_ptr<Host> real = make_real_host(Prepare::kNothing);
+  static ReplayHost host(*real);
   // Each input starts a run of its own: no failure of an earlier one counts.
   auto s = create_run_state(host, 1, argv);
   rng_seed(*s, 1);

@@ -300,10 +300,4 @@ void gd_show_help(int argc, char** argv);
 // Applies the command-line options to the flags of `s`, left to right.
 void gd_parse_options(State& s, int argc, char** argv);
 
-// Windows: puts the program's own folder at the front of the PATH that the
-// commands it runs inherit, so the unzip.exe and zip.exe shipped beside it
-// are found from any game folder. Elsewhere it changes nothing. 1 when done
-// (or nothing to do), 0 when the folder or PATH could not be had.
-int sy_put_own_folder_on_path();
-
 #endif  // KIVO_CORE_CORE_H

@@ -3,8 +3,7 @@
 #include "core/core.h"
 
 int main(int argc, char** argv) {
-  sy_put_own_folder_on_path();
-  sy_hold_own_console();  // before host_init gives stdin the null device
-  host_init();
-  return kivorama_main(real_host(), argc, argv);
+  sy_hold_own_console();  // before the host gives stdin the null device
+  const std::unique_ptr<Host> real = make_real_host();
+  return kivorama_main(*real, argc, argv);
 }

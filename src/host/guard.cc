@@ -621,7 +621,9 @@ std::string identity_text(const Identity& id) {
 int sy_journal(RunContext& run, std::string_view record) {
   std::string line(record);
   line += '\n';
-  int error = run.host.journal(line);
+  // A phase run alone, without the folder's lock, keeps no journal.
+  HeldLock* lock = run.guard.lock.get();
+  int error = lock != nullptr ? lock->append(line) : 0;
   if (error != 0) {
     fail_run(run,
              "error: cannot write the journal in '%s' (%s); the run stops and "
@@ -679,13 +681,17 @@ int sy_guard_folder(RunContext& run) {
   std::string journal;
   LockRefusal why;
   errno = 0;
-  Lock taken = run.host.lock(kLockFile, kJournalLimit, journal, why);
+  std::unique_ptr<HeldLock> lock;
+  Lock taken = run.host.lock(kLockFile, kJournalLimit, journal, why, lock);
   if (taken == Lock::kBusy) {
+    long holder = 0;  // the process in the first line of the holder's journal
+    if (std::sscanf(why.holder.c_str(), "kivorama %ld", &holder) != 1)
+      holder = 0;
     fail_run(
         run,
         "error: another run of kivorama is working in this folder (process "
         "%ld); this one changes nothing\n",
-        why.holder);
+        holder);
     return 0;
   }
   if (taken == Lock::kRefused && why.owner >= 0) {
@@ -733,7 +739,7 @@ int sy_guard_folder(RunContext& run) {
   // to be overwritten.
   Repair r = sy_repair(run, journal);
   if (r.foreign) {
-    run.host.unlock(true);
+    lock->release(true);
     fail_run(
         run,
         "error: '%s' is not a lock file of kivorama (%s): it is left as it "
@@ -748,23 +754,24 @@ int sy_guard_folder(RunContext& run) {
              "error: what an earlier run left in this folder could not all be "
              "repaired (see '%s'); nothing more was changed\n",
              kLockFile);
-    run.host.unlock(true);
+    lock->release(true);
     return 0;
   }
   Guard& g = run.guard;
   g = Guard{};
+  g.lock = std::move(lock);
   g.token = new_token(run);
   char first[64];
   std::snprintf(first, sizeof first, "kivorama %ld %s\n", run.host.process_id(),
                 g.token.c_str());
-  int error = run.host.journal_reset(first);
+  int error = g.lock->reset(first);
   if (error != 0) {
     fail_run(
         run,
         "error: cannot write the journal in '%s' (%s); nothing was changed\n",
         kLockFile, std::strerror(error));
     // What an earlier run left is repaired: its journal is of no more use.
-    run.host.unlock(false);
+    g.lock->release(false);
     return 0;
   }
   g.journaled = first;
@@ -780,7 +787,7 @@ Repair sy_release_folder(RunContext& run) {
               "error: some of what this run borrowed or made could not be put "
               "right; the next run will try again (see '%s')\n",
               kLockFile);
-  run.host.unlock(r.failures > 0);
+  if (HeldLock* lock = run.guard.lock.get()) lock->release(r.failures > 0);
   return r;
 }
 

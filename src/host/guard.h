@@ -12,6 +12,7 @@
 #define KIVO_HOST_GUARD_H
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -53,6 +54,7 @@ struct Guard {
   std::string journaled;  // the records this run appended
   Identity own;           // the scripts folder the loan made
   Identity work;          // the work folder
+  std::unique_ptr<HeldLock> lock;  // the folder's, while this run holds it
 };
 
 // Appends one record; on failure says so, stops the run and returns 0.

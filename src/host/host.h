@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,7 +46,8 @@ struct Identity {
 
 // What the lock file turned out to be when it was not taken.
 struct LockRefusal {
-  long holder = 0;         // the process of the run that holds it, or 0
+  std::string holder;      // when another run holds it: what the file says,
+                           // at most the limit asked of lock()
   long owner = -1;         // its owner, when it is not the user running us
   std::string owner_name;  // ... by name, when the host knows it
   Entry type = Entry::kNone;
@@ -53,6 +55,24 @@ struct LockRefusal {
 };
 
 enum class Lock { kTaken, kBusy, kRefused, kError };
+
+// A folder's lock file, held: the journal of the run that holds it is kept
+// in it. Destroyed while held, it is let go as by a process that dies: the
+// file and what it holds stay.
+class HeldLock {
+ public:
+  virtual ~HeldLock() = default;
+  // Replaces the file's content with `first`. 0 or an errno value; EBADF
+  // once released.
+  virtual int reset(std::string_view first) = 0;
+  // Appends records (whole lines) and makes them durable before anything
+  // they announce is done. 0 or an errno value; once released it writes
+  // nothing and returns 0.
+  virtual int append(std::string_view records) = 0;
+  // Lets the lock go. The file is removed, unless `keep` asks that its
+  // journal stay for the next run to repair.
+  virtual void release(bool keep) = 0;
+};
 
 // Who, besides the user running the program, could change a folder.
 struct FolderAccess {
@@ -118,22 +138,15 @@ class Host {
   // True when the user running the program owns `id` (or the host keeps no
   // owners); false with the owner's name (or number) in `owner`.
   virtual bool runner_owns(const Identity& id, std::string& owner) = 0;
-  // Takes the folder's lock file `path` for the life of the process: it is
+  // Takes the folder's lock file `path` until `taken` is released: it is
   // opened without following a link and used only when it is a regular file
-  // with one link, owned by the user running the program. kTaken: what an
-  // earlier run left in it (at most `limit` bytes, more is cut) is in
-  // `journal`; kBusy: another run holds it; kRefused: it is no lock file of
-  // ours (see `why`); kError: errno says why.
+  // with one link, owned by the user running the program. kTaken: `taken`
+  // holds it and what an earlier run left in it (at most `limit` bytes, more
+  // is cut) is in `journal`; kBusy: another run holds it (see `why`);
+  // kRefused: it is no lock file of ours (see `why`); kError: errno says
+  // why. `taken` is null but with kTaken.
   virtual Lock lock(const char* path, std::size_t limit, std::string& journal,
-                    LockRefusal& why) = 0;
-  // Replaces the content of the lock file taken with `first`.
-  virtual int journal_reset(std::string_view first) = 0;
-  // Appends records (whole lines) to the lock file and makes them durable
-  // before anything they announce is done. 0 or an errno value.
-  virtual int journal(std::string_view records) = 0;
-  // Lets the lock go. The lock file is removed, unless `keep` asks that its
-  // journal stay for the next run to repair.
-  virtual void unlock(bool keep) = 0;
+                    LockRefusal& why, std::unique_ptr<HeldLock>& taken) = 0;
   // What `path`, a folder, says of who may change it; on Windows, where its
   // rights are not looked at, no one else. 0 or an errno value.
   virtual int folder_access(const char* path, FolderAccess& out) = 0;
@@ -188,16 +201,9 @@ class HostWrapper : public Host {
     return target_.runner_owns(id, owner);
   }
   Lock lock(const char* p, std::size_t limit, std::string& journal,
-            LockRefusal& why) override {
-    return target_.lock(p, limit, journal, why);
+            LockRefusal& why, std::unique_ptr<HeldLock>& taken) override {
+    return target_.lock(p, limit, journal, why, taken);
   }
-  int journal_reset(std::string_view first) override {
-    return target_.journal_reset(first);
-  }
-  int journal(std::string_view records) override {
-    return target_.journal(records);
-  }
-  void unlock(bool keep) override { target_.unlock(keep); }
   int folder_access(const char* p, FolderAccess& out) override {
     return target_.folder_access(p, out);
   }
@@ -209,12 +215,19 @@ class HostWrapper : public Host {
   Host& target_;
 };
 
-// The host that reaches this machine's shell and file system.
-Host& real_host();
-// Prepares the process for its commands: standard input from the null
-// device, an environment that keeps of the player's only PATH (on Windows:
-// all but the tools' options), and the handlers that turn Ctrl-C, SIGTERM
-// and SIGHUP into a stop at the next step.
-void host_init();
+// What the real host prepares of the process when it is made.
+enum class Prepare {
+  // Once for the process: standard input from the null device, the handlers
+  // that turn Ctrl-C, SIGTERM and SIGHUP into a stop at the next step, and
+  // the commands' environment: of the player's, only PATH (on Windows: all
+  // but the tools' options, and the program's own folder at the front of
+  // PATH, where unzip.exe and zip.exe are shipped beside it).
+  kProcess,
+  // Nothing: for tests and tools that share their process with others.
+  kNothing,
+};
+// The host that reaches this machine's shell and file system: the POSIX one
+// or the Windows one, whichever the program is built for.
+std::unique_ptr<Host> make_real_host(Prepare prepare = Prepare::kProcess);
 
 #endif  // KIVO_HOST_HOST_H

@@ -8,9 +8,14 @@
 
 namespace {
 
+Host& real() {
+  static const std::unique_ptr<Host> host = make_real_host(Prepare::kNothing);
+  return *host;
+}
+
 // Takes down each command line instead of running it.
 struct Recorder : HostWrapper {
-  Recorder() : HostWrapper(real_host()) {}
+  Recorder() : HostWrapper(real()) {}
   CommandStatus run(const char* line) override {
     lines.emplace_back(line);
     return {};

@@ -32,14 +32,15 @@ TEST(Host, CreateNeverOpensWhatIsThereAndListsEveryEntry) {
     want.insert("dead.bot");
   }
   errno = 0;
-  EXPECT_EQ(test::real().create("scripts/KniRed.bot"), nullptr);
+  EXPECT_EQ(test::real_host().create("scripts/KniRed.bot"), nullptr);
   EXPECT_EQ(errno, EEXIST);
   EXPECT_EQ(test::read_file("scripts/KniRed.bot"), "the player's own\r\n");
   std::vector<std::string> names;
-  EXPECT_EQ(test::real().list_folder("scripts", names), 0);
+  EXPECT_EQ(test::real_host().list_folder("scripts", names), 0);
   EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), want);
-  EXPECT_EQ(test::real().list_folder("none", names), ENOENT);
-  EXPECT_EQ(test::real().list_folder("scripts/KniRed.bot", names), ENOTDIR);
+  EXPECT_EQ(test::real_host().list_folder("none", names), ENOENT);
+  EXPECT_EQ(test::real_host().list_folder("scripts/KniRed.bot", names),
+            ENOTDIR);
 }
 
 }  // namespace

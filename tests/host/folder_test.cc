@@ -12,7 +12,7 @@ namespace {
 class FolderHost final : public HostWrapper {
  public:
   FolderHost(const FolderAccess& access, int error)
-      : HostWrapper(test::real()), access_(access), error_(error) {}
+      : HostWrapper(test::real_host()), access_(access), error_(error) {}
   int folder_access(const char*, FolderAccess& out) override {
     out = access_;
     return error_;

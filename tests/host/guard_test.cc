@@ -93,15 +93,16 @@ TEST(Guard, AJournalOfOursIsRepairedAndNothingElse) {
     fs::remove_all("tscripts");
     fs::rename("scripts", "tscripts");
     Identity aside, work, scripts;
-    ASSERT_EQ(
-        test::real().identify(recorded ? "tscripts" : "Mine.bot", false, aside),
-        0);
+    ASSERT_EQ(test::real_host().identify(recorded ? "tscripts" : "Mine.bot",
+                                         false, aside),
+              0);
     test::write_file("kivo.ztmp/kivo.own", "0123456789abcdef");
     test::write_file("kivo.ztmp/scripts/Bot.bot", "ours");
     if (!recorded) test::write_file("kivo.ztmp/scripts/mine.txt", "mine");
     const std::string mine = test::entry("kivo.ztmp/scripts/mine.txt");
-    ASSERT_EQ(test::real().identify("kivo.ztmp", false, work), 0);
-    ASSERT_EQ(test::real().identify("kivo.ztmp/scripts", false, scripts), 0);
+    ASSERT_EQ(test::real_host().identify("kivo.ztmp", false, work), 0);
+    ASSERT_EQ(test::real_host().identify("kivo.ztmp/scripts", false, scripts),
+              0);
     test::write_file("kivo.lock",
                      kHead + "aside " + identity_text(aside) +
                          "\nwork new\nwork " + identity_text(work) +

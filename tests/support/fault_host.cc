@@ -8,8 +8,37 @@
 
 namespace test {
 
+class FaultHost::CountedLock final : public HeldLock {
+ public:
+  CountedLock(FaultHost& host, std::unique_ptr<HeldLock> file)
+      : host_(&host), file_(std::move(file)) {}
+  ~CountedLock() override { forget(); }
+  int reset(std::string_view s) override {
+    if (host_ && host_->step("journal_reset " + std::string(s)) == Fault::kFail)
+      return errno = EIO, ENOSPC;
+    return file_->reset(s);
+  }
+  int append(std::string_view s) override {
+    if (host_ && host_->step("journal " + std::string(s)) == Fault::kFail)
+      return errno = EIO, ENOSPC;
+    return file_->append(s);
+  }
+  void release(bool keep) override { forget(), file_->release(keep); }
+  // The process dies: the lock goes with its journal, and nothing more is
+  // counted.
+  void die() { host_ = nullptr, file_->release(true); }
+
+ private:
+  void forget() {
+    if (host_ && host_->held_ == this) host_->held_ = nullptr;
+    host_ = nullptr;
+  }
+  FaultHost* host_;
+  std::unique_ptr<HeldLock> file_;
+};
+
 FaultHost::FaultHost(Fault fault, int at, std::set<std::string> missing)
-    : HostWrapper(real()),
+    : HostWrapper(real_host()),
       fault_(fault),
       at_(at),
       missing_(std::move(missing)) {}
@@ -19,7 +48,7 @@ FaultHost::~FaultHost() { die(); }
 void FaultHost::die() {
   for (std::FILE* f : open_) std::fclose(f);
   open_.clear();
-  if (std::exchange(locked_, false)) target().unlock(true);
+  if (CountedLock* held = std::exchange(held_, nullptr)) held->die();
   if (std::exchange(away_, false)) target().change_folder(nullptr);
 }
 
@@ -74,12 +103,16 @@ int FaultHost::change_folder(const char* path) {
 }
 
 Lock FaultHost::lock(const char* path, std::size_t limit, std::string& journal,
-                     LockRefusal& why) {
+                     LockRefusal& why, std::unique_ptr<HeldLock>& taken) {
   if (step(std::string("lock ") + path) == Fault::kFail)
     return errno = EIO, Lock::kError;
-  const Lock taken = target().lock(path, limit, journal, why);
-  locked_ = taken == Lock::kTaken;
-  return taken;
+  const Lock result = target().lock(path, limit, journal, why, taken);
+  if (taken) {
+    auto counted = std::make_unique<CountedLock>(*this, std::move(taken));
+    held_ = counted.get();
+    taken = std::move(counted);
+  }
+  return result;
 }
 
 Outcome run_main(const std::vector<std::string>& args, Fault fault, int at,

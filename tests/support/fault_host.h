@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -64,8 +65,7 @@ class FaultHost final : public HostWrapper, public Seen {
   int close(std::FILE* f, bool durable) override;
   int change_folder(const char* path) override;
   Lock lock(const char* path, std::size_t limit, std::string& journal,
-            LockRefusal& why) override;
-  void unlock(bool keep) override { locked_ = false, target().unlock(keep); }
+            LockRefusal& why, std::unique_ptr<HeldLock>& taken) override;
   int interrupted() override { return signal_; }
   long long now() override { return 1700000000; }  // the same draws each run
   KIVO_COUNTED(std::FILE*, open_read, (const char* p, bool f), (p, f), p,
@@ -85,8 +85,6 @@ class FaultHost final : public HostWrapper, public Seen {
                ENOSPC)
   KIVO_COUNTED(int, copy_mode, (const char* f, const char* t), (f, t), f, EIO)
   KIVO_COUNTED(int, fresh_mode, (const char* p), (p), p, EIO)
-  KIVO_COUNTED(int, journal_reset, (std::string_view s), (s), s, ENOSPC)
-  KIVO_COUNTED(int, journal, (std::string_view s), (s), s, ENOSPC)
   KIVO_COUNTED(int, folder_access, (const char* p, FolderAccess& a), (p, a), p,
                EIO)
 
@@ -98,11 +96,15 @@ class FaultHost final : public HostWrapper, public Seen {
   // on in the folder it started in.
   void die();
 
+  // The lock file taken, its journal writes counted as operations of the
+  // host that took it, until it is let go.
+  class CountedLock;
+
   Fault fault_;
   int at_;
   std::set<std::string> missing_;
   int signal_ = 0;
-  bool locked_ = false;
+  CountedLock* held_ = nullptr;
   bool away_ = false;
   std::set<std::FILE*> open_;  // streams of create() not yet closed
 };

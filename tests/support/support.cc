@@ -200,11 +200,14 @@ std::string printed(const std::function<void()>& body) {
   return out;
 }
 
-Host& real() { return real_host(); }
+Host& real_host() {
+  static const std::unique_ptr<Host> host = make_real_host(Prepare::kNothing);
+  return *host;
+}
 
 std::shared_ptr<State> fresh_state(std::uint32_t seed, Host* host) {
   // No command line of its own.
-  auto s = create_run_state(host != nullptr ? *host : real(), 0, nullptr);
+  auto s = create_run_state(host != nullptr ? *host : real_host(), 0, nullptr);
   rng_seed(*s, seed);
   return s;
 }

@@ -61,8 +61,9 @@ std::string host_line_ends(std::string text);
 // it runs included, in the order printed.
 std::string printed(const std::function<void()>& body);
 
-// The host that reaches this machine, one for all tests.
-Host& real();
+// This machine's host, the process left as the test runner set it up.
+Host& real_host();
+
 // A State as the program makes it, with the generator seeded with `seed`,
 // in a run of its own on `host` (the real host when none is given): nothing
 // said, nothing guarded yet.
