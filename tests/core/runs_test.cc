@@ -86,12 +86,11 @@ std::string pk3_lines() {
   return text;
 }
 
-// The cases' names, in order; each is a test of its own.
 std::vector<std::string> cases() {
-  std::set<std::string> names;
+  std::vector<std::string> names;
   for (const auto& c : fs::directory_iterator(test::kCases))
-    names.insert(c.path().filename().string());
-  return {names.begin(), names.end()};
+    names.push_back(c.path().filename().string());
+  return names;
 }
 
 class Case : public ::testing::TestWithParam<std::string> {};
@@ -153,13 +152,12 @@ TEST_P(Case, HoldsItsFacts) {
     EXPECT_NE(held, negated) << line;
   }
 }
-// Named by the folder, with "_" for "-" (tests/CMakeLists.txt names the
-// same test by the folder's own name).
-INSTANTIATE_TEST_SUITE_P(Runs, Case, ::testing::ValuesIn(cases()),
-                         [](const auto& info) {
-                           std::string name = info.param;
-                           std::replace(name.begin(), name.end(), '-', '_');
-                           return name;
-                         });
+// A test for each case, named by its folder with "_" for "-" (ctest's name,
+// in tests/CMakeLists.txt, is the folder's own).
+INSTANTIATE_TEST_SUITE_P(Runs, Case, ::testing::ValuesIn(cases()), [](auto& i) {
+  std::string name = i.param;
+  std::ranges::replace(name, '-', '_');
+  return name;
+});
 
 }  // namespace
