@@ -22,12 +22,13 @@ using test::Tree;
 // player-folder): add-on archives, one with a bot file and an AI file of its
 // own, the game's own archive, a scripts folder of the player's with a
 // read-only file in it, a file of their own, a kivo.cfg edited by hand (most
-// players made inactive, one renamed, a row too short) and an earlier run's
-// kivo.pk3.
+// players made inactive, one renamed, a row too short, its permission bits
+// not those a checkout gives) and an earlier run's kivo.pk3.
 void walk_every_operation(Fault fault) {
   const test::ScratchDir model;
   test::make_folder(test::kCases / "player-folder/folder");
   fs::permissions("scripts/notes.txt", fs::perms::owner_read);
+  fs::permissions("kivo.cfg", fs::perms(0640));  // a mode the run must keep
   test::make_pk3("kivo.pk3", {{"scripts/Old.bot", "{}"}});
   const Tree start = test::folder(), players = test::players_part(start);
   // What a clean run leaves, and that a second clean run leaves it alike.

@@ -1,5 +1,6 @@
 // Whole runs in this process with the host's own shell, unzip and zip, one
-// for each folder under tests/runs: folders that someone else filled, with
+// for each folder under tests/runs, each a test named by the folder (ctest
+// -R archive-first-run runs one): folders that someone else filled, with
 // archives from anywhere, a hand-edited or broken kivo.cfg, tools missing,
 // the program's own names taken. A case is
 //   folder/      the game folder; each folder named *.pk3 in it becomes a
@@ -85,71 +86,78 @@ std::string pk3_lines() {
   return text;
 }
 
-TEST(Runs, EveryCaseHoldsItsFacts) {
-  int cases = 0;
-  for (const auto& c : fs::directory_iterator(test::kCases)) {
-    // Under wine, where each command takes a good part of a second, every
-    // third case and each with facts of the DOS/Windows set.
-    const std::string text = test::read_file(c.path() / "case");
-    const bool sampled =
-        ++cases % 3 == 0 || text.find("\ndos ") != std::string::npos;
-    if (test::kIsWindowsHost &&
-        (fs::exists(c.path() / "posix-only") || !sampled))
-      continue;
-    SCOPED_TRACE(c.path().filename().string());
-    std::map<std::string, Words> given;  // args, missing, chmod, status
-    std::vector<std::string> facts;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-      const Words w = words(line);
-      if (w.empty() || w[0].starts_with("#")) continue;
-      if (w[0] == "args" || w[0] == "missing" || w[0] == "status" ||
-          w[0] == "chmod")
-        given[w[0]].assign(w.begin() + 1, w.end());
-      else
-        facts.push_back(line);
-    }
-    EXPECT_FALSE(facts.empty());
-    test::ScratchDir dir;
-    if (fs::exists(c.path() / "folder")) test::make_folder(c.path() / "folder");
-    if (const Words& m = given["chmod"]; !m.empty())
-      fs::permissions(m.at(0), fs::perms(std::stoi(m.at(1), nullptr, 8)));
-    const test::Tree before = test::folder();
-    const Words& missing = given["missing"];
-    const test::Outcome o = test::run_main(given["args"], test::Fault::kNone, 0,
-                                           {missing.begin(), missing.end()});
-    const Words& status = given["status"];
-    EXPECT_EQ(o.status, status.empty() ? 0 : std::stoi(status[0])) << o.out;
-    const test::Tree after = test::folder();
-    std::map<std::string, std::string> seen = {
-        {"prints", o.out}, {"cfg", test::read_file("kivo.cfg")}};
-    for (const std::string& line : o.lines) seen["runs"] += line + "\n";
-    for (const std::string& line : facts) {
-      Words w = words(line);
-      if (w[0] == (kDosCommands ? "unix" : "dos")) continue;
-      if (w[0] == "unix" || w[0] == "dos") w.erase(w.begin());
-      const bool negated = w[0].ends_with("-not");
-      const std::string kind = w[0].substr(0, w[0].size() - (negated ? 4 : 0));
-      w.erase(w.begin());
-      if (kind == "runs" && kDosCommands) continue;
-      if (kind == "pk3" && !seen.contains(kind)) seen[kind] = pk3_lines();
-      bool held = false;
-      if (seen.contains(kind))
-        held = holds(seen[kind], w);
-      else if (kind == "exists")
-        held = fs::exists(fs::symlink_status(w.at(0)));
-      else if (kind == "mode")  // octal, as chmod takes it
-        held = test::entry(w.at(0)).starts_with(
-            "f" + std::to_string(std::stoi(w.at(1), nullptr, 8)) + ":");
-      else if (kind == "same")  // FROM is the last word
-        held = !under(before, w.back()).empty() &&
-               under(before, w.back()) == under(after, w.at(0));
-      else
-        ADD_FAILURE() << "no such fact: " << kind;
-      EXPECT_NE(held, negated) << line;
-    }
-  }
-  EXPECT_GT(cases, 40);
+std::vector<std::string> cases() {
+  std::vector<std::string> names;
+  for (const auto& c : fs::directory_iterator(test::kCases))
+    names.push_back(c.path().filename().string());
+  return names;
 }
+
+class Case : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Case, HoldsItsFacts) {
+  const fs::path c = test::kCases / GetParam();
+  const std::string text = test::read_file(c / "case");
+  if (test::kIsWindowsHost && fs::exists(c / "posix-only"))
+    GTEST_SKIP() << "only a POSIX file system can hold this folder";
+  std::map<std::string, Words> given;  // args, missing, chmod, status
+  std::vector<std::string> facts;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    const Words w = words(line);
+    if (w.empty() || w[0].starts_with("#")) continue;
+    if (w[0] == "args" || w[0] == "missing" || w[0] == "status" ||
+        w[0] == "chmod")
+      given[w[0]].assign(w.begin() + 1, w.end());
+    else
+      facts.push_back(line);
+  }
+  EXPECT_FALSE(facts.empty());
+  test::ScratchDir dir;
+  if (fs::exists(c / "folder")) test::make_folder(c / "folder");
+  if (const Words& m = given["chmod"]; !m.empty())
+    fs::permissions(m.at(0), fs::perms(std::stoi(m.at(1), nullptr, 8)));
+  const test::Tree before = test::folder();
+  const Words& missing = given["missing"];
+  const test::Outcome o = test::run_main(given["args"], test::Fault::kNone, 0,
+                                         {missing.begin(), missing.end()});
+  const Words& status = given["status"];
+  EXPECT_EQ(o.status, status.empty() ? 0 : std::stoi(status[0])) << o.out;
+  const test::Tree after = test::folder();
+  std::map<std::string, std::string> seen = {
+      {"prints", o.out}, {"cfg", test::read_file("kivo.cfg")}};
+  for (const std::string& line : o.lines) seen["runs"] += line + "\n";
+  for (const std::string& line : facts) {
+    Words w = words(line);
+    if (w[0] == (kDosCommands ? "unix" : "dos")) continue;
+    if (w[0] == "unix" || w[0] == "dos") w.erase(w.begin());
+    const bool negated = w[0].ends_with("-not");
+    const std::string kind = w[0].substr(0, w[0].size() - (negated ? 4 : 0));
+    w.erase(w.begin());
+    if (kind == "runs" && kDosCommands) continue;
+    if (kind == "pk3" && !seen.contains(kind)) seen[kind] = pk3_lines();
+    bool held = false;
+    if (seen.contains(kind))
+      held = holds(seen[kind], w);
+    else if (kind == "exists")
+      held = fs::exists(fs::symlink_status(w.at(0)));
+    else if (kind == "mode")  // octal, as chmod takes it
+      held = test::entry(w.at(0)).starts_with(
+          "f" + std::to_string(std::stoi(w.at(1), nullptr, 8)) + ":");
+    else if (kind == "same")  // FROM is the last word
+      held = !under(before, w.back()).empty() &&
+             under(before, w.back()) == under(after, w.at(0));
+    else
+      ADD_FAILURE() << "no such fact: " << kind;
+    EXPECT_NE(held, negated) << line;
+  }
+}
+// A test for each case, named by its folder with "_" for "-" (ctest's name,
+// in tests/CMakeLists.txt, is the folder's own).
+INSTANTIATE_TEST_SUITE_P(Runs, Case, ::testing::ValuesIn(cases()), [](auto& i) {
+  std::string name = i.param;
+  std::ranges::replace(name, '-', '_');
+  return name;
+});
 
 }  // namespace
