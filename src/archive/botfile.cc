@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "archive/archive.h"
-#include "host/guard.h"
+#include "guard/guard.h"
 
 namespace {
 

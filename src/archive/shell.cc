@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "archive/archive.h"
-#include "host/guard.h"
+#include "guard/guard.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "config/config.h"
-#include "host/guard.h"
+#include "guard/guard.h"
 
 namespace {
 

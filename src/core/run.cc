@@ -4,7 +4,7 @@
 #include "archive/archive.h"
 #include "config/config.h"
 #include "core/core.h"
-#include "host/guard.h"
+#include "guard/guard.h"
 #include "output/output.h"
 #include "roster/roster.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "host/guard.h"
+#include "guard/guard.h"
 #include "output/output.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive.h"
-#include "host/guard.h"
+#include "guard/guard.h"
 
 namespace {
 

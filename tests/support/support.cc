@@ -17,7 +17,7 @@
 #include <stdexcept>
 
 #include "config/config.h"
-#include "host/guard.h"
+#include "guard/guard.h"
 
 namespace test {
 

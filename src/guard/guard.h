@@ -8,8 +8,8 @@
 // recorded. What cannot be proven stays where it is, named in a "warn: "
 // line. Three helpers own their names and records: the loan of scripts, the
 // work folder in which kivo.pk3 is made, and the replacement of kivo.cfg.
-#ifndef KIVO_HOST_GUARD_H
-#define KIVO_HOST_GUARD_H
+#ifndef KIVO_GUARD_GUARD_H
+#define KIVO_GUARD_GUARD_H
 
 #include <cstdio>
 #include <memory>
@@ -179,4 +179,4 @@ void replace_abort(RunContext& run, Replacement& r);
 // make it so. Nothing is touched.
 int sy_folder_is_safe(RunContext& run);
 
-#endif  // KIVO_HOST_GUARD_H
+#endif  // KIVO_GUARD_GUARD_H

@@ -23,7 +23,7 @@
 //                           something a command made in kivo.ztmp
 //   cfg new / cfg 2049:1401 / cfg over         kivo.cfg's temporary file
 // A last line cut short by a crash is no record; the records before it hold.
-#include "host/guard.h"
+#include "guard/guard.h"
 
 #include <cerrno>
 #include <cinttypes>

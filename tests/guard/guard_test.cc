@@ -3,7 +3,7 @@
 // name the player's files or hold junk. After each, every file of the
 // player's (scripts, a tscripts of theirs, files under reserved names and
 // bot names, kivo.cfg's hand edits, files outside) is as it was.
-#include "host/guard.h"
+#include "guard/guard.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ struct PlayersFolder : test::ScratchDir {
   }
 };
 
-// Each file of tests/host/journals is a kivo.lock that an earlier version,
+// Each file of tests/guard/journals is a kivo.lock that an earlier version,
 // another user or the player left; and one whose line has 10 MB. A journal
 // that is not wholly of the program's grammar (a torn last line aside) is
 // refused and left byte for byte; one that is, is acted on only as far as
@@ -58,7 +58,7 @@ TEST(Guard, HostileJournalsTouchNothingOfThePlayers) {
       {"line-of-10-MB",
        kHead + "own new\n" + std::string(10 << 20, 'x') + "\n"}};
   for (const auto& e : fs::directory_iterator(fs::path(KIVO_SOURCE_DIR) /
-                                              "tests/host/journals"))
+                                              "tests/guard/journals"))
     journals[e.path().filename().string()] = test::read_file(e.path());
   EXPECT_EQ(journals.size(), 17u);
   for (const auto& [name, journal] : journals) {

@@ -3,7 +3,7 @@
 // folder.
 #include <gtest/gtest.h>
 
-#include "host/guard.h"
+#include "guard/guard.h"
 #include "support/support.h"
 
 namespace {

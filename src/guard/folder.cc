@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/core.h"
-#include "host/guard.h"
+#include "guard/guard.h"
 
 namespace {
 
