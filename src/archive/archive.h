@@ -14,11 +14,9 @@
 #include <string_view>
 
 #include "core/core.h"
+#include "core/names.h"
 
 // ---- Host command layer ----
-
-// The file every listing is redirected into; left in the folder after a run.
-inline constexpr char kListFile[] = "kivo.tmp";
 
 // Hands `line` to the host and waits for it. A line that writes the list
 // file first has the old one removed, so that what is read back is this

@@ -127,7 +127,7 @@ void gd_parse_aifile(State& s, std::string_view archive,
   }
   // unzip reads "*", "?" and "[" in a member name as a pattern, which would
   // extract other members than this one.
-  if (!sy_name_passes("scripts/", bot_file) ||
+  if (!sy_name_passes(kScriptsMember, bot_file) ||
       bot_file.find_first_of("*?[") != std::string_view::npos) {
     warn_unsafe_name("bot file", bot_file);
     return;

@@ -19,7 +19,8 @@ bool is_add_on_archive(std::string_view name) {
   if (name.size() == 8 && name.starts_with("pak") && is_digit(name[3]))
     return false;
   if (name.size() == 8 && name.starts_with("zbot")) return false;
-  if (name.starts_with("kivo-") || name.starts_with("kivo.")) return false;
+  for (std::string_view own : kOwnPrefixes)
+    if (name.starts_with(own)) return false;
   return true;
 }
 

@@ -94,7 +94,7 @@ void learn_aifile(State& s, std::string_view rest) {
 // Records a member scripts/<file>.bot as the game lists it: letter case
 // aside, with its whole name (spaces too), once for all archives.
 void record_game_bot_file(State& s, std::string_view member) {
-  constexpr std::string_view kFolder = "scripts/";
+  constexpr std::string_view kFolder = kScriptsMember;
   if (member.size() < kFolder.size() ||
       !same_but_case(member.substr(0, kFolder.size()), kFolder))
     return;
@@ -156,7 +156,7 @@ void parse_listing_line(State& s, std::string_view line,
   } else if (top == "botfiles") {
     if (next_piece(cut, "/") != "bots") return;
     learn_aifile(s, cut);
-  } else if (top == "scripts") {
+  } else if (top == kScripts) {
     std::string_view file_part = next_piece(cut, "/");
     if (file_part.empty()) return;
     name_field file;

@@ -63,6 +63,18 @@ constexpr CommandSet kCommands = {
 };
 #endif
 
+// The lines spell the names of core/names.h as the shell reads them; these
+// checks keep the two spellings one.
+constexpr bool names(const char* line, std::string_view name) {
+  return std::string_view(line).find(name) != std::string_view::npos;
+}
+static_assert(names(kCommands.list_folder, kListFile) &&
+              names(kCommands.set_aside, kSetAside) &&
+              names(kCommands.give_back, kSetAside) &&
+              names(kCommands.give_back, kScripts) &&
+              names(kCommands.make_scripts, kScripts) &&
+              names(kCommands.pack, kArchiveFile));
+
 bool plain_char(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
          (c >= '0' && c <= '9') || c == '.' || c == '_' || c == '+' || c == '-';
@@ -101,7 +113,7 @@ CommandStatus run_with_name(RunContext& run, const char* pattern,
 }
 
 std::string_view scripts_prefix() {
-  return kCommands.separator == '/' ? "scripts/" : "scripts\\";
+  return kCommands.separator == '/' ? kScriptsMember : "scripts\\";
 }
 
 }  // namespace
@@ -187,7 +199,7 @@ CommandStatus sy_cmd_extract(RunContext& run, std::string_view archive,
   char m[kCommandBytes];
   // A member name always uses "/", as archives store it.
   if (!shell_argument("", archive, "", a, sizeof a) ||
-      !shell_argument("scripts/", member, "", m, sizeof m))
+      !shell_argument(kScriptsMember, member, "", m, sizeof m))
     return kNotRun;
   char line[kCommandBytes];
   int n = std::snprintf(line, sizeof line, kCommands.extract, a, m);
@@ -239,7 +251,7 @@ int sy_name_passes(std::string_view prefix, std::string_view name) {
 }
 
 void scripts_path(std::string_view member, char* out, std::size_t size) {
-  std::snprintf(out, size, "scripts%c%.*s", kCommands.separator,
+  std::snprintf(out, size, "%s%c%.*s", kScripts, kCommands.separator,
                 static_cast<int>(member.size()), member.data());
 }
 
@@ -277,7 +289,7 @@ int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan) {
     run.status.bot_files_unread = 1;
     // The advice must be one that works: with a scripts there, renaming
     // tscripts back would move it into that folder.
-    Entry scripts = run.host.entry("scripts");
+    Entry scripts = run.host.entry(kScripts);
     say_error(
         run,
         "error: 'tscripts' is in the way; the 'scripts' folder cannot be "
@@ -298,9 +310,9 @@ int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan) {
   }
   loan.made = true;
   Identity player;
-  int error = run.host.identify("scripts", false, player);
+  int error = run.host.identify(kScripts, false, player);
   if (error != 0 && error != ENOENT) {
-    fail_run(run, "error: cannot look at '%s' (%s); the run stops\n", "scripts",
+    fail_run(run, "error: cannot look at '%s' (%s); the run stops\n", kScripts,
              std::strerror(error));
     sy_give_back_scripts(run, loan);
     return 0;
@@ -320,7 +332,7 @@ int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan) {
       loan.set_aside = true;
       loan.player = player;
     }
-    if (!loan.set_aside || stopping(run) || sy_exists(run, "scripts")) {
+    if (!loan.set_aside || stopping(run) || sy_exists(run, kScripts)) {
       // Where the player's folder went cannot be told: the journal keeps
       // the loan open, and the repair at the end looks again.
       loan.unsure =
@@ -356,7 +368,7 @@ int sy_give_back_scripts(RunContext& run, ScriptsLoan& loan) {
     loan.lent = false;
   }
   if (loan.set_aside) {
-    if (loan_aside_is_there(run, loan.player) && sy_exists(run, "scripts")) {
+    if (loan_aside_is_there(run, loan.player) && sy_exists(run, kScripts)) {
       fail_run(run,
                "error: a 'scripts' folder is in the way; your 'scripts' folder "
                "waits in 'tscripts'\n");
@@ -364,10 +376,10 @@ int sy_give_back_scripts(RunContext& run, ScriptsLoan& loan) {
     }
     if (loan_aside_is_there(run, loan.player)) {
       run_command(run, kCommands.give_back);
-      if (loan_aside_is_there(run, loan.player) && !sy_exists(run, "scripts"))
-        run.host.rename(kSetAside, "scripts");
+      if (loan_aside_is_there(run, loan.player) && !sy_exists(run, kScripts))
+        run.host.rename(kSetAside, kScripts);
     }
-    if (!is_object(run, "scripts", loan.player)) {
+    if (!is_object(run, kScripts, loan.player)) {
       fail_run(run,
                "error: 'tscripts' could not be moved back to 'scripts'; your "
                "'scripts' folder waits in 'tscripts'\n");

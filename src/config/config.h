@@ -9,13 +9,7 @@
 #include <cstdio>
 
 #include "core/core.h"
-
-// The configuration file, in the current folder.
-inline constexpr char kConfigFile[] = "kivo.cfg";
-// Where a copy of kivo.cfg goes before it is replaced, when the reader
-// skipped parts of it or rows of it name players this run does not have, so
-// the player's hand edits are never lost.
-inline constexpr char kConfigBackupSuffix[] = ".bak";
+#include "core/names.h"
 
 // One row of the flags block: its name, its comment, and the State field it
 // stands for. Reader and writer share the table, so a flag cannot be written

@@ -36,10 +36,6 @@
 
 namespace {
 
-constexpr char kScripts[] = "scripts";
-constexpr char kConfig[] = "kivo.cfg";
-constexpr char kConfigTemp[] = "kivo.cfg.tmp";
-
 // Record words, each a line of the journal after its first.
 constexpr std::string_view kAside = "aside ";      // + identity of scripts
 constexpr std::string_view kMember = "member ";    // + hex name + version
@@ -428,7 +424,7 @@ int remove_made(RunContext& run, const std::string& path,
     if (rel.empty() && name == kTokenFile) continue;
     // The list file that the commands run in the folder write: the
     // program's by its name here, as in the game folder.
-    bool list_file = work && name == "kivo.tmp";
+    bool list_file = work && name == kListFile;
     std::string full = path + "/" + name;
     std::string within = rel.empty() ? name : rel + "/" + name;
     Identity id;
@@ -507,13 +503,13 @@ void undo_made_folder(RunContext& run, const char* path,
 // The temporary file of a replacement of kivo.cfg, wherever it may be.
 void undo_temp_file(RunContext& run, const Pending& p, Repair& r) {
   // kivo.cfg's, and that of kivo.pk3 when it is a link of the player's.
-  std::vector<std::string> candidates = {kConfigTemp};
-  for (const char* file : {kConfig, "kivo.pk3"}) {
+  std::vector<std::string> candidates = {temp_name(kConfigFile)};
+  for (const char* file : {kConfigFile, kArchiveFile}) {
     std::string real;
     Entry there = run.host.entry(file);
     if (there == Entry::kError) ++r.failures;  // its target's cannot be seen
     if (there == Entry::kLink && run.host.real_path(file, real) == 0)
-      candidates.push_back(real + ".tmp");
+      candidates.push_back(temp_name(real));
   }
   for (const std::string& path : candidates) {
     Identity id;
@@ -1002,7 +998,7 @@ int replace_prepare(RunContext& run, const char* path, Replacement& r) {
       return 0;
     }
   }
-  r.temp = r.target + ".tmp";
+  r.temp = temp_name(r.target);
   Entry left = sy_entry(run, r.temp.c_str());
   if (left == Entry::kError) return 0;
   if (left != Entry::kNone) {

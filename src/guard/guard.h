@@ -19,22 +19,9 @@
 #include <vector>
 
 #include "core/core.h"
+#include "core/names.h"
 #include "host/host.h"
 
-// The lock file; while a run lives it also holds its journal.
-inline constexpr char kLockFile[] = "kivo.lock";
-// The folder in which the new kivo.pk3 is made before it replaces the old.
-inline constexpr char kWorkFolder[] = "kivo.ztmp";
-// The file inside a folder of the program's own that proves it so.
-inline constexpr char kTokenFile[] = "kivo.own";
-// Where the player's scripts folder waits while the program borrows it.
-inline constexpr char kSetAside[] = "tscripts";
-// Where the program's own scripts folder is made, and goes back to, before
-// and after it is lent under the name scripts.
-inline constexpr char kSpareFolder[] = "kivo.stmp";
-// Where a leftover that holds something unproven is moved aside, with
-// ".1" to ".9" after it when that is taken.
-inline constexpr char kKeptFolder[] = "kivo.kept";
 // The most of a journal the repair reads; a longer one is not acted on.
 inline constexpr std::size_t kJournalLimit = 64 * 1024;
 

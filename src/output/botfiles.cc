@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "core/names.h"
 #include "guard/guard.h"
 #include "output/output.h"
 
 namespace {
 
 // The archive the game reads the bots from.
-constexpr char kArchive[] = "kivo.pk3";
 
 bool written(const Player& p, int use_set) {
   return p.set == use_set && (p.st == 'a' || p.st == 'A');
@@ -130,12 +130,12 @@ bool give_archive_its_mode(RunContext& run, const char* made, const char* old) {
 // keeping it. `had_old`: something is there to be replaced.
 bool choose_archive_target(RunContext& run, Replacement& r, bool& had_old) {
   r = Replacement{};
-  Entry there = sy_entry(run, kArchive);
+  Entry there = sy_entry(run, kArchiveFile);
   if (there == Entry::kError) return false;
   if (there == Entry::kLink) {
-    if (!replace_prepare(run, kArchive, r)) return false;
+    if (!replace_prepare(run, kArchiveFile, r)) return false;
   } else {
-    r.target = kArchive;
+    r.target = kArchiveFile;
   }
   Entry old = there == Entry::kLink ? sy_entry(run, r.target.c_str()) : there;
   if (old == Entry::kError) return false;
@@ -143,13 +143,13 @@ bool choose_archive_target(RunContext& run, Replacement& r, bool& had_old) {
   int frozen = old == Entry::kFile ? run.host.read_only(r.target.c_str()) : 0;
   if (frozen == 1)
     say_error(run, "error: archive '%s' is read-only; it is left as it was\n",
-              kArchive);
+              kArchiveFile);
   else if (frozen != 0)
     say_error(
         run,
         "error: the new '%s' cannot take the place of the old one (%s); the "
         "old one is left as it was\n",
-        kArchive, std::strerror(EIO));
+        kArchiveFile, std::strerror(EIO));
   return frozen == 0;
 }
 
@@ -161,7 +161,7 @@ bool pack_in_work_folder(const State& s, const int* rows, int count,
                          bool had_old) {
   RunContext& run = *s.run;
   CommandStatus made = sy_cmd_make_scripts(run);
-  if (!stopping(run) && sy_entry(run, "scripts") != Entry::kFolder) {
+  if (!stopping(run) && sy_entry(run, kScripts) != Entry::kFolder) {
     say_error(run,
               "error: the folder 'scripts' could not be made (status %d), so "
               "'kivo.pk3' was not written\n",
@@ -170,7 +170,7 @@ bool pack_in_work_folder(const State& s, const int* rows, int count,
   }
   // What the work folder is given is recorded before it is made, so that
   // a run stopped meanwhile leaves the proof of each file by its text.
-  if (!stopping(run) && !work_record_made(run, "scripts")) return false;
+  if (!stopping(run) && !work_record_made(run, kScripts)) return false;
   std::vector<std::pair<std::string, std::string>> texts;
   for (int i = 0; i < count; ++i) {
     const Player& p = *s.roster[rows[i]];
@@ -185,8 +185,8 @@ bool pack_in_work_folder(const State& s, const int* rows, int count,
   bool packed = false;
   if (!stopping(run)) {
     CommandStatus pack = sy_cmd_pack(run);
-    packed = pack.ok() && sy_entry(run, "kivo.pk3") == Entry::kFile &&
-             work_record_made(run, "kivo.pk3");
+    packed = pack.ok() && sy_entry(run, kArchiveFile) == Entry::kFile &&
+             work_record_made(run, kArchiveFile);
     if (!packed && !stopping(run))
       say_error(run, "error: 'kivo.pk3' was not created: %s (status %d); %s\n",
                 pack_failure(pack), pack.code,
@@ -256,10 +256,10 @@ void gd_write_descrete_players(State& s) {
     packed = pack_in_work_folder(s, rows, count, had_old);
     if (!work_leave(run)) packed = false;
   }
-  packed = packed && give_archive_its_mode(run, work_path(kArchive).c_str(),
+  packed = packed && give_archive_its_mode(run, work_path(kArchiveFile).c_str(),
                                            r.target.c_str());
   if (packed) {
-    int error = work_commit(run, kArchive, r);
+    int error = work_commit(run, kArchiveFile, r);
     if (error != 0) {
       say_error(
           run,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/names.h"
 #include "roster/roster.h"
 
 namespace {
@@ -56,7 +57,7 @@ int list_others(const State& s, GameBotList& list) {
   for (int i = 0; i < s.pk3_bot_count && i < kTableRows; ++i)
     list.add(s.pk3_bot_files[i].view(), s.pk3_bot_bytes[i]);
   std::vector<std::string> loose;
-  int error = run.host.list_folder("scripts", loose);
+  int error = run.host.list_folder(kScripts, loose);
   if (error == ENOENT || error == ENOTDIR) return 1;
   if (error != 0) {
     fail_run(run,
