@@ -59,6 +59,9 @@ CommandStatus sy_cmd_delete_extracted(RunContext& run, std::string_view member);
 CommandStatus sy_cmd_delete_written_bot(RunContext& run,
                                         std::string_view name);  // DOS only
 CommandStatus sy_cmd_remove_output_scripts(RunContext& run);  // after packing
+// The loan's moves of the player's scripts to tscripts and back.
+CommandStatus sy_cmd_set_aside(RunContext& run);
+CommandStatus sy_cmd_give_back(RunContext& run);
 // 1 when the shell could not find the command's program.
 int sy_tool_missing(const CommandStatus& status);
 // 1 when prefix+name can be put into a command line of this build's set.
@@ -77,32 +80,6 @@ int read_list_line(std::FILE* f, char* buf, int size, std::size_t* length);
 // as fgets does) and removes its last character, whatever it is: it is taken
 // to be the newline. Returns 0 at the end of the file.
 int read_list_piece(std::FILE* f, char* buf, int size);
-
-// Borrowing the scripts folder: a phase that fills a scripts folder of its
-// own first makes that folder (under kivo.stmp, with its token), then sets
-// the player's aside under tscripts and lends its own as scripts; it gives
-// the player's back after taking its own away. The loan never deletes,
-// fills or packs a folder the program did not create. Each step is recorded
-// in the journal before it is taken, so that a run stopped dead is undone
-// by the next one.
-struct ScriptsLoan {
-  bool made = false;       // the program's own folder exists
-  bool lent = false;       // ... under the name scripts
-  bool set_aside = false;  // a scripts of the player's waits in tscripts
-  bool unsure = false;     // whether it does cannot be told: the loan stays
-                           // open in the journal for the repair
-  Identity player;         // the player's folder, while it is set aside
-};
-// Sets an existing scripts aside and lends the program's own. 1: the caller
-// may fill it. 0: refused with an "error: " line (a tscripts or kivo.stmp is
-// in the way, the move did not happen, or the journal cannot be written);
-// the player's folder is where it was and the caller skips its work.
-int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan);
-// Takes the program's own folder away, moves a set-aside folder back and
-// removes the program's folder when all in it is proven its own. Returns 1
-// when the player's folder is back (or there was none); otherwise says so
-// with an "error: " line and stops the run.
-int sy_give_back_scripts(RunContext& run, ScriptsLoan& loan);
 
 // ---- Archive list ----
 

@@ -1,11 +1,10 @@
-// The shell command layer: every command line of both command sets, the
-// list-file reader and the loan of the scripts folder. Commands and file
-// operations go through the host, which reports how each one ended.
+// The shell command layer: every command line of both command sets and the
+// list-file reader. Commands and file operations go through the host, which
+// reports how each one ended.
 #include <cerrno>
 #include <cstring>
 
 #include "archive/archive.h"
-#include "guard/guard.h"
 
 namespace {
 
@@ -236,6 +235,14 @@ CommandStatus sy_cmd_delete_written_bot(RunContext& run,
                        ".bot");
 }
 
+CommandStatus sy_cmd_set_aside(RunContext& run) {
+  return run_command(run, kCommands.set_aside);
+}
+
+CommandStatus sy_cmd_give_back(RunContext& run) {
+  return run_command(run, kCommands.give_back);
+}
+
 CommandStatus sy_cmd_remove_output_scripts(RunContext& run) {
   return run_command(run, kCommands.remove_output_scripts);
 }
@@ -279,124 +286,4 @@ int read_list_line(std::FILE* f, char* buf, int size, std::size_t* length) {
   buf[stored] = '\0';
   if (length != nullptr) *length = kept;
   return 1;
-}
-
-int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan) {
-  loan = ScriptsLoan{};
-  Entry in_the_way = sy_entry(run, kSetAside);
-  if (in_the_way == Entry::kError) return 0;
-  if (in_the_way != Entry::kNone) {
-    run.status.bot_files_unread = 1;
-    // The advice must be one that works: with a scripts there, renaming
-    // tscripts back would move it into that folder.
-    Entry scripts = run.host.entry(kScripts);
-    say_error(
-        run,
-        "error: 'tscripts' is in the way; the 'scripts' folder cannot be "
-        "set aside, so this step is skipped (if 'tscripts' is your "
-        "'scripts' folder, set aside by a run that was stopped, %s)\n",
-        scripts == Entry::kNone
-            ? "rename it back to 'scripts'"
-            : "move what you keep of 'scripts' into it, remove 'scripts' and "
-              "rename 'tscripts' back to 'scripts'");
-    return 0;
-  }
-  // The program's own folder, its token and its record are on the disk
-  // before the player's folder is touched: a run stopped at any later
-  // instant leaves the next one all it needs to give it back.
-  if (!loan_make_own(run)) {
-    run.status.bot_files_unread = 1;
-    return 0;
-  }
-  loan.made = true;
-  Identity player;
-  int error = run.host.identify(kScripts, false, player);
-  if (error != 0 && error != ENOENT) {
-    fail_run(run, "error: cannot look at '%s' (%s); the run stops\n", kScripts,
-             std::strerror(error));
-    sy_give_back_scripts(run, loan);
-    return 0;
-  }
-  if (error == 0) {
-    // The journal says so before the move, with the folder's identity: a
-    // run stopped dead after it leaves the next run the proof of whose
-    // folder 'tscripts' is.
-    if (!loan_record_aside(run, player)) {
-      sy_give_back_scripts(run, loan);
-      return 0;
-    }
-    run_command(run, kCommands.set_aside);
-    // Where the player's folder is decides what the loan must give back,
-    // whatever else went wrong.
-    if (loan_aside_is_there(run, player)) {
-      loan.set_aside = true;
-      loan.player = player;
-    }
-    if (!loan.set_aside || stopping(run) || sy_exists(run, kScripts)) {
-      // Where the player's folder went cannot be told: the journal keeps
-      // the loan open, and the repair at the end looks again.
-      loan.unsure =
-          !loan.set_aside && run.host.entry(kSetAside) != Entry::kNone;
-      sy_give_back_scripts(run, loan);
-      fail_run(run,
-               "error: the 'scripts' folder could not be set aside as "
-               "'tscripts'; the run stops\n");
-      return 0;
-    }
-  }
-  if (!loan_move_own(run, true)) {
-    sy_give_back_scripts(run, loan);
-    return 0;
-  }
-  loan.lent = true;
-  return 1;
-}
-
-int sy_give_back_scripts(RunContext& run, ScriptsLoan& loan) {
-  if (!loan.made && !loan.set_aside) return !loan.unsure;
-  // The program's folder leaves the name scripts first, so that the
-  // player's can come back; it is emptied and removed after, elsewhere.
-  if (loan.lent) {
-    if (!loan_move_own(run, false)) {
-      if (loan.set_aside)
-        say_error(
-            run,
-            "error: your 'scripts' folder waits in 'tscripts'; the next run "
-            "will put it back\n");
-      return 0;
-    }
-    loan.lent = false;
-  }
-  if (loan.set_aside) {
-    if (loan_aside_is_there(run, loan.player) && sy_exists(run, kScripts)) {
-      fail_run(run,
-               "error: a 'scripts' folder is in the way; your 'scripts' folder "
-               "waits in 'tscripts'\n");
-      return 0;
-    }
-    if (loan_aside_is_there(run, loan.player)) {
-      run_command(run, kCommands.give_back);
-      if (loan_aside_is_there(run, loan.player) && !sy_exists(run, kScripts))
-        run.host.rename(kSetAside, kScripts);
-    }
-    if (!is_object(run, kScripts, loan.player)) {
-      fail_run(run,
-               "error: 'tscripts' could not be moved back to 'scripts'; your "
-               "'scripts' folder waits in 'tscripts'\n");
-      return 0;
-    }
-    loan.set_aside = false;
-  }
-  if (loan.made) {
-    if (!loan_clear_own(run)) {
-      fail_run(run,
-               "error: the program's own folder '%s' could not be removed; the "
-               "next run will try again\n",
-               kSpareFolder);
-      return 0;
-    }
-    loan.made = false;
-  }
-  if (loan.unsure) return 0;
-  return loan_record_over(run);
 }

@@ -6,8 +6,13 @@
 // prove to be the program's own: a folder made by the program holds a token
 // file with the run's token, and every object has the identity the journal
 // recorded. What cannot be proven stays where it is, named in a "warn: "
-// line. Three helpers own their names and records: the loan of scripts, the
-// work folder in which kivo.pk3 is made, and the replacement of kivo.cfg.
+// line. Each guarded thing has one owner, in a file of its own: the journal
+// (journal.h, its grammar with examples), the loan of scripts (loan.cc),
+// the work folder in which kivo.pk3 is made (work.cc), the replacement of
+// kivo.cfg (replace.cc), on one helper for a thing of the program's own
+// beside the player's (ours.h); the lock and the repair, the sum of the
+// owners' undo steps (guard.cc); the folder's safety check (folder.cc). The
+// names are core/names.h's.
 #ifndef KIVO_GUARD_GUARD_H
 #define KIVO_GUARD_GUARD_H
 
@@ -21,18 +26,6 @@
 #include "core/core.h"
 #include "core/names.h"
 #include "host/host.h"
-
-// The most of a journal the repair reads; a longer one is not acted on.
-inline constexpr std::size_t kJournalLimit = 64 * 1024;
-
-// A file the program made in a folder of its own: its name and either its
-// identity, size and time taken right after it was made, or a digest of the
-// text it was given (made by a command, or written by the program).
-struct MadeFile {
-  std::string name;
-  Identity id;
-  std::string digest;  // when not empty, what proves the file
-};
 
 // The run's own record of the guard: what it journaled, its token, and the
 // folders it made. RunContext::guard refers to it for the life of a run.
@@ -78,25 +71,30 @@ int is_object(RunContext& run, const char* path, const Identity& id);
 // player's comes back, and is removed there when everything in it is
 // proven: the token read back, each member by the identity recorded after it
 // was made. So at every instant the journal holds what undoes the loan.
+// The loan never deletes, fills or packs a folder the program did not
+// create.
+struct ScriptsLoan {
+  bool made = false;       // the program's own folder exists
+  bool lent = false;       // ... under the name scripts
+  bool set_aside = false;  // a scripts of the player's waits in tscripts
+  bool unsure = false;     // whether it does cannot be told: the loan stays
+                           // open in the journal for the repair
+  Identity player;         // the player's folder, while it is set aside
+};
+// Sets an existing scripts aside and lends the program's own. 1: the caller
+// may fill it. 0: refused with an "error: " line (a tscripts or kivo.stmp is
+// in the way, the move did not happen, or the journal cannot be written);
+// the player's folder is where it was and the caller skips its work.
+int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan);
+// Takes the program's own folder away, moves a set-aside folder back and
+// removes the program's folder when all in it is proven its own. Returns 1
+// when the player's folder is back (or there was none); otherwise says so
+// with an "error: " line and stops the run.
+int sy_give_back_scripts(RunContext& run, ScriptsLoan& loan);
 
-// Makes kivo.stmp with its token file and records it; 0 with an "error: "
-// line said when it is in the way or cannot be made (nothing is left then).
-int loan_make_own(RunContext& run);
-// Records that the player's scripts (identity `id`) is about to be set
-// aside as tscripts.
-int loan_record_aside(RunContext& run, const Identity& id);
-// Renames the program's folder from kivo.stmp to scripts (1) or back (0 to
-// `lent`); 0 with an "error: " line when it is not the folder made.
-int loan_move_own(RunContext& run, bool lent);
-// Takes the identity of scripts/<member>, just made, and records it.
+// Takes the identity of scripts/<member>, just made in the lent folder, and
+// records it.
 int loan_record_member(RunContext& run, std::string_view member);
-// Removes the program's folder at kivo.stmp when it holds only what proves
-// it; moves it aside to kivo.kept otherwise. 1 when it is gone.
-int loan_clear_own(RunContext& run);
-// 1 when tscripts is still the player's folder recorded as set aside.
-int loan_aside_is_there(RunContext& run, const Identity& id);
-// Records that the loan is over.
-int loan_record_over(RunContext& run);
 
 // ---- The work folder, where kivo.pk3 is made ----
 // Makes kivo.ztmp with its token file; 0 with an "error: " line said when

@@ -1,0 +1,173 @@
+// Replacing a file safely (kivo.cfg; kivo.pk3 when it is a link): the
+// "<target>.tmp" beside it from its making to its rename over the target;
+// and its undoing after a run that was stopped.
+#include <cerrno>
+#include <cstring>
+
+#include "core/names.h"
+#include "guard/guard.h"
+#include "guard/ours.h"
+
+int link_is_runners(RunContext& run, const char* path, std::string& owner) {
+  Identity id;
+  int error = run.host.identify(path, false, id);
+  if (error == 0 && id.type != Entry::kLink) error = EAGAIN;  // swapped
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  return run.host.runner_owns(id, owner) ? 1 : 0;
+}
+
+int replace_prepare(RunContext& run, const char* path, Replacement& r) {
+  r = Replacement{};
+  Entry e = sy_entry(run, path);
+  if (e == Entry::kError) return 0;
+  r.target = path;
+  if (e == Entry::kLink) {
+    std::string owner;
+    int mine = link_is_runners(run, path, owner);
+    if (mine < 0) {
+      fail_run(run, "error: cannot look at '%s' (%s); the run stops\n", path,
+               std::strerror(errno));
+      return 0;
+    }
+    if (mine == 0) {
+      say_error(
+          run,
+          "error: '%s' is a link that belongs to the user '%s', not to you; "
+          "it is left as it is and not written\n",
+          path, owner.c_str());
+      return 0;
+    }
+    // The link stays; the file it names gets the new text.
+    int error = run.host.real_path(path, r.target);
+    if (error != 0) {
+      say_error(
+          run,
+          "error: '%s' is a link that cannot be followed (%s); it is left as "
+          "it is\n",
+          path, std::strerror(error));
+      return 0;
+    }
+  }
+  r.temp = temp_name(r.target);
+  Entry left = sy_entry(run, r.temp.c_str());
+  if (left == Entry::kError) return 0;
+  if (left != Entry::kNone) {
+    say_error(
+        run,
+        "error: '%s' is in the way: kivorama writes the new '%s' under that "
+        "name first, and this one is not its own; it is left as it is and "
+        "'%s' was not written: move or remove it and run again\n",
+        r.temp.c_str(), path, path);
+    return 0;
+  }
+  return 1;
+}
+
+int replace_begin(RunContext& run, const char* path, Replacement& r) {
+  if (!replace_prepare(run, path, r)) return 0;
+  if (!journal_made(run, kCfg, "new")) return 0;
+  errno = 0;
+  r.file = run.host.create(r.temp.c_str());
+  int error = r.file == nullptr ? (errno ? errno : EIO) : 0;
+  if (error == 0) error = run.host.identify(r.temp.c_str(), false, r.made);
+  if (error == 0 && !journal_made(run, kCfg, identity_text(r.made)))
+    error = EIO;
+  if (error != 0) {
+    if (!stopping(run))
+      say_error(run,
+                "error: cannot write config file '%s' (%s); it is left as it "
+                "was\n",
+                path, std::strerror(error));
+    replace_abort(run, r);
+    return 0;
+  }
+  return 1;
+}
+
+int replace_copy(RunContext& run, Replacement& r, const char* from) {
+  // Nothing may have come in the way since the target was prepared: a copy
+  // replaces what is at its name.
+  Entry left = run.host.entry(r.temp.c_str());
+  if (left != Entry::kNone) return left == Entry::kError ? EIO : EEXIST;
+  if (!journal_made(run, kCfg, "new")) return EIO;
+  int error = run.host.copy_file(from, r.temp.c_str());
+  if (error == 0) error = run.host.identify(r.temp.c_str(), false, r.made);
+  if (error == 0 && !journal_made(run, kCfg, identity_text(r.made)))
+    error = EIO;
+  return error;
+}
+
+int replace_close(RunContext& run, Replacement& r) {
+  int error = run.host.close(r.file, true);
+  r.file = nullptr;
+  // The old file's mode is the player's: a look that fails is a failure,
+  // never "there is no old file" (which would give the new one a fresh mode).
+  Identity old;
+  int look = error == 0 ? run.host.identify(r.target.c_str(), false, old) : 0;
+  if (look != 0 && look != ENOENT) error = look;
+  if (error == 0 && look == 0 && old.type == Entry::kFile)
+    error = run.host.copy_mode(r.target.c_str(), r.temp.c_str());
+  return error;
+}
+
+int replace_still(RunContext& run, const Replacement& r, const Identity& seen) {
+  Identity now;
+  int error = run.host.identify(r.target.c_str(), true, now);
+  if (seen.type == Entry::kNone) return error == ENOENT;
+  return error == 0 && now.same_version(seen);
+}
+
+int replace_commit(RunContext& run, Replacement& r) {
+  int error = run.host.rename(r.temp.c_str(), r.target.c_str());
+  if (error != 0) return error;
+  journal_made(run, kCfg, "over");
+  return 0;
+}
+
+void replace_abort(RunContext& run, Replacement& r) {
+  if (r.file != nullptr) run.host.close(r.file, false);
+  r.file = nullptr;
+  Identity there;
+  int error = run.host.identify(r.temp.c_str(), false, there);
+  if (error == 0 && r.made.type != Entry::kNone && there.same_object(r.made))
+    error = run.host.remove(r.temp.c_str()) == 0 ? ENOENT : EIO;
+  // Whatever could not be removed now stays in the journal, for the repair
+  // at the end of the run.
+  if (error == ENOENT) journal_made(run, kCfg, "over");
+}
+
+void replace_undo(RunContext& run, const Pending& p, Repair& r) {
+  if (!p.cfg.begun) return;
+  // kivo.cfg's, and that of kivo.pk3 when it is a link of the player's.
+  std::vector<std::string> candidates = {temp_name(kConfigFile)};
+  for (const char* file : {kConfigFile, kArchiveFile}) {
+    std::string real;
+    Entry there = run.host.entry(file);
+    if (there == Entry::kError) ++r.failures;  // its target's cannot be seen
+    if (there == Entry::kLink && run.host.real_path(file, real) == 0)
+      candidates.push_back(temp_name(real));
+  }
+  for (const std::string& path : candidates) {
+    Identity id;
+    int error = run.host.identify(path.c_str(), false, id);
+    if (error == ENOENT) continue;
+    bool ours = error == 0 && id.type == Entry::kFile && id.links == 1 &&
+                (p.cfg.known ? id.same_object(p.cfg.id) : id.size == 0);
+    if (!ours) {
+      if (error != 0) {
+        ++r.failures;
+      } else if (p.cfg.known || id.size != 0) {
+        warn_unproven(path.c_str());
+        ++r.unproven;
+      }
+      continue;
+    }
+    if (run.host.remove(path.c_str()) != 0)
+      ++r.failures;
+    else
+      ++r.removed;
+  }
+}

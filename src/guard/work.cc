@@ -1,0 +1,112 @@
+// The work folder kivo.ztmp, in which kivo.pk3 is made before it takes
+// the place of the old one; and its undoing after a run that was stopped.
+#include <cerrno>
+#include <cstring>
+
+#include "core/names.h"
+#include "guard/guard.h"
+#include "guard/ours.h"
+
+std::string work_path(const char* inside) {
+  return std::string(kWorkFolder) + "/" + inside;
+}
+
+int work_begin(RunContext& run) {
+  Entry there = sy_entry(run, kWorkFolder);
+  if (there == Entry::kError) return 0;
+  if (there != Entry::kNone) {
+    say_error(
+        run,
+        "error: '%s' is in the way: kivorama makes 'kivo.pk3' in a folder "
+        "of that name, and this one is not its own; it is left as it is and "
+        "'kivo.pk3' was not written: move or remove it and run again\n",
+        kWorkFolder);
+    return 0;
+  }
+  int error = ours_begin_folder(run, kWorkFolder, kWork, run.guard.work);
+  if (error != 0) {
+    if (!stopping(run))
+      fail_run(run,
+               "error: cannot make the folder '%s' (%s), so 'kivo.pk3' was not "
+               "written\n",
+               kWorkFolder, std::strerror(error));
+    return 0;
+  }
+  return 1;
+}
+
+int work_enter(RunContext& run) {
+  int error = run.host.change_folder(kWorkFolder);
+  Identity here;
+  if (error == 0) error = run.host.identify(".", false, here);
+  if (error == 0 && !here.same_object(run.guard.work)) error = EXDEV;
+  if (error != 0) {
+    run.host.change_folder(nullptr);
+    fail_run(run, "error: cannot work in the folder '%s' (%s); the run stops\n",
+             kWorkFolder, std::strerror(error));
+    return 0;
+  }
+  return 1;
+}
+
+int work_leave(RunContext& run) {
+  int error = run.host.change_folder(nullptr);
+  if (error != 0) {
+    fail_run(
+        run,
+        "error: cannot return to the game folder (%s); the run stops here\n",
+        std::strerror(error));
+    return 0;
+  }
+  return 1;
+}
+
+int work_commit(RunContext& run, const char* inside, Replacement& r) {
+  Identity there;
+  int error = run.host.identify(kWorkFolder, false, there);
+  if (error == 0 && !there.same_object(run.guard.work)) error = EXDEV;
+  if (error != 0) return error;
+  if (r.temp.empty())
+    return run.host.rename(work_path(inside).c_str(), r.target.c_str());
+  // The file a link names may be on another disk: no rename reaches it
+  // from here, a copy beside it does.
+  error = replace_copy(run, r, work_path(inside).c_str());
+  if (error == 0) error = replace_commit(run, r);
+  if (error != 0) replace_abort(run, r);
+  return error;
+}
+
+int work_record_texts(
+    RunContext& run,
+    const std::vector<std::pair<std::string, std::string>>& files) {
+  std::string records;
+  for (const auto& [name, text] : files) {
+    MadeFile m{name, {}, digest_of(text)};
+    records += std::string(kText) + hex_of(name) + " " + m.digest + "\n";
+  }
+  if (records.empty()) return 1;
+  records.pop_back();
+  return sy_journal(run, records);
+}
+
+int work_record_made(RunContext& run, const char* inside) {
+  Identity id;
+  int error = run.host.identify(inside, false, id);
+  if (error != 0) {
+    fail_run(run, "error: cannot look at '%s' in '%s' (%s); the run stops\n",
+             inside, kWorkFolder, std::strerror(error));
+    return 0;
+  }
+  return sy_journal(
+      run, std::string(kMade) + hex_of(inside) + " " + version_text(id));
+}
+
+int work_end(RunContext& run) {
+  if (!ours_end_folder(run, kWorkFolder, run.guard.work)) return 0;
+  return journal_made(run, kWork, "over");
+}
+
+void work_undo(RunContext& run, const Pending& p, Repair& r) {
+  if (p.work.begun)
+    ours_undo_folder(run, kWorkFolder, p.token, p.work, p.work_files, r);
+}
