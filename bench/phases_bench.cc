@@ -14,6 +14,7 @@
 #include "catalogue/catalogue.h"
 #include "config/config.h"
 #include "core/core.h"
+#include "guard/guard.h"
 #include "roster/roster.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "archive/archive.h"
 #include "core/core.h"
+#include "guard/guard.h"
 
 namespace {
 

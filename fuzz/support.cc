@@ -9,6 +9,7 @@
 #include <string>
 
 #include "archive/archive.h"
+#include "guard/guard.h"
 
 namespace fuzz {
 

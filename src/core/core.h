@@ -251,8 +251,9 @@ struct Guard;
 
 // What a run works with besides its data: the host that reaches the
 // operating system, what the run has said so far, and the guard of the game
-// folder (its journal and what the run made), which the guard fills in. One
-// context lives for the whole program; `main` makes it around the real host.
+// folder (its journal and what the run made), which the guard makes and
+// fills in (guard/guard.h); core knows it by name only. One context lives
+// for the whole program; the guarded run makes it around the host.
 struct RunContext {
   explicit RunContext(Host& h, Guard& g) : host(h), guard(g) {}
   Host& host;
@@ -281,17 +282,6 @@ struct Phase {
 };
 // The phases after the help check, in the order every run takes them.
 std::span<const Phase> run_phases();
-// Runs the help check, takes the folder's lock (repairing what a run that
-// died left), then the phases over `s`. Returns the exit status: 0, 1 when an
-// "error: " line was printed, 128 + the signal when interrupted.
-int run(State& s, int argc, char** argv);
-// The whole program as main runs it: State, run, closing lines. Returns the
-// exit status.
-int kivorama_main(Host& host, int argc, char** argv);
-// A State record with a run of its own on `host` (a fresh status and
-// guard), for a tool or test that runs phases without kivorama_main.
-std::shared_ptr<State> create_run_state(Host& host, int argc, char** argv);
-
 // 1 when an argument asks for help: first character '-' or '+', second 'h'.
 int gd_help_requested(int argc, char** argv);
 // Prints both help texts and ends the program with status 0 when an

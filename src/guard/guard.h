@@ -164,4 +164,16 @@ void replace_abort(RunContext& run, Replacement& r);
 // make it so. Nothing is touched.
 int sy_folder_is_safe(RunContext& run);
 
+// ---- The guarded run ----
+// Runs the help check, takes the folder's lock (repairing what a run that
+// died left), then the phases over `s`. Returns the exit status: 0, 1 when an
+// "error: " line was printed, 128 + the signal when interrupted.
+int run(State& s, int argc, char** argv);
+// The whole program as main runs it: State, run, closing lines. Returns the
+// exit status.
+int kivorama_main(Host& host, int argc, char** argv);
+// A State record with a run of its own on `host` (a fresh status and
+// guard), for a tool or test that runs phases without kivorama_main.
+std::shared_ptr<State> create_run_state(Host& host, int argc, char** argv);
+
 #endif  // KIVO_GUARD_GUARD_H

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <utility>
 
+#include "guard/guard.h"
 #include "support/support.h"
 
 namespace test {

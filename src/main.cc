@@ -1,6 +1,7 @@
 // kivorama: organises the bots of the game in its data folder baseq3.
 #include "core/console.h"
 #include "core/core.h"
+#include "guard/guard.h"
 
 int main(int argc, char** argv) {
   sy_hold_own_console();  // before the host gives stdin the null device
