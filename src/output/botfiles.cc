@@ -18,8 +18,6 @@
 
 namespace {
 
-// The archive the game reads the bots from.
-
 bool written(const Player& p, int use_set) {
   return p.set == use_set && (p.st == 'a' || p.st == 'A');
 }
