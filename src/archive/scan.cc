@@ -1,10 +1,13 @@
 // The content scan: every archive of the list is listed with unzip -l and
 // each member path teaches a model, a player (one per skin file), an AI file
 // or a bot file to read.
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "archive/archive.h"
 #include "catalogue/catalogue.h"
@@ -91,25 +94,93 @@ void learn_aifile(State& s, std::string_view rest) {
   append_name(s.aifile_names, s.aifile_count, name.view());
 }
 
-// Records a member scripts/<file>.bot as the game lists it: letter case
-// aside, with its whole name (spaces too), once for all archives.
-void record_game_bot_file(State& s, std::string_view member) {
-  constexpr std::string_view kFolder = kScriptsMember;
-  if (member.size() < kFolder.size() ||
-      !same_but_case(member.substr(0, kFolder.size()), kFolder))
+// The game searches the archives of its folder by name, the last first, in
+// the order of their names with letters as capitals and '\\' and ':' as
+// '/'. 1 when it searches `archive` before kivo.pk3.
+bool searched_before_output(std::string_view archive) {
+  constexpr std::string_view kOutput = kArchiveFile;
+  auto at = [](std::string_view name, std::size_t i) -> int {
+    if (i >= name.size()) return 0;
+    const char c = to_upper(name[i]);
+    return c == '\\' || c == ':' ? '/' : static_cast<signed char>(c);
+  };
+  for (std::size_t i = 0;; ++i) {
+    if (at(archive, i) != at(kOutput, i))
+      return at(archive, i) > at(kOutput, i);
+    if (at(archive, i) == 0) return false;
+  }
+}
+
+// Records the member of a listing line as the game lists bot files: a path
+// that begins with "scripts" and ends in ".bot" (any case), at most two
+// folders deep, with a folder ending at its 8th character or later, named
+// by the path without its first 8 characters; each name once, letter case
+// aside.
+void record_game_bot_file(State& s, std::string_view member,
+                          std::string_view archive) {
+  const std::size_t last = member.find_last_of("/\\");
+  const auto folders = std::count_if(member.begin(), member.end(), [](char c) {
+    return c == '/' || c == '\\';
+  });
+  if (!same_but_case(member.substr(0, 7), kScripts) ||
+      !ends_with_any_case(member, ".bot") || last == std::string_view::npos ||
+      last < 7 || folders > 2)
     return;
-  std::string_view file = member.substr(kFolder.size());
-  if (file.find('/') != std::string_view::npos ||
-      !ends_with_any_case(file, ".bot"))
-    return;
-  const int bytes = static_cast<int>(file.size()) + 1;
-  for (int i = 0; i < s.pk3_bot_count; ++i)
-    if (file.size() <= kNameChars && s.pk3_bot_bytes[i] == bytes &&
-        same_but_case(s.pk3_bot_files[i].view(), file))
+  const std::string_view name = member.substr(8);
+  if (name.size() >= kGameBotNameLimit)
+    std::printf(
+        "warn: archive '%.*s' holds the bot file '%.*s', whose name of %d "
+        "characters stops the game when it loads its bots\n",
+        static_cast<int>(archive.size()), archive.data(),
+        static_cast<int>(member.size()), member.data(),
+        static_cast<int>(name.size()));
+  const bool before = searched_before_output(archive);
+  for (GameBotFile& f : s.game_bot_files)
+    if (same_but_case(f.name, name)) {
+      f.before_output = f.before_output || before;
       return;
-  if (s.pk3_bot_count < 0 || s.pk3_bot_count >= kTableRows) return;
-  s.pk3_bot_bytes[s.pk3_bot_count] = bytes;
-  append_name(s.pk3_bot_files, s.pk3_bot_count, file);
+    }
+  if (s.game_bot_files.size() < kTableRows)
+    s.game_bot_files.push_back({std::string(name), before});
+}
+
+// The member path of a whole listing line: from the fourth word of a line
+// whose first word begins with a digit (size, date, clock, path) to the
+// line's end; empty for other lines.
+std::string_view member_of(std::string_view line) {
+  constexpr std::string_view kBlanks = " \t\n";
+  std::string_view rest = line;
+  std::string_view size = next_piece(rest, kBlanks);
+  if (size.empty() || !is_digit(size[0])) return {};
+  next_piece(rest, kBlanks);
+  next_piece(rest, kBlanks);
+  std::string_view path = next_piece(rest, kBlanks);
+  if (path.empty()) return {};
+  return line.substr(path.data() - line.data());
+}
+
+// Reads the listing in kivo.tmp line by line: each whole line goes to
+// `whole`, and then, as the line reader of a 255-byte buffer gives it, in
+// pieces of at most 254 characters, each without its last one, to `piece`.
+template <typename Whole, typename Piece>
+void read_listing(std::FILE* f, Whole whole, Piece piece) {
+  std::string line;
+  for (int c = std::fgetc(f); c != EOF;) {
+    line.clear();
+    for (; c != EOF; c = std::fgetc(f)) {
+      line += static_cast<char>(c);
+      if (c == '\n') break;
+    }
+    if (c != EOF) c = std::fgetc(f);
+    whole(std::string_view(line).substr(
+        0, line.back() == '\n' ? line.size() - 1 : line.size()));
+    for (std::size_t at = 0; at < line.size(); at += kLineBytes - 1) {
+      char buf[kLineBytes];
+      buf[line.copy(buf, kLineBytes - 1, at)] = '\0';
+      if (const std::size_t n = std::strlen(buf); n > 0) buf[n - 1] = '\0';
+      piece(buf);
+    }
+  }
 }
 
 // Learns what one line of an archive listing names.
@@ -117,7 +188,6 @@ void parse_listing_line(State& s, std::string_view line,
                         std::string_view archive, PendingBotFiles& bots) {
   trace("  zpl: '%.*s'\n", static_cast<int>(line.size()), line.data());
   constexpr std::string_view kBlanks = " \t\n";
-  const char* const end = line.data() + line.size();
   std::string_view path = next_piece(line, kBlanks);
   if (path.empty()) return;
   // A member line starts with the size column: size, date, clock, path.
@@ -126,10 +196,6 @@ void parse_listing_line(State& s, std::string_view line,
     next_piece(line, kBlanks);
     path = next_piece(line, kBlanks);
     if (path.empty()) return;
-    // The path is the rest of the line, blanks inside it included.
-    std::string_view member(path.data(), end - path.data());
-    record_game_bot_file(
-        s, member.substr(0, member.find_last_not_of(kBlanks) + 1));
   }
   // unzip shows unprintable characters as "^X": the path ends before them.
   std::string_view cut = next_piece(path, "^");
@@ -168,12 +234,103 @@ void parse_listing_line(State& s, std::string_view line,
   }
 }
 
+// Has unzip list `archive`, named to it as `argument`, into kivo.tmp and
+// opens that. Null when it did not: with `unsafe` set when the name cannot
+// be passed to the shell, else the run stops (said).
+std::FILE* open_listing(RunContext& run, std::string_view archive,
+                        std::string_view argument, bool& unsafe) {
+  CommandStatus status = sy_cmd_list_archive(run, argument);
+  unsafe = status.code == kCommandNotRun && !stopping(run);
+  if (unsafe || stopping(run)) return nullptr;
+  const int n = static_cast<int>(archive.size());
+  if (!archive_problem(status.code)) {
+    if (sy_tool_missing(status))
+      fail_run(run,
+               "error: cannot list archive '%.*s': the 'unzip' program was not "
+               "found (status %d); 'kivo.pk3' and 'kivo.cfg' are left as they "
+               "were\n",
+               n, archive.data(), status.code);
+    else
+      fail_run(
+          run,
+          "error: cannot list archive '%.*s': 'unzip' ended with status %d%s; "
+          "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
+          n, archive.data(), status.code,
+          status.code == 50 ? " (the disk is full)" : "");
+    return nullptr;
+  }
+  errno = 0;
+  std::FILE* f = run.host.open_read(kListFile, false);
+  if (f == nullptr)
+    fail_run(run,
+             "  error: cannot open 'kivo.tmp' for read (%s); 'kivo.pk3' and "
+             "'kivo.cfg' are left as they were\n",
+             std::strerror(errno ? errno : ENOENT));
+  return f;
+}
+
+// The game loads every archive of its folder, letter case of ".pk3" aside,
+// that is no folder: those the scan did not read (the game's own, names
+// the archive list skips) are listed too, each for its bot files only, so
+// that the game's list of them is known whole. 1, or 0 when the run stops.
+int list_unread_archives(State& s, const std::vector<std::string>& listed) {
+  RunContext& run = *s.run;
+  std::vector<std::string> names;
+  if (int error = run.host.list_folder(".", names); error != 0) {
+    fail_run(
+        run,
+        "error: cannot list this folder (%s); 'kivo.pk3' and 'kivo.cfg' are "
+        "left as they were\n",
+        std::strerror(error));
+    return 0;
+  }
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) {
+    if (stopping(run)) return 0;
+    // kivo.pk3 is this run's to replace.
+    if (!ends_with_any_case(name, ".pk3") ||
+        (kDosCommands ? same_but_case(name, kArchiveFile)
+                      : name == kArchiveFile) ||
+        std::find(listed.begin(), listed.end(), name) != listed.end())
+      continue;
+    Identity id;
+    const int error = run.host.identify(name.c_str(), true, id);
+    if (error == ENOENT || error == ELOOP ||
+        (error == 0 && id.type == Entry::kFolder))
+      continue;
+    // Within brackets unzip takes "*", "?" and "[" for themselves.
+    std::string argument;
+    for (char c : name)
+      argument += c == '*' || c == '?' || c == '[' ? std::string{'[', c, ']'}
+                                                   : std::string(1, c);
+    bool unsafe = false;
+    std::FILE* f = open_listing(run, name, argument, unsafe);
+    if (unsafe) {
+      bool warned = false;  // the scan did, for an archive of the list
+      for (int i = 0; i < kPk3Slots && !s.pk3_list[i].empty(); ++i)
+        warned = warned || s.pk3_list[i] == name;
+      if (!warned) warn_unsafe_name("archive", name);
+      continue;
+    }
+    if (f == nullptr) return 0;
+    read_listing(
+        f,
+        [&](std::string_view line) {
+          record_game_bot_file(s, member_of(line), name);
+        },
+        [](const char*) {});
+    std::fclose(f);
+  }
+  return 1;
+}
+
 }  // namespace
 
 int gd_get_models_players_aifiles(State& s) {
   RunContext& run = *s.run;
   PendingBotFiles bots;
   bool full_reported = false;
+  std::vector<std::string> listed;
   for (int i = 0; i < kPk3Slots && !s.pk3_list[i].empty(); ++i) {
     if (stopping(run)) return 0;
     std::string_view archive = s.pk3_list[i].view();
@@ -184,48 +341,28 @@ int gd_get_models_players_aifiles(State& s) {
       warn_unsafe_name("archive", archive);
       continue;
     }
-    CommandStatus status = sy_cmd_list_archive(run, archive);
-    if (status.code == kCommandNotRun && !stopping(run)) {
+    bool unsafe = false;
+    std::FILE* f = open_listing(run, archive, archive, unsafe);
+    if (unsafe) {
       warn_unsafe_name("archive", archive);
       continue;
     }
-    if (stopping(run)) return 0;
-    if (!archive_problem(status.code)) {
-      if (sy_tool_missing(status))
-        fail_run(
-            run,
-            "error: cannot list archive '%s': the 'unzip' program was not "
-            "found (status %d); 'kivo.pk3' and 'kivo.cfg' are left as they "
-            "were\n",
-            s.pk3_list[i].c_str(), status.code);
-      else
-        fail_run(
-            run,
-            "error: cannot list archive '%s': 'unzip' ended with status %d%s; "
-            "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
-            s.pk3_list[i].c_str(), status.code,
-            status.code == 50 ? " (the disk is full)" : "");
-      return 0;
-    }
-    errno = 0;
-    std::FILE* f = run.host.open_read(kListFile, false);
-    if (f == nullptr) {
-      fail_run(run,
-               "  error: cannot open 'kivo.tmp' for read (%s); 'kivo.pk3' and "
-               "'kivo.cfg' are left as they were\n",
-               std::strerror(errno ? errno : ENOENT));
-      return 0;
-    }
+    if (f == nullptr) return 0;
+    listed.emplace_back(archive);
     bots.count = 0;
     bots.roster_full = false;
     int sized = 0;  // lines that start with a number: members and totals
-    char line[kLineBytes];
-    while (read_list_piece(f, line, kLineBytes)) {
-      std::string_view rest(line);
-      std::string_view first = next_piece(rest, " \t\n");
-      if (!first.empty() && is_digit(first[0])) ++sized;
-      parse_listing_line(s, line, archive, bots);
-    }
+    read_listing(
+        f,
+        [&](std::string_view line) {
+          record_game_bot_file(s, member_of(line), archive);
+        },
+        [&](const char* line) {
+          std::string_view rest(line);
+          std::string_view first = next_piece(rest, " \t\n");
+          if (!first.empty() && is_digit(first[0])) ++sized;
+          parse_listing_line(s, line, archive, bots);
+        });
     std::fclose(f);
     // A listing without a single member line is no reading at all; say so
     // rather than let the archive pass for one without models.
@@ -244,7 +381,8 @@ int gd_get_models_players_aifiles(State& s) {
     for (int b = 0; b < bots.count && !stopping(run); ++b)
       gd_parse_aifile(s, archive, bots.names[b].view());
   }
-  return 1;
+  if (stopping(run)) return 0;
+  return list_unread_archives(s, listed);
 }
 
 char parse_player_name(const char* file, name_field& skin) {

@@ -112,6 +112,19 @@ struct Player {
   name_field pk3file;  // archive the player came from, "pak0" for stock
 };
 
+// A bot file the game lists from an archive: a member scripts*/[folder/]
+// <name>.bot, letters in any case, named by its path without the first 8
+// characters ("sub/x.bot", or "/x.bot" for scripts2/x.bot). `before_output`:
+// an archive the game searches before kivo.pk3 holds it, so that its file
+// is read for scripts/<name> rather than one of kivo.pk3.
+struct GameBotFile {
+  std::string name;
+  bool before_output = false;
+};
+// The game puts a bot file's name into "scripts/<name>" of 128 bytes: one
+// of this many characters or more overflows it, and the game stops.
+inline constexpr std::size_t kGameBotNameLimit = 120;
+
 using NameTable = std::array<name_field, kTableRows>;
 using PlayerTable = std::array<std::unique_ptr<Player>, kTableRows>;
 
@@ -148,12 +161,9 @@ struct State {
   NameTable xai_aifile{};
   NameTable xai_model{};
   NameTable xai_player{};
-  // The bot files (scripts/*.bot) of the scanned archives, each name once as
-  // the game lists them (letter case aside): the name, cut to 48 characters,
-  // and the bytes the game's list gives it, its whole length and one.
-  NameTable pk3_bot_files{};
-  std::array<int, kTableRows> pk3_bot_bytes{};
-  int pk3_bot_count = 0;
+  // The bot files of the archives the game loads, as it lists them: each
+  // name once, letter case aside (at most kTableRows names).
+  std::vector<GameBotFile> game_bot_files;
   PlayerTable cfg_players;  // rows of the players block of kivo.cfg
   std::array<int, kTableRows> written_marks{};  // writer's scratch marks
   int cfg_player_count = 0;

@@ -13,33 +13,49 @@
 
 namespace {
 
-// The game gathers the names of all bot files it can see (scripts/*.bot of
-// every archive and of the loose scripts folder), each name once whatever
-// the case of its letters, and copies each with its NUL into a buffer of
-// 1024 bytes while the bytes so far, the name, its NUL and one more stay
-// below 1024; the first name that does not fit ends the list, and the bot
-// files beyond it are never read. So the names, each its length and one,
-// may take 1022 bytes in all.
+// The game gathers the names of all bot files it can see (those of the
+// loose scripts folder, then those of every archive it loads, as the scan
+// records them), each name once whatever the case of its letters, and
+// copies each with its NUL into a buffer of 1024 bytes while the bytes so
+// far, the name, its NUL and one more stay below 1024; the first name that
+// does not fit ends the list, and the bot files beyond it are never read.
+// So the names, each its length and one, may take 1022 bytes in all. For a
+// name it reads the loose folder's file, else that of the archive it
+// searches first.
 constexpr int kGameListRoom = 1024 - 2;
 
 // The bot file names the game will list, as it counts them.
 struct GameBotList {
-  std::vector<std::string> names;  // lower-cased, each once
+  struct Listed {
+    std::string name;    // lower-cased
+    bool before_output;  // the game reads its file before kivo.pk3's
+  };
+  std::vector<Listed> names;  // each once
   int bytes = 0;
 
-  // The bytes `file` adds to the list: 0 when it is listed already. A name
-  // known only cut to 48 characters is never taken for another.
-  int cost(std::string_view file, int whole_bytes) const {
-    if (static_cast<int>(file.size()) + 1 == whole_bytes)
-      for (const std::string& n : names)
-        if (same_but_case(n, file)) return 0;
-    return whole_bytes;
+  const Listed* find(std::string_view file) const {
+    for (const Listed& n : names)
+      if (same_but_case(n.name, file)) return &n;
+    return nullptr;
   }
-  void add(std::string_view file, int whole_bytes) {
-    if (cost(file, whole_bytes) == 0) return;
-    names.emplace_back(file);
-    for (char& c : names.back()) c = to_lower(c);
-    bytes += whole_bytes;
+  // The bytes `file` adds to the list: 0 when it is listed already.
+  int cost(std::string_view file) const {
+    return find(file) != nullptr ? 0 : static_cast<int>(file.size()) + 1;
+  }
+  // 1 when the game would read another file than kivo.pk3's for `file`.
+  bool shadowed(std::string_view file) const {
+    const Listed* n = find(file);
+    return n != nullptr && n->before_output;
+  }
+  void add(std::string_view file, bool before_output) {
+    bytes += cost(file);
+    for (Listed& n : names)
+      if (same_but_case(n.name, file)) {
+        n.before_output = n.before_output || before_output;
+        return;
+      }
+    names.push_back({std::string(file), before_output});
+    for (char& c : names.back().name) c = to_lower(c);
   }
 };
 
@@ -49,13 +65,14 @@ bool is_bot_file(std::string_view name) {
          same_but_case(name.substr(name.size() - 4), ".bot");
 }
 
-// What the game lists before this run's bot files: those of the archives
-// the scan read, and those of the player's own loose scripts folder. 0 when
-// that folder cannot be listed (the run is stopped, with an "error: " line).
+// What the game lists before this run's bot files: those of the archives it
+// loads, and the files (a link to one too, no folder) of the player's own
+// loose scripts folder, which it reads before any archive. 0 when that
+// folder cannot be listed (the run is stopped, with an "error: " line).
 int list_others(const State& s, GameBotList& list) {
   RunContext& run = *s.run;
-  for (int i = 0; i < s.pk3_bot_count && i < kTableRows; ++i)
-    list.add(s.pk3_bot_files[i].view(), s.pk3_bot_bytes[i]);
+  for (const GameBotFile& f : s.game_bot_files)
+    list.add(f.name, f.before_output);
   std::vector<std::string> loose;
   int error = run.host.list_folder(kScripts, loose);
   if (error == ENOENT || error == ENOTDIR) return 1;
@@ -66,29 +83,56 @@ int list_others(const State& s, GameBotList& list) {
              std::strerror(error));
     return 0;
   }
-  for (const std::string& name : loose)
-    if (is_bot_file(name)) list.add(name, static_cast<int>(name.size()) + 1);
+  for (const std::string& name : loose) {
+    if (!is_bot_file(name)) continue;
+    Identity id;
+    const std::string path = kScriptsMember + name;
+    error = run.host.identify(path.c_str(), true, id);
+    if (error == ENOENT || error == ELOOP ||
+        (error == 0 && id.type == Entry::kFolder))
+      continue;
+    if (name.size() >= kGameBotNameLimit)
+      std::printf(
+          "warn: the folder 'scripts' holds the bot file '%s', whose name of "
+          "%d characters stops the game when it loads its bots\n",
+          name.c_str(), static_cast<int>(name.size()));
+    list.add(name, true);
+  }
   return 1;
 }
 
 // The filling of the active set: the players it counts, and the names of
 // the bot files the game will list with those it writes.
 struct ActiveSet {
+  explicit ActiveSet(const State& state) : s(state) {}
+  const State& s;
   int count = 0;
   GameBotList list;
   bool refused = false;  // the game's list had no room for a player
 
   // Takes a player that the output will write when the game can still list
-  // its bot file; false when it cannot.
-  bool take_written(const Player& p) {
-    std::string file(p.name.view());
-    file += ".bot";
-    const int whole = static_cast<int>(file.size()) + 1;
-    if (list.bytes + list.cost(file, whole) > kGameListRoom) {
-      refused = true;
+  // and read its bot file; false when it cannot. A player whose file the
+  // game would not read, as another of that name (letter case aside) comes
+  // first, is renamed as validation makes names unique.
+  bool take_written(Player& p) {
+    const name_field original = p.name;
+    auto file = [&p] { return std::string(p.name.view()) + ".bot"; };
+    if (list.shadowed(file()))
+      rename_player(p, [&] {
+        if (list.shadowed(file())) return true;
+        for (int i = 0; i < s.roster_count; ++i)
+          if (s.roster[i].get() != &p && s.roster[i] != nullptr &&
+              s.roster[i]->name == p.name)
+            return true;
+        return false;
+      });
+    const bool room = list.bytes + list.cost(file()) <= kGameListRoom;
+    if (!room || list.shadowed(file())) {
+      p.name = original;
+      refused = refused || !room;
       return false;
     }
-    list.add(file, whole);
+    list.add(file(), true);
     ++count;
     return true;
   }
@@ -141,7 +185,7 @@ void keep_first(State& s, Member member) {
 }  // namespace
 
 void gd_clip_active_set(State& s) {
-  ActiveSet set;
+  ActiveSet set{s};
   if (!list_others(s, set.list)) return;
   // Archive-defined players come first, wherever they were; their bot files
   // are their archives', among those listed already.

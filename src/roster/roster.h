@@ -7,6 +7,8 @@
 #ifndef KIVO_ROSTER_ROSTER_H
 #define KIVO_ROSTER_ROSTER_H
 
+#include <functional>
+
 #include "core/core.h"
 
 // Players matching a bot definition of an archive take it over ('X').
@@ -15,6 +17,9 @@ void gd_apply_xai(State& s);
 void gd_classify_players(State& s);
 // Parks unknown models, resets unknown AI files, makes names unique.
 void gd_validate_players_and_aifiles(State& s);
+// Changes p's name as validation makes a taken one unique (its ninth
+// character first, else a number appended) until `taken` says it is free.
+void rename_player(Player& p, const std::function<bool()>& taken);
 // Gives every "default" AI file a random one of the tier range.
 void gd_supplimental_ai_mapping(State& s);
 // Keeps at most 80 counted players in the active set, filling from set 9.

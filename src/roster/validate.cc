@@ -155,6 +155,10 @@ void fill_indexes(const State& s, Indexes& index) {
 
 }  // namespace
 
+void rename_player(Player& p, const std::function<bool()>& taken) {
+  search_unique_name(p, taken);
+}
+
 void gd_validate_players_and_aifiles(State& s) {
   auto index = std::make_unique<Indexes>();
   fill_indexes(s, *index);

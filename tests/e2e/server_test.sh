@@ -8,7 +8,8 @@
 # broken. A second folder holds an archive of our own that defines its own
 # bot, which the server must add as its archive says; two more hold more
 # players than the game can list (80 of nine-letter names, and names of 48
-# letters), of which kivorama must write only what the game reads.
+# letters), of which kivorama must write only what the game reads; a fifth
+# holds every kind of bot file the game counts, or does not.
 #
 # Usage: server_test.sh <kivorama> <cache folder>
 # The server and OpenArena's data come from Debian's packages, unpacked into
@@ -334,6 +335,68 @@ judge_on_server "$work/home4" "$work/long-judged.txt"
 long_result="$long_written bot files ($long_names of 48 letters), $long_bytes bytes; $entered of $expected bots entered the game"
 
 # ---------------------------------------------------------------------------
+# 5. Every way of counting the game's list, at once, near its end: bot
+# files under scripts/old/ and scripts_old/ (listed) and scripts/a/b/ (not),
+# a name of 52 characters whose first 48 are a written one's, one long name
+# in two archives in two letter cases, zbot.pk3 (which kivorama does not
+# read and the game loads), a loose folder with a folder, a broken link and
+# a link to a file named *.bot, and the files of two stock players taken,
+# letter case aside, by a loose file and by an archive the game searches
+# before kivo.pk3. The names the game then lists, counted here by its own
+# rules, are those the note counts; every bot of kivo.pk3 enters the game.
+edge=$work/edge
+mkdir -p "$edge/scripts/old.bot" && cd "$edge" || exit 1
+ln -s "$data"/pak6-misc.pk3 .
+bot_text() { printf '{\nname\t\t%s\nmodel\t\tnomodel\naifile\t\tbots/sarge_c.c\n}\n' "$1"; }
+# Builds archive $1 of the bot files $2...
+bots_pk3() {
+  archive=$1 tree=$work/tree-$1
+  shift
+  for member in "$@"; do
+    mkdir -p "$tree/${member%/*}" && bot_text "Own${#member}" >"$tree/$member"
+  done
+  (cd "$tree" && zip -q -r "$edge/$archive" .) || fail "cannot build $archive"
+}
+a44=$(printf '%44s' '' | tr ' ' a)
+long=a_bot_file_name_longer_than_a_name_field_zzzzzzzzzzzzzzz.bot
+bots_pk3 nest.pk3 scripts/old/sub00.bot scripts/old/sub01.bot scripts_old/stray.bot scripts/a/b/deep.bot
+bots_pk3 zz.pk3 "scripts/$a44.bot.bot"
+bots_pk3 packone.pk3 "scripts/$long"
+bots_pk3 packtwo.pk3 "SCRIPTS/$(echo "$long" | tr a-z A-Z)"
+bots_pk3 zbot.pk3 scripts/zbotbots.bot
+bots_pk3 zzcase.pk3 scripts/ANARED.bot
+for name in anablue padding0000a padding0000b; do bot_text "$name" >"scripts/$name.bot"; done
+bot_text Linked >"$work/linked.txt" && ln -s "$work/linked.txt" scripts/ln.bot
+ln -s nowhere scripts/gone.bot
+kivorama "$work/edge1.txt" -r 9
+awk -v n="$a44" '{ sub(/\r$/, "") } NF >= 8 && $1 == "BonRed" { $1 = n } { print }' kivo.cfg >"$work/edge.cfg" &&
+  cp "$work/edge.cfg" kivo.cfg
+kivorama "$work/edge2.txt"
+members "$work/edge-members.txt"
+edge_written=$(wc -l <"$work/edge-members.txt")
+for name in AnaBlue0 AnaRed0 "$a44"; do
+  grep -qx "scripts/$name\.bot" "$work/edge-members.txt" || fail "kivo.pk3 holds no file for $name"
+done
+grep -Eqx 'scripts/(AnaBlue|AnaRed)\.bot' "$work/edge-members.txt" &&
+  fail "kivo.pk3 holds a file that the game reads from elsewhere"
+fits_the_list "$edge_written" "$(listing_bytes <"$work/edge-members.txt")" "$work/edge2.txt"
+# The game's rules: a path scripts*/[folder/]name.bot, any case, named
+# without its first 8 characters; each name once; a loose file or link to one.
+edge_bytes=$({ for a in *.pk3; do unzip -Z1 "$a"; done
+  for f in scripts/*; do [ -f "$f" ] && echo "$f"; done; } 2>/dev/null |
+  awk '{ p = tolower($0); n = gsub(/\//, "/", p); last = match(p, /\/[^\/]*$/) }
+       p ~ /^scripts.*\.bot$/ && n <= 2 && last >= 8 && !seen[substr(p, 9)]++ {
+         bytes += length(p) - 7 }
+       END { print bytes + 0 }')
+tr -d '\r' <"$work/edge2.txt" | grep -q "the names it will find take $edge_bytes\$" ||
+  fail "the game's list takes $edge_bytes bytes, the run said: $(grep '^note: ' "$work/edge2.txt")"
+expected_bots "$work/edge-members.txt" "$work/edge-judged.txt"
+mkdir -p "$work/home5/baseoa" && cp -a scripts ./*.pk3 "$work/home5/baseoa/" &&
+  rm "$work/home5/baseoa/pak6-misc.pk3"
+judge_on_server "$work/home5" "$work/edge-judged.txt"
+edge_result="$edge_written bot files, the list $edge_bytes bytes; $entered of $expected bots entered the game"
+
+# ---------------------------------------------------------------------------
 finished=$(date +%s)
 echo "recipe:     $recipe; '$undefined' refused: $(grep -c "^$undefined refused$" "$work/home/.openarena/verdicts.txt")"
 echo "            the run said:"
@@ -341,9 +404,10 @@ grep -v '^  reading pk3 file' "$work/run1.txt" | sed 's/^/    /'
 echo "own bot:    $own_result"
 echo "full set:   $full_result"
 echo "48 letters: $long_result"
+echo "edge:       $edge_result"
 echo "runtime:    $((finished - started)) s"
 if [ $failures -gt 0 ]; then
-  for log in "$work"/home/.openarena/server.txt "$work"/home[234]/server.txt; do
+  for log in "$work"/home/.openarena/server.txt "$work"/home[2-5]/server.txt; do
     echo "server log $log: last lines"
     tail -20 "$log" | sed 's/^/    /'
   done

@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "archive/archive.h"
 #include "config/config.h"
 #include "support/fault_host.h"
 #include "support/support.h"
@@ -130,7 +131,7 @@ TEST(Clip, SetsOf80AndTheGamesListOfBotFiles) {
   };
   for (const auto& c : cases) EXPECT_EQ(after(clip, c[0]), c[1]) << c[0];
   // The bot files of the archives and of the loose folder take their room
-  // too: tests/runs/clip-loose-and-archive-bot-files.
+  // too: below, and tests/runs/clip-loose-and-archive-bot-files.
   // A loose folder that cannot be listed stops the run, the roster as it was.
   test::FaultHost host(test::Fault::kFail, 1);
   EXPECT_EQ(after(clip, "85 0a", &host),
@@ -138,6 +139,109 @@ TEST(Clip, SetsOf80AndTheGamesListOfBotFiles) {
                 std::string(std::strerror(EIO)) +
                 "); 'kivo.pk3' and 'kivo.cfg' are left as they were\n85 0a "
                 "stopped");
+}
+
+// The game's list of bot files as it counts them, from a folder of words:
+// "a.pk3:m1|m2" an archive of those members, "scripts/x" a loose file,
+// "scripts/x/" a folder, "scripts/x>t" a link to t. The folder is listed and
+// scanned, then clipped on the roster of `groups` (and `row`); its "note: "
+// lines and warnings of names that stop the game, the roster's runs and the
+// names clipping changed.
+std::string game_list(const std::string& folder, const std::string& groups,
+                      const std::string& row = "") {
+  test::ScratchDir dir;
+  std::istringstream words(folder);
+  for (std::string w; words >> w;) {
+    const std::size_t colon = w.find(':'), arrow = w.find('>');
+    test::Members members;
+    for (std::size_t at = colon; at != std::string::npos;) {
+      const std::size_t next = w.find('|', at + 1);
+      members[w.substr(at + 1, next - at - 1)] = "{\n}\n";
+      at = next;
+    }
+    if (colon != std::string::npos)
+      test::make_pk3(w.substr(0, colon), members);
+    else if (arrow != std::string::npos)
+      std::filesystem::create_symlink(w.substr(arrow + 1), w.substr(0, arrow));
+    else if (w.ends_with("/"))
+      std::filesystem::create_directories(w);
+    else
+      test::write_file(w, "{\n}\n");
+  }
+  auto s = roster(groups);
+  if (!row.empty()) test::add(*s, row);
+  std::vector<std::string> names;
+  for (int i = 0; i < s->roster_count; ++i)
+    names.emplace_back(s->roster[i]->name.view());
+  std::istringstream printed(test::printed([&] {
+    sy_get_pk3_list(*s->run, s->pk3_list.data(), kNameChars, kPk3Slots);
+    gd_get_models_players_aifiles(*s);
+    clip(*s);
+  }));
+  std::string out;
+  for (std::string line; std::getline(printed, line);)
+    if (line.starts_with("note: ") || line.find("stops the game") != line.npos)
+      out += line + "\n";
+  out += runs(*s);
+  for (int i = 0; i < s->roster_count; ++i)
+    if (s->roster[i]->name.view() != names[i])
+      out += ", " + names[i] + ">" + std::string(s->roster[i]->name.view());
+  return out;
+}
+
+// Each folder's bot files take B bytes of the game's list. Players of 44,
+// 9 and L letters take 959 + L + 5: with L = 58 - B the list is full, one
+// letter more and the last waits.
+TEST(Clip, TheGamesListCountedAsTheGameDoes) {
+  const std::string a43(43, 'a'), x50(50, 'x'), l46(46, 'l'), L46(46, 'L');
+  const std::pair<std::string, int> folders[] = {
+      // Members under scripts* and at most two folders deep, named without
+      // the path's first 8 characters: "sub/abc.bot", "old/X.BOT" and
+      // "/y.bot" are listed, the others not.
+      {"n.pk3:scripts/sub/abc.bot|Scripts_old/X.BOT|scripts2/y.bot|scripts/a/"
+       "b/deep.bot|scriptsz.bot|models/scripts/m.bot|scripts/readme.txt",
+       29},
+      // A whole name that the first 48 characters of the written 0aaa... do
+      // not make.
+      {"q.pk3:scripts/0" + a43 + ".bot.bot", 53},
+      // A long name in two archives, letter case aside: once.
+      {"p1.pk3:scripts/" + l46 + ".bot p2.pk3:SCRIPTS/" + L46 + ".BOT", 51},
+      // Loose: files and a link to one; no folder or broken link.
+      {"scripts/notes.txt scripts/ln.bot>notes.txt scripts/Kivo.BOT "
+       "scripts/old.bot/ scripts/gone.bot>nowhere",
+       16},
+      // Archives the game loads and the scan does not read; not kivo.pk3,
+      // which the run replaces. One name, letter case aside, from two.
+      {"pak0.pk3:scripts/p.bot zbot.pk3:scripts/z.bot FOO.PK3:scripts/f.bot " +
+           x50 +
+           ".pk3:scripts/x.bot [ab].pk3:scripts/w.bot|scripts/P.BOT "
+           "kivo-2.pk3:scripts/k.bot kivo.pk3:scripts/k2.bot",
+       36},
+  };
+  for (const auto& [folder, bytes] : folders) {
+    if (test::kIsWindowsHost && folder.find('>') != std::string::npos) continue;
+    const std::string roster = "1 0a 44, 65 0a 9, 1 0a ";
+    EXPECT_EQ(game_list(folder, roster + std::to_string(58 - bytes)), "67 0a")
+        << folder;
+    EXPECT_EQ(game_list(folder, roster + std::to_string(59 - bytes)),
+              "note: the active set holds 66 players: the game lists only "
+              "1024 bytes of bot file names, and the names it will find take " +
+                  std::to_string(959 + bytes) + "\n66 0a, 1 9a")
+        << folder;
+  }
+  // A file of a name the game lists before kivo.pk3's (loose, or of an
+  // archive it searches first, or written already) takes another name; one
+  // of an archive searched after it is read from kivo.pk3, at no cost. A
+  // name of 120 characters stops the game.
+  const std::string z116(116, 'z');
+  EXPECT_EQ(game_list("scripts/0aaaaaaaa.bot zz.pk3:scripts/1AAAAAAAA.BOT "
+                      "aa.pk3:scripts/2aaaaaaaa.bot|scripts/" +
+                          z116 + ".bot",
+                      "4 0a 9", "3AAAAAAAA f default 0 a sarge green k"),
+            "warn: archive 'aa.pk3' holds the bot file 'scripts/" + z116 +
+                ".bot', whose name of 120 characters stops the game when it "
+                "loads its bots\n5 0a, 0aaaaaaaa>0aaaaaaa0, "
+                "1aaaaaaaa>1aaaaaaa0, 3AAAAAAAA>3AAAAAAA0");
 }
 
 // Each placeholder gets a random tier of the range, then a random AI file of
