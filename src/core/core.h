@@ -280,6 +280,42 @@ void stop_run(RunContext& run);
                                             ...);
 // 1 once the run must stop: a failure or a signal.
 int stopping(RunContext& run);
+// ---- What a step below the phases reports ----
+
+// Steps below the phases never print: they return a Status (or, when there
+// is nothing to say, 0 or an errno value) and the phase that called them
+// decides what to say and whether the run goes on (say_status). A Status is
+// success or a failure (an errno value, EIO when none applies), with the
+// lines that tell of it, in order, each ending in a newline.
+class Status {
+ public:
+  Status() = default;
+  // A "warn: " or "note: " line; the step goes on.
+  [[gnu::format(printf, 2, 3)]] void note(const char* format, ...);
+  // An "error: " line, counted when said; with `error` not 0 the step has
+  // failed, but the run goes on.
+  [[gnu::format(printf, 3, 4)]] void error(int error, const char* format, ...);
+  // An "error: " line and a failure that stops the run.
+  [[gnu::format(printf, 3, 4)]] void fatal(int error, const char* format, ...);
+  bool ok() const { return error_ == 0; }
+  int code() const { return error_; }
+  bool stops() const { return stops_; }
+  // The lines, in order; `counted`: an error line.
+  struct Line {
+    std::string text;
+    bool counted = false;
+  };
+  const std::vector<Line>& lines() const { return lines_; }
+
+ private:
+  int error_ = 0;
+  bool stops_ = false;
+  std::vector<Line> lines_;
+};
+// Says the lines of `st` (its error lines counted) and stops the run when
+// it asks to; 1 when `st` is a success, 0 when it is a failure.
+int say_status(RunContext& run, const Status& st);
+
 // What is at `path`. When that cannot be found out, says so with an "error: "
 // line, stops the run and returns Entry::kError.
 Entry sy_entry(RunContext& run, const char* path);

@@ -33,6 +33,59 @@ void fail_run(RunContext& run, const char* format, ...) {
   stop_run(run);
 }
 
+namespace {
+
+void add_line(std::vector<Status::Line>& lines, bool counted,
+              const char* format, va_list args) {
+  va_list again;
+  va_copy(again, args);
+  int n = std::vsnprintf(nullptr, 0, format, again);
+  va_end(again);
+  Status::Line line;
+  line.counted = counted;
+  if (n > 0) {
+    line.text.resize(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(line.text.data(), line.text.size(), format, args);
+    line.text.resize(static_cast<std::size_t>(n));
+  }
+  lines.push_back(std::move(line));
+}
+
+}  // namespace
+
+void Status::note(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  add_line(lines_, false, format, args);
+  va_end(args);
+}
+
+void Status::error(int error, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  add_line(lines_, true, format, args);
+  va_end(args);
+  if (error != 0 && error_ == 0) error_ = error;
+}
+
+void Status::fatal(int error, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  add_line(lines_, true, format, args);
+  va_end(args);
+  if (error_ == 0) error_ = error != 0 ? error : EIO;
+  stops_ = true;
+}
+
+int say_status(RunContext& run, const Status& st) {
+  for (const Status::Line& line : st.lines()) {
+    std::fputs(line.text.c_str(), stdout);
+    if (line.counted) ++run.status.errors;
+  }
+  if (st.stops()) stop_run(run);
+  return st.ok() ? 1 : 0;
+}
+
 int stopping(RunContext& run) {
   return run.status.failed != 0 || run.host.interrupted() != 0;
 }
