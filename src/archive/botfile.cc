@@ -14,7 +14,8 @@ namespace {
 // 1 when the extracted member is a file of its own: a link that an archive
 // restores must be neither opened up nor read, since it points outside.
 bool is_plain_file(RunContext& run, const char* path) {
-  return sy_entry(run, path) == Entry::kFile;
+  Entry there = Entry::kNone;
+  return sy_entry(run, path, there) && there == Entry::kFile;
 }
 
 // The key of a first word: its first three letters in lower case.
@@ -159,13 +160,12 @@ void gd_parse_aifile(State& s, std::string_view archive,
   std::FILE* f = nullptr;
   if (!stopping(run) && made) {
     sy_cmd_open_up_file(run, bot_file);
-    errno = 0;
-    if ((f = run.host.open_read(path, false)) == nullptr) {
+    if (int error = run.host.open_read(path, false, f); error != 0) {
       // The file is there: what fails now is the host, not the archive.
       fail_run(run,
                "error: cannot read the extracted '%s' (%s); the run stops and "
                "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
-               path, std::strerror(errno ? errno : EIO));
+               path, std::strerror(error));
     }
   } else if (!stopping(run)) {
     std::fflush(stdout);  // the console shows both streams in order

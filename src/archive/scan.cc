@@ -259,13 +259,12 @@ std::FILE* open_listing(RunContext& run, std::string_view archive,
           status.code == 50 ? " (the disk is full)" : "");
     return nullptr;
   }
-  errno = 0;
-  std::FILE* f = run.host.open_read(kListFile, false);
-  if (f == nullptr)
+  std::FILE* f = nullptr;
+  if (int error = run.host.open_read(kListFile, false, f); error != 0)
     fail_run(run,
              "  error: cannot open 'kivo.tmp' for read (%s); 'kivo.pk3' and "
              "'kivo.cfg' are left as they were\n",
-             std::strerror(errno ? errno : ENOENT));
+             std::strerror(error));
   return f;
 }
 

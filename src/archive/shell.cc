@@ -119,7 +119,8 @@ std::string_view scripts_prefix() {
 
 int sy_exists(RunContext& run, const char* path) {
   // What cannot be looked at counts as there: it is never taken for room.
-  return sy_entry(run, path) != Entry::kNone;
+  Entry there = Entry::kNone;
+  return !sy_entry(run, path, there) || there != Entry::kNone;
 }
 
 CommandStatus run_command(RunContext& run, const char* line) {

@@ -90,12 +90,12 @@ int stopping(RunContext& run) {
   return run.status.failed != 0 || run.host.interrupted() != 0;
 }
 
-Entry sy_entry(RunContext& run, const char* path) {
-  errno = 0;
-  Entry e = run.host.entry(path);
-  if (e == Entry::kError) {
+int sy_entry(RunContext& run, const char* path, Entry& out) {
+  int error = run.host.entry(path, out);
+  if (error != 0) {
     fail_run(run, "error: cannot look at '%s' (%s); the run stops\n", path,
-             std::strerror(errno ? errno : EIO));
+             std::strerror(error));
+    return 0;
   }
-  return e;
+  return 1;
 }

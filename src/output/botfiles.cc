@@ -37,9 +37,8 @@ const char* instead(bool had_old, const char* old) {
 // Writes `text` as <name>.bot in the work folder; an errno value (with the
 // file removed again) when it cannot be written whole.
 int write_bot_file(RunContext& run, const std::string& text, const char* file) {
-  errno = 0;
-  std::FILE* f = run.host.create(file);
-  if (f == nullptr) return errno ? errno : EIO;
+  std::FILE* f = nullptr;
+  if (int error = run.host.create(file, f); error != 0) return error;
   std::fputs(text.c_str(), f);
   int error = run.host.close(f, false);
   if (error != 0) run.host.remove(file);
@@ -110,8 +109,8 @@ const char* pack_failure(const CommandStatus& status) {
 // the old file's (`old`: kivo.pk3, or the file its link names), or that of
 // any new file when there was none. 0 when that fails.
 bool give_archive_its_mode(RunContext& run, const char* made, const char* old) {
-  Entry there = sy_entry(run, old);
-  if (there == Entry::kError) return false;
+  Entry there = Entry::kNone;
+  if (!sy_entry(run, old, there)) return false;
   int error = there == Entry::kFile ? run.host.copy_mode(old, made)
                                     : run.host.fresh_mode(made);
   if (error == 0) return true;
@@ -128,27 +127,30 @@ bool give_archive_its_mode(RunContext& run, const char* made, const char* old) {
 // keeping it. `had_old`: something is there to be replaced.
 bool choose_archive_target(RunContext& run, Replacement& r, bool& had_old) {
   r = Replacement{};
-  Entry there = sy_entry(run, kArchiveFile);
-  if (there == Entry::kError) return false;
+  Entry there = Entry::kNone;
+  if (!sy_entry(run, kArchiveFile, there)) return false;
   if (there == Entry::kLink) {
     if (!replace_prepare(run, kArchiveFile, r)) return false;
   } else {
     r.target = kArchiveFile;
   }
-  Entry old = there == Entry::kLink ? sy_entry(run, r.target.c_str()) : there;
-  if (old == Entry::kError) return false;
+  Entry old = there;
+  if (there == Entry::kLink && !sy_entry(run, r.target.c_str(), old))
+    return false;
   had_old = old != Entry::kNone;
-  int frozen = old == Entry::kFile ? run.host.read_only(r.target.c_str()) : 0;
-  if (frozen == 1)
-    say_error(run, "error: archive '%s' is read-only; it is left as it was\n",
-              kArchiveFile);
-  else if (frozen != 0)
+  bool frozen = false;
+  int error =
+      old == Entry::kFile ? run.host.read_only(r.target.c_str(), frozen) : 0;
+  if (error != 0)
     say_error(
         run,
         "error: the new '%s' cannot take the place of the old one (%s); the "
         "old one is left as it was\n",
-        kArchiveFile, std::strerror(EIO));
-  return frozen == 0;
+        kArchiveFile, std::strerror(error));
+  else if (frozen)
+    say_error(run, "error: archive '%s' is read-only; it is left as it was\n",
+              kArchiveFile);
+  return error == 0 && !frozen;
 }
 
 // In the work folder: the bot files of `rows` moved into a scripts folder
@@ -159,7 +161,9 @@ bool pack_in_work_folder(const State& s, const int* rows, int count,
                          bool had_old) {
   RunContext& run = *s.run;
   CommandStatus made = sy_cmd_make_scripts(run);
-  if (!stopping(run) && sy_entry(run, kScripts) != Entry::kFolder) {
+  Entry scripts = Entry::kNone;
+  if (!stopping(run) && sy_entry(run, kScripts, scripts) &&
+      scripts != Entry::kFolder) {
     say_error(run,
               "error: the folder 'scripts' could not be made (status %d), so "
               "'kivo.pk3' was not written\n",
@@ -183,8 +187,9 @@ bool pack_in_work_folder(const State& s, const int* rows, int count,
   bool packed = false;
   if (!stopping(run)) {
     CommandStatus pack = sy_cmd_pack(run);
-    packed = pack.ok() && sy_entry(run, kArchiveFile) == Entry::kFile &&
-             work_record_made(run, kArchiveFile);
+    Entry packed_file = Entry::kNone;
+    packed = pack.ok() && sy_entry(run, kArchiveFile, packed_file) &&
+             packed_file == Entry::kFile && work_record_made(run, kArchiveFile);
     if (!packed && !stopping(run))
       say_error(run, "error: 'kivo.pk3' was not created: %s (status %d); %s\n",
                 pack_failure(pack), pack.code,
