@@ -127,7 +127,10 @@ CommandStatus run_command(RunContext& run, const char* line) {
   // The old list file goes first, so that a command that fails cannot leave
   // an earlier listing to be read as its own; a link there is removed, never
   // written through.
-  if (std::strstr(line, kListFile) != nullptr && sy_exists(run, kListFile)) {
+  Entry old = Entry::kNone;
+  if (std::strstr(line, kListFile) != nullptr && !sy_entry(run, kListFile, old))
+    return kNotRun;
+  if (old != Entry::kNone) {
     int error = run.host.remove(kListFile);
     if (error != 0) {
       fail_run(

@@ -83,6 +83,10 @@ void walk_every_operation(Fault fault) {
             << path << " after " << where;
     } else {
       EXPECT_EQ(test::players_part(after), players) << where;
+      // A failed operation is told as itself: a look that failed is never
+      // taken for "nothing there" or "something there".
+      for (const char* misread : {"(File exists)", "(No such file"})
+        EXPECT_EQ(o.out.find(misread), std::string::npos) << where;
       // A fault the run got over leaves what a clean run leaves; any other
       // is reported, or the run says it was interrupted.
       EXPECT_TRUE(fault == Fault::kInterrupt ? o.status == 130
