@@ -42,6 +42,14 @@ void walk_every_operation(Fault fault) {
   ASSERT_EQ(test::folder(), clean);
   ASSERT_GT(n, 20);
   ASSERT_NE(at(clean, "kivo.cfg.bak"), "");  // the edits' copy is kept
+  // The player's files are whole, in scripts or, on loan, in tscripts.
+  const auto whole = [&](const Tree& tree) {
+    for (const auto& [path, entry] : players)
+      if (at(tree, path) != entry &&
+          !(path.starts_with("scripts") && at(tree, "t" + path) == entry))
+        return testing::AssertionFailure() << path << " is not whole";
+    return testing::AssertionSuccess();
+  };
 
   // Under wine, where a command takes a good part of a second, every 12th
   // operation, from a different one for each fault.
@@ -75,12 +83,7 @@ void walk_every_operation(Fault fault) {
         << where;
     if (fault == Fault::kKill) {
       EXPECT_EQ(o.status, -1) << where;
-      // The player's files are whole, in scripts or, on loan, in tscripts.
-      for (const auto& [path, entry] : players)
-        EXPECT_TRUE(
-            at(after, path) == entry ||
-            (path.starts_with("scripts") && at(after, "t" + path) == entry))
-            << path << " after " << where;
+      EXPECT_TRUE(whole(after)) << "after " << where;
     } else {
       EXPECT_EQ(test::players_part(after), players) << where;
       // A failed operation is told as itself: a look that failed is never
@@ -132,10 +135,7 @@ void walk_every_operation(Fault fault) {
       EXPECT_EQ(at(rerun, found), at(acts, m)) << m << ", " << where;
       rerun.erase(found);
     }
-    for (const auto& [path, entry] : players)
-      EXPECT_TRUE(at(rerun, path) == entry || (path.starts_with("scripts") &&
-                                               at(rerun, "t" + path) == entry))
-          << path << " after the rerun after " << where << again.out;
+    EXPECT_TRUE(whole(rerun)) << "the rerun after " << where << again.out;
     // A leftover that holds what the run cannot prove (a file a command was
     // making when the run died, or the player's) is moved aside and named.
     for (auto it = rerun.begin(); it != rerun.end();)

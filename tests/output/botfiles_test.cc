@@ -1,7 +1,7 @@
 // kivo.pk3 as a player may keep it: a link to an archive elsewhere, theirs
 // or another user's (kivo.cfg as another user's link too); and the new
-// archive in the work folder swapped for a link just before it gets its
-// mode. Nothing outside the game folder is
+// archive in the work folder, or kivo.cfg's temporary file, swapped for a
+// link just before it gets its mode. Nothing outside the game folder is
 // ever written through a link that the runner did not make. (A read-only
 // kivo.pk3 is the case tests/runs/output-read-only-archive-is-kept.)
 #include <gtest/gtest.h>
@@ -50,40 +50,48 @@ TEST(Archive, ALinkOfTheRunnersStaysAndItsFileGetsTheNewArchive) {
   EXPECT_EQ(test::folder(g.outside).size(), 1u);
 }
 
-// The new archive in kivo.ztmp is swapped for a link to a file outside just
-// before it gets the old archive's mode (or a new file's, when there was
-// none): the file outside keeps its own, the old kivo.pk3 stays (or the
-// line says there is none).
-TEST(Archive, ANewArchiveSwappedForALinkPassesNoModeThrough) {
+// What the run made (the new archive in kivo.ztmp, kivo.cfg's temporary
+// file) is swapped for a link to a file outside just before it gets the old
+// file's mode (or a new file's, when there was none): the file outside keeps
+// its own, the old file stays (or the line says there is none).
+TEST(Archive, AFileSwappedForALinkPassesNoModeThrough) {
   if (test::kIsWindowsHost) GTEST_SKIP() << "links are POSIX here";
-  for (bool old : {true, false}) {
+  const struct {
+    const char *old, *operation, *swapped, *said;
+  } rows[] = {
+      {"kivo.pk3", "copy_mode kivo.pk3", "kivo.ztmp/kivo.pk3",
+       "error: cannot give the new 'kivo.pk3' its mode (Too many levels of "
+       "symbolic links); the old one is left as it was\n"},
+      {"", "fresh_mode kivo.ztmp/kivo.pk3", "kivo.ztmp/kivo.pk3",
+       "error: cannot give the new 'kivo.pk3' its mode (Too many levels of "
+       "symbolic links); there is no 'kivo.pk3' yet\n"},
+      {"kivo.cfg", "copy_mode kivo.cfg", "kivo.cfg.tmp",
+       "error: cannot write config file 'kivo.cfg' (Too many levels of "
+       "symbolic links); it is left as it was\n"},
+  };
+  for (const auto& row : rows) {
     Game g;
-    if (old) fs::copy_file(g.outside / "bots.pk3", "kivo.pk3");
+    if (*row.old == 'k') test::run_main();  // an old kivo.pk3 and kivo.cfg
     test::write_file(g.outside / "victim", "theirs");
     fs::permissions(g.outside / "victim", fs::perms(0600));
     const test::Tree before = test::folder(g.path);
     bool swapped = false;
     test::each_operation = [&] {
-      if (swapped || test::operation != (old ? "copy_mode kivo.pk3"
-                                             : "fresh_mode kivo.ztmp/kivo.pk3"))
-        return;
-      fs::remove(g.path / "game/kivo.ztmp/kivo.pk3");
-      fs::create_symlink(g.outside / "victim",
-                         g.path / "game/kivo.ztmp/kivo.pk3");
+      if (swapped || test::operation != row.operation) return;
+      fs::remove(g.path / "game" / row.swapped);
+      fs::create_symlink(g.outside / "victim", g.path / "game" / row.swapped);
       swapped = true;
     };
     const test::Outcome o = test::run_main();
     test::each_operation = nullptr;
-    EXPECT_TRUE(swapped);
+    EXPECT_TRUE(swapped) << row.operation;
     EXPECT_EQ(o.status, 1) << o.out;
-    EXPECT_SAYS(o.out, std::string("error: cannot give the new 'kivo.pk3' "
-                                   "its mode (Too many levels of symbolic "
-                                   "links); ") +
-                           (old ? "the old one is left as it was\n"
-                                : "there is no 'kivo.pk3' yet\n"));
+    EXPECT_SAYS(o.out, row.said);
     const test::Tree after = test::folder(g.path);
-    for (const char* path : {"outside/victim", "outside/bots.pk3",
-                             "game/kivo.pk3", "game/knight.pk3"})
+    const std::string kept =
+        std::string("game/") + (*row.old ? row.old : "kivo.pk3");
+    for (const char* path :
+         {"outside/victim", "outside/bots.pk3", kept.c_str()})
       EXPECT_EQ(test::at(after, path), test::at(before, path)) << path;
   }
 }

@@ -8,10 +8,7 @@
 #ifndef _WIN32
 
 #include <sys/mount.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
-
-#include <fstream>
 
 #include "support/support.h"
 
@@ -19,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A tmpfs mounted at `at` for the object's life.
+// A tmpfs of 1 MB mounted at `at` for the object's life.
 struct SmallDisk {
   explicit SmallDisk(const fs::path& at) : path(at) {
     fs::create_directory(path);
@@ -31,20 +28,6 @@ struct SmallDisk {
   fs::path path;
   bool mounted = false;
 };
-
-// Fills the disk of `folder` until `free` bytes are left.
-void fill_until(const fs::path& folder, unsigned long long free) {
-  struct statvfs st;
-  ASSERT_EQ(statvfs(folder.c_str(), &st), 0);
-  const unsigned long long avail =
-      static_cast<unsigned long long>(st.f_bavail) * st.f_frsize;
-  if (avail <= free) return;
-  std::ofstream filler(folder / "filler", std::ios::binary);
-  const std::string block(4096, '\0');
-  for (unsigned long long n = 0; n + block.size() <= avail - free;
-       n += block.size())
-    filler.write(block.data(), block.size());
-}
 
 TEST(DiskFull, ThePlayersScriptsIsAlwaysGivenBack) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root, to mount a small disk";
@@ -60,7 +43,11 @@ TEST(DiskFull, ThePlayersScriptsIsAlwaysGivenBack) {
     fs::current_path(game);
     test::make_folder(test::kCases / "player-folder/folder");
     const test::Tree scripts = test::folder("scripts");
-    fill_until(disk.path, kb * 1024);
+    // The disk filled until `kb` KB are left free.
+    test::shell("cd '" + disk.path.string() +
+                "' && n=$(($(stat -f -c '%a*%S' .) - " +
+                std::to_string(kb * 1024) +
+                ")) && [ $n -gt 0 ] && head -c $n /dev/zero >filler");
     int status = 0;
     const std::string out = test::run_program({}, &status);
     const std::string where = std::to_string(kb) + " KB free\n" + out;

@@ -1,9 +1,12 @@
 // The real program as a process with the host's real tools: stopped by
-// Ctrl-C and killed while it has the player's scripts folder on loan, an
-// editor saving kivo.cfg during a run, two runs at once in one folder, and
-// what a run as another user left behind.
+// Ctrl-C and killed while it has the player's scripts folder on loan, two
+// runs at once in one folder, what a run as another user left behind, and
+// game folders that users other than the runner can change, refused before
+// anything in them is touched.
 #ifndef _WIN32
 
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -25,7 +28,7 @@ const std::string kAsNobody =
 // scripts folder) after a run. The runs it starts find unzip and zip
 // through stand-ins: one whose first argument is the run's `pause_at` (in
 // the file "pause-at": the program hands its commands none of its own
-// environment) touches "paused" and waits for "go" before it works.
+// environment) touches "paused" and waits there until it is stopped.
 struct Game : test::ScratchDir {
   Game() {
     fs::create_directories(path / "game");
@@ -35,7 +38,7 @@ struct Game : test::ScratchDir {
     test::write_file(path / "bin/unzip",
                      "#!/bin/sh\ng=${0%/bin/*}\n[ \"$1\" = \"$(cat $g/pause-at "
                      "2>/dev/null)\" ] && "
-                     "touch $g/paused && until [ -e $g/go ]; do sleep 0.01; "
+                     "touch $g/paused && while :; do sleep 0.01; "
                      "done\nPATH=${PATH#*:} exec ${0##*/} \"$@\"\n");
     fs::permissions(path / "bin/unzip", fs::perms::owner_all);
     fs::create_symlink("unzip", path / "bin/zip");
@@ -46,7 +49,7 @@ struct Game : test::ScratchDir {
   // starts), its output into `out`; the commands it starts come to this
   // process when it dies, to be reaped.
   pid_t start(const std::string& out, const std::string& pause_at = "") {
-    for (const char* mark : {"paused", "go"}) fs::remove(path / mark);
+    fs::remove(path / "paused");
     test::write_file(path / "pause-at", pause_at);
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     const std::string line =
@@ -75,12 +78,11 @@ int exit_status(pid_t pid) {
 
 // Held while unzip reads a bot file out of an archive, the player's scripts
 // folder set aside: Ctrl-C puts everything back and ends the run with
-// 128 + 2; a run killed outright is repaired by the next one. Held while zip
-// packs, after the run read kivo.cfg: an editor saves it (a new file renamed
-// over it), and the player's version is kept; the run says so and ends with
-// 1. Two runs started at once: one may be refused, with the reason and
-// status 1, never both, and the player's files stay as they were.
-TEST(Processes, RunsStoppedOverrunOrTwoAtOnce) {
+// 128 + 2; a run killed outright is repaired by the next one. Two runs
+// started at once: one may be refused, with the reason and status 1, never
+// both, and the player's files stay as they were. (An editor saving
+// kivo.cfg during a run: tests/config.)
+TEST(Processes, RunsStoppedOrTwoAtOnce) {
   Game g;
   const test::Tree before = test::folder();
   pid_t pid = g.start("out", "paladin.pk3");
@@ -95,16 +97,6 @@ TEST(Processes, RunsStoppedOverrunOrTwoAtOnce) {
   EXPECT_SAYS(out, "repaired: your 'scripts' folder is back from 'tscripts'");
   EXPECT_SAYS(out, "\nstatus 0\n");
   EXPECT_EQ(test::players_part(test::folder()), test::players_part(before));
-
-  pid = g.start("out", "-r");
-  const std::string text = test::read_file("kivo.cfg") + "// mine\n";
-  test::write_file("kivo.cfg.edit", text);
-  fs::rename("kivo.cfg.edit", "kivo.cfg");
-  test::write_file("../go", "");
-  EXPECT_EQ(exit_status(pid), 1);
-  EXPECT_SAYS(test::read_file("../out"),
-              "error: 'kivo.cfg' was changed while this run worked");
-  EXPECT_EQ(test::read_file("kivo.cfg"), text);
 
   for (int round = 0; round < 8; ++round) {
     const pid_t a = g.start("a"), b = g.start("b");
@@ -143,6 +135,89 @@ TEST(Processes, WhatARunAsAnotherUserLeft) {
     ASSERT_EQ(chown("kivo.lock", 65534, 65534), 0);
     ASSERT_EQ(chown(".", 0, 0), 0);
   }
+}
+
+const std::string kHelpLine = "\nfor help, '" KIVORAMA_EXE " -h'\n";
+
+// Whether root is the only user of the group root, as a member or by its
+// primary group.
+bool root_group_alone() {
+  const group* gr = getgrgid(0);
+  bool alone = gr != nullptr;
+  for (char** name = alone ? gr->gr_mem : nullptr; alone && *name; ++name)
+    alone = std::string(*name) == "root";
+  setpwent();
+  while (const passwd* pw = alone ? getpwent() : nullptr)
+    alone = pw->pw_gid != 0 || pw->pw_uid == 0;
+  endpwent();
+  return alone;
+}
+
+// Folders nobody may change: root's of mode 0777, root's of mode 0775 in
+// nobody's group, and one of nobody's. In each, nobody has made kivo.cfg,
+// its temporary file, the list file, the work folder and scripts (the
+// player's set aside) links to root's file outside, and in root's the lock
+// file too. Root's run says why it refuses, in one line, and nothing
+// changes there or outside; the help is still given. (Run in nobody's, it
+// would write its kivo.cfg into root's file.) A folder its group may write
+// is run in when the group holds no user but the runner (root).
+TEST(FolderCheck, AFolderOthersCanChangeIsNotTouched) {
+  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "needs root, to act as another user";
+  const test::ScratchDir dir;
+  test::write_file("secret", "root's own\n");
+  fs::permissions("secret", fs::perms::owner_read | fs::perms::owner_write);
+  const std::string secret = test::entry("secret");
+  const std::string nobody = getpwuid(65534)->pw_name;
+  for (const std::string kind : {"shared", "group", "theirs"}) {
+    const bool theirs = kind == "theirs", shared = kind == "shared";
+    fs::create_directory(dir.path / kind);
+    fs::current_path(dir.path / kind);
+    test::make_folder(test::kCases / "player-folder/folder");
+    ASSERT_EQ(theirs ? chown(".", 65534, 65534)
+                     : chown(".", 0, 65534) + chmod(".", shared ? 0777 : 0775),
+              0);
+    test::shell(kAsNobody +
+                "sh -c 'mv scripts scripts.mine; for n in kivo.cfg "
+                "kivo.cfg.tmp kivo.tmp kivo.ztmp scripts " +
+                (theirs ? "" : "kivo.lock") +
+                "; do ln -sf ../secret $n; done'");
+    const test::Tree before = test::folder();
+    ASSERT_EQ(test::at(before, "kivo.cfg") + test::entry("kivo.tmp"),
+              "l../secret" + std::string("l../secret"));
+    const std::string path = fs::canonical(".").string();
+    const std::string said =
+        theirs
+            ? "error: the folder '" + path + "' belongs to the user '" +
+                  nobody +
+                  "' (mode 0755), who could change it while this run "
+                  "works, so nothing was changed: run kivorama as '" +
+                  nobody + "' (sudo -u " + nobody + " kivorama)\n"
+            : "error: the folder '" + path + "' (owner 'root', mode " +
+                  (shared ? "0777" : "0775") +
+                  ") can be changed by other users" +
+                  (shared ? "" : " of its group") +
+                  ", so nothing was changed: let only its owner change it "
+                  "(chmod " +
+                  (shared ? "go" : "g") + "-w '" + path + "') and run again\n";
+    int status = -1;
+    EXPECT_EQ(test::run_program({}, &status), said + kHelpLine);
+    EXPECT_EQ(status, 1);
+    EXPECT_SAYS(test::run_program({"-h"}, &status), "Usage: kivorama");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(test::folder(), before);
+    EXPECT_EQ(test::entry("kivo.tmp"), "l../secret");
+    EXPECT_EQ(test::entry("../secret"), secret);
+  }
+  EXPECT_EQ(test::shell("ls .."), "group\nsecret\nshared\ntheirs\n");
+  if (!root_group_alone()) return;  // no group of root's alone to try
+  fs::create_directory(dir.path / "root");
+  fs::current_path(dir.path / "root");
+  test::make_folder(test::kCases / "player-folder/folder");
+  ASSERT_EQ(chown(".", 0, 0) + chmod(".", 0775), 0);
+  int status = -1;
+  EXPECT_SAYS(test::run_program({}, &status), "wrote 'kivo.cfg'");
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The built program as a player starts it, with the host's real shell and
-// tools: the help, the guide's first run, names a shell or the tools would
-// read, and the tools beside it on Windows.
+// tools: the help, the guide's first run, and the tools beside it on
+// Windows. (Names a shell or the tools would read: tests/runs/names-for-*.)
 #include <gtest/gtest.h>
 
 #include "support/support.h"
@@ -48,51 +48,5 @@ TEST(Program, FindsToolsBesideItself) {
   EXPECT_SAYS(out, "wrote 'kivo.pk3'");
 }
 #endif
-
-// Archive, member and bot names that a shell would read as commands,
-// patterns or options reach the real tools as names, or are refused:
-// nothing runs, nothing lands outside the folder, and chmod leaves a link
-// in scripts alone.
-TEST(Program, WhatTheShellAndToolsWouldReadIsOnlyNames) {
-  if (test::kIsWindowsHost) GTEST_SKIP() << "the names are sh's";
-  test::ScratchDir dir;
-  test::shell(
-      "echo mine >secret; chmod 400 secret; "
-      "mkdir -p game/scripts; ln -s ../../secret game/scripts/link");
-  fs::current_path("game");
-  const test::Members knight = {
-      {"models/players/knight/head.md3", "m"},
-      {"models/players/knight/head_red.skin", "s"},
-      {"scripts/k.bot", "{\nname $(touch${IFS}pwned)\nmodel knight/red\n}\n"}};
-  // Archives, each with a bot of its own.
-  const std::string names[] = {
-      "a b",           "it's",  "semi;touch pwned;", "$(touch pwned)", "-rf",
-      "`touch pwned`", "\"dq\""};
-  for (const std::string& name : names) test::make_pk3(name + ".pk3", knight);
-  test::make_pk3("new\nline.pk3", knight);
-  test::Members m = {
-      {"models/players/x;touch${IFS}pwned;/head.md3", "m"},
-      {"models/players/x;touch${IFS}pwned;/head_red.skin", "s"},
-      {"models/players/$(touch pwned)/head_`touch pwned`.skin", "s"},
-      {"botfiles/bots/$(touch${IFS}pwned)_c.c", "c"}};
-  for (const std::string name : {"$(touch${IFS}pwned)", "`touch${IFS}pwned`",
-                                 "a'b;touch${IFS}pwned;'", "*", "-rf"})
-    m["scripts/" + name + ".bot"] = "{\nname Inj\nmodel knight/red\n}\n";
-  test::make_pk3("members.pk3", m);
-  int status = -1;
-  const std::string out = test::run_program({}, &status);
-  EXPECT_EQ(status, 0) << out;
-  // Nothing landed outside the folder and no command ran; the link and its
-  // target are as they were; kivo.pk3 holds its folders, not junked paths.
-  EXPECT_EQ(test::shell("ls -A ..; stat -c %a ../secret; ls -d pwned k.bot "
-                        "2>/dev/null; find scripts -type l; "
-                        "unzip -Z1 kivo.pk3 | head -1"),
-            "game\nsecret\n400\nscripts/link\nscripts/\n");
-  const std::string cfg = test::read_file("kivo.cfg");
-  for (const std::string& name : names)  // each archive's bot, by its name
-    EXPECT_SAYS(cfg, " knight    red          " + name) << name;
-  EXPECT_SAYS(out, "warn: bot file '*.bot' skipped");
-  EXPECT_SAYS(cfg, "\nX;tRed ");
-}
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <sstream>
 
 #include "archive/archive.h"
@@ -141,33 +140,19 @@ TEST(Clip, SetsOf80AndTheGamesListOfBotFiles) {
                 "stopped");
 }
 
-// The game's list of bot files as it counts them, from a folder of words:
-// "a.pk3:m1|m2" an archive of those members, "scripts/x" a loose file,
-// "scripts/x/" a folder, "scripts/x>t" a link to t. The folder is listed and
-// scanned, then clipped on the roster of `groups` (and `row`); its "note: "
-// lines and warnings of names that stop the game, the roster's runs and the
-// names clipping changed.
+// The game's list of bot files as it counts them, for a game folder of
+// tests/roster/lists (each folder named *.pk3 in it an archive, each file
+// "{}"). The folder is listed and scanned, then clipped on the roster of
+// `groups` (and `row`); its "note: " lines and warnings of names that stop
+// the game, the roster's runs and the names clipping changed.
 std::string game_list(const std::string& folder, const std::string& groups,
                       const std::string& row = "") {
   test::ScratchDir dir;
-  std::istringstream words(folder);
-  for (std::string w; words >> w;) {
-    const std::size_t colon = w.find(':'), arrow = w.find('>');
-    test::Members members;
-    for (std::size_t at = colon; at != std::string::npos;) {
-      const std::size_t next = w.find('|', at + 1);
-      members[w.substr(at + 1, next - at - 1)] = "{\n}\n";
-      at = next;
-    }
-    if (colon != std::string::npos)
-      test::make_pk3(w.substr(0, colon), members);
-    else if (arrow != std::string::npos)
-      std::filesystem::create_symlink(w.substr(arrow + 1), w.substr(0, arrow));
-    else if (w.ends_with("/"))
-      std::filesystem::create_directories(w);
-    else
-      test::write_file(w, "{\n}\n");
-  }
+  test::make_folder(std::filesystem::path(KIVO_SOURCE_DIR) /
+                    "tests/roster/lists" / folder);
+  // An archive named in upper case (only folders named *.pk3 become some).
+  if (folder == "game-archives")
+    test::make_pk3("FOO.PK3", {{"scripts/f.bot", "{\n}\n"}});
   auto s = roster(groups);
   if (!row.empty()) test::add(*s, row);
   std::vector<std::string> names;
@@ -193,33 +178,26 @@ std::string game_list(const std::string& folder, const std::string& groups,
 // 9 and L letters take 959 + L + 5: with L = 58 - B the list is full, one
 // letter more and the last waits.
 TEST(Clip, TheGamesListCountedAsTheGameDoes) {
-  const std::string a43(43, 'a'), x50(50, 'x'), l46(46, 'l'), L46(46, 'L');
   const std::pair<std::string, int> folders[] = {
       // Members under scripts* and at most two folders deep, named without
       // the path's first 8 characters: "sub/abc.bot", "old/X.BOT" and
       // "/y.bot" are listed, the others not.
-      {"n.pk3:scripts/sub/abc.bot|Scripts_old/X.BOT|scripts2/y.bot|scripts/a/"
-       "b/deep.bot|scriptsz.bot|models/scripts/m.bot|scripts/readme.txt",
-       29},
+      {"member-paths", 29},
       // A whole name that the first 48 characters of the written 0aaa... do
       // not make.
-      {"q.pk3:scripts/0" + a43 + ".bot.bot", 53},
+      {"long-name", 53},
       // A long name in two archives, letter case aside: once.
-      {"p1.pk3:scripts/" + l46 + ".bot p2.pk3:SCRIPTS/" + L46 + ".BOT", 51},
+      {"one-name-twice", 51},
       // Loose: files and a link to one; no folder or broken link.
-      {"scripts/notes.txt scripts/ln.bot>notes.txt scripts/Kivo.BOT "
-       "scripts/old.bot/ scripts/gone.bot>nowhere",
-       16},
-      // Archives the game loads and the scan does not read; not kivo.pk3,
-      // which the run replaces. One name, letter case aside, from two.
-      {"pak0.pk3:scripts/p.bot zbot.pk3:scripts/z.bot FOO.PK3:scripts/f.bot " +
-           x50 +
-           ".pk3:scripts/x.bot [ab].pk3:scripts/w.bot|scripts/P.BOT "
-           "kivo-2.pk3:scripts/k.bot kivo.pk3:scripts/k2.bot",
-       36},
+      {"loose-links", 16},
+      // Archives the game loads and the scan does not read (pak0, zbot,
+      // FOO.PK3,
+      // a name of 50 characters, [ab]); not kivo.pk3, which the run replaces.
+      // One name, letter case aside, from two.
+      {"game-archives", 36},
   };
   for (const auto& [folder, bytes] : folders) {
-    if (test::kIsWindowsHost && folder.find('>') != std::string::npos) continue;
+    if (test::kIsWindowsHost && folder == "loose-links") continue;
     const std::string roster = "1 0a 44, 65 0a 9, 1 0a ";
     EXPECT_EQ(game_list(folder, roster + std::to_string(58 - bytes)), "67 0a")
         << folder;
@@ -233,36 +211,13 @@ TEST(Clip, TheGamesListCountedAsTheGameDoes) {
   // archive it searches first, or written already) takes another name; one
   // of an archive searched after it is read from kivo.pk3, at no cost. A
   // name of 120 characters stops the game.
-  const std::string z116(116, 'z');
-  EXPECT_EQ(game_list("scripts/0aaaaaaaa.bot zz.pk3:scripts/1AAAAAAAA.BOT "
-                      "aa.pk3:scripts/2aaaaaaaa.bot|scripts/" +
-                          z116 + ".bot",
-                      "4 0a 9", "3AAAAAAAA f default 0 a sarge green k"),
-            "warn: archive 'aa.pk3' holds the bot file 'scripts/" + z116 +
+  EXPECT_EQ(game_list("taken-names", "4 0a 9",
+                      "3AAAAAAAA f default 0 a sarge green k"),
+            "warn: archive 'aa.pk3' holds the bot file 'scripts/" +
+                std::string(116, 'z') +
                 ".bot', whose name of 120 characters stops the game when it "
                 "loads its bots\n5 0a, 0aaaaaaaa>0aaaaaaa0, "
                 "1aaaaaaaa>1aaaaaaa0, 3AAAAAAAA>3AAAAAAA0");
-}
-
-// Each placeholder gets a random tier of the range, then a random AI file of
-// that tier, or the default AI file when the tier has none. The range lies
-// within 0 to 9, lowest first: one past either end, or a range upside down,
-// is refused and leaves every placeholder as it was. (The error line is in
-// tests/runs/options-tiers-out-of-range and config-tier-hi-10.)
-TEST(Tiers, RangeEdges) {
-  for (const std::string c :
-       {"9,9 visor", "1,10 default", "10,10 default", "5,4 default",
-        "-1,0 default", "0,1 crash mynx orbb sarge wrack"}) {
-    auto s = roster("40 0a");
-    std::sscanf(c.c_str(), "%d,%d", &s->tier_lo, &s->tier_hi);
-    test::printed([&] { gd_supplimental_ai_mapping(*s); });
-    std::set<std::string> drawn;
-    for (int i = 0; i < s->roster_count; ++i)
-      drawn.emplace(s->roster[i]->aifile.view());
-    std::string got = c.substr(0, c.find(' '));
-    for (const std::string& file : drawn) got += " " + file;
-    EXPECT_EQ(got, c);
-  }
 }
 
 }  // namespace

@@ -119,7 +119,8 @@ void copy_into(const fs::path& from, const fs::path& to) {
   // Entry by entry: mingw's copy of a whole folder onto one that is there
   // takes any two folders of a drive for the same one, and refuses.
   for (const auto& e : fs::directory_iterator(from))
-    fs::copy(e.path(), to / e.path().filename(), fs::copy_options::recursive);
+    fs::copy(e.path(), to / e.path().filename(),
+             fs::copy_options::recursive | fs::copy_options::copy_symlinks);
 }
 
 void write_file(const fs::path& path, const std::string& text) {

@@ -32,7 +32,8 @@ struct ScratchDir {
   std::filesystem::path path, previous;
 };
 
-// Copies everything in the folder `from` into the folder `to`.
+// Copies everything in the folder `from` into the folder `to`, links as
+// links.
 void copy_into(const std::filesystem::path& from,
                const std::filesystem::path& to);
 // Writes exactly `text` to `path`, making its folders.
