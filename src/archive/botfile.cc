@@ -164,13 +164,12 @@ void gd_parse_aifile(State& s, std::string_view archive,
   std::FILE* f = nullptr;
   if (!stopping(run) && made) {
     sy_cmd_open_up_file(run, bot_file);
-    errno = 0;
-    if ((f = run.host.open_read(path, false)) == nullptr) {
+    if (int error = run.host.open_read(path, false, f); error != 0) {
       // The file is there: what fails now is the host, not the archive.
       fail_run(run,
                "error: cannot read the extracted '%s' (%s); the run stops and "
                "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
-               path, std::strerror(errno ? errno : EIO));
+               path, std::strerror(error));
     }
   } else if (!stopping(run)) {
     std::fflush(stdout);  // the console shows both streams in order

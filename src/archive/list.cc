@@ -53,14 +53,13 @@ int sy_get_pk3_list(RunContext& run, name_field* list, int name_length,
              sy_list_folder_line(), status.code);
     return 0;
   }
-  errno = 0;
-  std::FILE* f = run.host.open_read(kListFile, false);
-  if (f == nullptr) {
+  std::FILE* f = nullptr;
+  if (int error = run.host.open_read(kListFile, false, f); error != 0) {
     fail_run(
         run,
         "error: cannot open dir list file, 'kivo.tmp' (%s); 'kivo.pk3' and "
         "'kivo.cfg' are left as they were\n",
-        std::strerror(errno ? errno : ENOENT));
+        std::strerror(error));
     return 0;
   }
 

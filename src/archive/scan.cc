@@ -263,15 +263,11 @@ Status open_listing(RunContext& run, std::string_view archive,
           status.code == 50 ? " (the disk is full)" : "");
     return st;
   }
-  errno = 0;
-  f = run.host.open_read(kListFile, false);
-  if (f == nullptr) {
-    const int error = errno ? errno : ENOENT;
+  if (int error = run.host.open_read(kListFile, false, f); error != 0)
     st.fatal(error,
              "  error: cannot open 'kivo.tmp' for read (%s); 'kivo.pk3' and "
              "'kivo.cfg' are left as they were\n",
              std::strerror(error));
-  }
   return st;
 }
 

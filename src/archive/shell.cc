@@ -133,7 +133,8 @@ std::string_view scripts_prefix() {
 
 int sy_exists(RunContext& run, const char* path) {
   // What cannot be looked at counts as there: it is never taken for room.
-  return sy_entry(run, path) != Entry::kNone;
+  Entry there = Entry::kNone;
+  return !sy_entry(run, path, there) || there != Entry::kNone;
 }
 
 Status run_command(RunContext& run, const char* line, CommandStatus& out) {

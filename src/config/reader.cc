@@ -206,20 +206,26 @@ void gd_read_config(State& s) {
   s.cfg_tier_count = 0;
   s.cfg_unread = 0;
   s.cfg_seen = Identity{};
-  Entry there = sy_entry(run, kConfigFile);
+  s.cfg_seen_unknown = 0;
+  Entry there = Entry::kNone;
+  if (!sy_entry(run, kConfigFile, there)) return;
   // What was read, so that the writer can tell whether someone else saved
   // kivo.cfg since; taken before the open, so a change in between shows.
-  if (there != Entry::kNone && there != Entry::kError &&
+  if (there != Entry::kNone &&
       run.host.identify(kConfigFile, true, s.cfg_seen) != 0)
-    s.cfg_seen.type = Entry::kError;
-  errno = 0;
+    s.cfg_seen_unknown = 1;
   std::FILE* f = nullptr;
+  int error = 0;
   std::string owner;
-  // 1: not a link, or one of the runner's own; -1: errno says why not known.
-  const int mine =
-      there == Entry::kLink ? link_is_runners(run, kConfigFile, owner) : 1;
+  // 1: not a link, or one of the runner's own; -1: not known (`error`).
+  int mine = 1;
+  if (there == Entry::kLink) {
+    bool runners = false;
+    error = link_is_runners(run, kConfigFile, runners, owner);
+    mine = error != 0 ? -1 : runners ? 1 : 0;
+  }
   if (there == Entry::kFolder) {
-    errno = EISDIR;  // a folder opens on some hosts, then reads as empty
+    error = EISDIR;  // a folder opens on some hosts, then reads as empty
   } else if (mine == 0) {
     // Another user's link may lead anywhere that user chose: not read, and
     // so not written over either.
@@ -232,12 +238,12 @@ void gd_read_config(State& s) {
     return;
   } else if (there != Entry::kNone && mine > 0) {
     // Only a link of the runner's own is followed; one swapped in fails.
-    f = run.host.open_read(kConfigFile, there == Entry::kLink);
+    error = run.host.open_read(kConfigFile, there == Entry::kLink, f);
   }
   if (f == nullptr && there != Entry::kNone) {
     // A file that is there but cannot be read must not be written over as
     // if the player had none.
-    say_status(run, refuse_unreadable(errno ? errno : EIO));
+    say_status(run, refuse_unreadable(error != 0 ? error : EIO));
     return;
   }
   if (f == nullptr) {

@@ -84,8 +84,8 @@ Status report_failure(const char* target, int error) {
 // The whole content of a file, or false when it cannot be read. A link is
 // never followed: callers pass the file a link of the player's names.
 bool read_whole(RunContext& run, const char* path, std::string& text) {
-  std::FILE* f = run.host.open_read(path, false);
-  if (f == nullptr) return false;
+  std::FILE* f = nullptr;
+  if (run.host.open_read(path, false, f) != 0) return false;
   char buf[4096];
   for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
     text.append(buf, n);
@@ -367,32 +367,34 @@ int gd_save_config(State& s) {
   Replacement r;
   if (!replace_begin(run, target, r)) return 0;
   // A read-only file is the player's way of keeping it as it is.
-  Entry old = sy_entry(run, r.target.c_str());
-  if (old == Entry::kError) {
+  Entry old = Entry::kNone;
+  if (!sy_entry(run, r.target.c_str(), old)) {
     replace_abort(run, r);
     return 0;
   }
-  int frozen = old == Entry::kFile ? run.host.read_only(r.target.c_str()) : 0;
-  if (frozen != 0) {
+  bool frozen = false;
+  int error =
+      old == Entry::kFile ? run.host.read_only(r.target.c_str(), frozen) : 0;
+  if (error != 0 || frozen) {
     replace_abort(run, r);
-    if (frozen == 1)
+    if (error == 0)
       say_error(run,
                 "error: config file '%s' is read-only; it is left as it was\n",
                 target);
     else
-      say_status(run, report_failure(target, EIO));
+      say_status(run, report_failure(target, error));
     return 0;
   }
   gd_write_config(s, r.file);
   // A full disk often shows only when the buffer is flushed or closed; the
   // text is on the disk before it may replace the old file.
-  int error = replace_close(run, r);
+  error = replace_close(run, r);
   if (error != 0) {
     replace_abort(run, r);
     say_status(run, report_failure(target, error));
     return 0;
   }
-  if (!replace_still(run, r, s.cfg_seen)) {
+  if (s.cfg_seen_unknown || !replace_still(run, r, s.cfg_seen)) {
     replace_abort(run, r);
     say_error(
         run,

@@ -173,6 +173,7 @@ struct State {
   int cfg_unread = 0;  // blocks, rows or lines of kivo.cfg the reader skipped
   int cfg_lost = 0;    // rows of kivo.cfg that no roster player took
   Identity cfg_seen;   // kivo.cfg as it was read (type kNone: there was none)
+  int cfg_seen_unknown = 0;  // 1: it was there, but who it was is not known
   RunContext* run =
       nullptr;  // the host, status and guard of the run it belongs to
 };
@@ -325,9 +326,9 @@ int say_status(RunContext& run, const Status& st);
 // what it says asks this before each of its operations.
 int stopping(RunContext& run, const Status& pending);
 
-// What is at `path`. When that cannot be found out, says so with an "error: "
-// line, stops the run and returns Entry::kError.
-Entry sy_entry(RunContext& run, const char* path);
+// What is at `path`, in `out`: 1. When that cannot be found out, says so
+// with an "error: " line, stops the run and returns 0.
+int sy_entry(RunContext& run, const char* path, Entry& out);
 // What is at `path`, into `out`; when that cannot be found out, a failure
 // that stops the run, with the line sy_entry says.
 Status look_at(RunContext& run, const char* path, Entry& out);

@@ -111,18 +111,12 @@ int stopping(RunContext& run, const Status& pending) {
 
 Status look_at(RunContext& run, const char* path, Entry& out) {
   Status st;
-  errno = 0;
-  out = run.host.entry(path);
-  if (out == Entry::kError) {
-    const int error = errno ? errno : EIO;
+  if (int error = run.host.entry(path, out); error != 0)
     st.fatal(error, "error: cannot look at '%s' (%s); the run stops\n", path,
              std::strerror(error));
-  }
   return st;
 }
 
-Entry sy_entry(RunContext& run, const char* path) {
-  Entry e = Entry::kNone;
-  say_status(run, look_at(run, path, e));
-  return e;
+int sy_entry(RunContext& run, const char* path, Entry& out) {
+  return say_status(run, look_at(run, path, out));
 }

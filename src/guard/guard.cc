@@ -53,10 +53,11 @@ Repair sy_repair(RunContext& run, std::string_view text) {
 int sy_guard_folder(RunContext& run) {
   std::string journal;
   LockRefusal why;
-  errno = 0;
   std::unique_ptr<HeldLock> lock;
-  Lock taken = run.host.lock(kLockFile, kJournalLimit, journal, why, lock);
-  if (taken == Lock::kBusy) {
+  Lock taken = Lock::kRefused;
+  int error =
+      run.host.lock(kLockFile, kJournalLimit, journal, why, lock, taken);
+  if (error == 0 && taken == Lock::kBusy) {
     long holder = 0;  // the process in the first line of the holder's journal
     if (std::sscanf(why.holder.c_str(), "kivorama %ld", &holder) != 1)
       holder = 0;
@@ -67,7 +68,7 @@ int sy_guard_folder(RunContext& run) {
         holder);
     return 0;
   }
-  if (taken == Lock::kRefused && why.owner >= 0) {
+  if (error == 0 && taken == Lock::kRefused && why.owner >= 0) {
     std::string name =
         why.owner_name.empty() ? std::to_string(why.owner) : why.owner_name;
     fail_run(
@@ -79,7 +80,7 @@ int sy_guard_folder(RunContext& run) {
         why.owner == 0 ? " (sudo kivorama)" : "");
     return 0;
   }
-  if (taken == Lock::kRefused) {
+  if (error == 0 && taken == Lock::kRefused) {
     fail_run(
         run,
         "error: '%s' is not a lock file of kivorama (%s): it is left as it "
@@ -92,8 +93,7 @@ int sy_guard_folder(RunContext& run) {
                                      : "it is no plain file");
     return 0;
   }
-  if (taken != Lock::kTaken) {
-    int error = errno ? errno : EIO;
+  if (error != 0) {
     if (error == EACCES || error == EROFS)
       fail_run(
           run,
@@ -137,7 +137,7 @@ int sy_guard_folder(RunContext& run) {
   char first[64];
   std::snprintf(first, sizeof first, "kivorama %ld %s\n", run.host.process_id(),
                 g.token.c_str());
-  int error = g.lock->reset(first);
+  error = g.lock->reset(first);
   if (error != 0) {
     fail_run(
         run,

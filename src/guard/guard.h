@@ -135,9 +135,11 @@ struct Replacement {
   std::FILE* file = nullptr;
   Identity made;  // the temporary file's identity
 };
-// 1 when the link at `path` belongs to the user running the program; 0 when
-// it is another user's (named in `owner`); -1 when it cannot be looked at.
-int link_is_runners(RunContext& run, const char* path, std::string& owner);
+// Whether the link at `path` belongs to the user running the program, in
+// `mine`; when it is another user's, they are named in `owner`. 0 or an
+// errno value (EAGAIN: no link is there any more).
+int link_is_runners(RunContext& run, const char* path, bool& mine,
+                    std::string& owner);
 // Resolves the target (a link only when it is the runner's) and checks that
 // nothing is in the way of the temporary file; makes nothing. 0 with an
 // "error: " line said when the file must be left as it is.

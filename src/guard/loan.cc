@@ -22,8 +22,8 @@ namespace {
 
 int loan_make_own(RunContext& run) {
   Guard& g = run.guard;
-  Entry there = sy_entry(run, kSpareFolder);
-  if (there == Entry::kError) return 0;
+  Entry there = Entry::kNone;
+  if (!sy_entry(run, kSpareFolder, there)) return 0;
   if (there != Entry::kNone) {
     say_error(
         run,
@@ -48,7 +48,9 @@ int loan_move_own(RunContext& run, bool lent) {
   const char* from = lent ? kSpareFolder : kScripts;
   const char* to = lent ? kScripts : kSpareFolder;
   int error = is_object(run, from, run.guard.own) ? 0 : EXDEV;
-  if (error == 0 && run.host.entry(to) != Entry::kNone) error = EEXIST;
+  Entry there = Entry::kNone;
+  if (error == 0) error = run.host.entry(to, there);
+  if (error == 0 && there != Entry::kNone) error = EEXIST;
   if (error == 0) error = run.host.rename(from, to);
   if (error != 0 && !stopping(run))
     fail_run(run,
@@ -82,13 +84,15 @@ int loan_record_member(RunContext& run, std::string_view member) {
 
 int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan) {
   loan = ScriptsLoan{};
-  Entry in_the_way = sy_entry(run, kSetAside);
-  if (in_the_way == Entry::kError) return 0;
+  Entry in_the_way = Entry::kNone;
+  if (!sy_entry(run, kSetAside, in_the_way)) return 0;
   if (in_the_way != Entry::kNone) {
     run.status.bot_files_unread = 1;
     // The advice must be one that works: with a scripts there, renaming
-    // tscripts back would move it into that folder.
-    Entry scripts = run.host.entry(kScripts);
+    // tscripts back would move it into that folder. When scripts cannot
+    // be looked at, the advice is the one that holds either way.
+    Entry scripts = Entry::kNone;
+    if (run.host.entry(kScripts, scripts) != 0) scripts = Entry::kOther;
     say_error(
         run,
         "error: 'tscripts' is in the way; the 'scripts' folder cannot be "
@@ -134,8 +138,9 @@ int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan) {
     if (!loan.set_aside || stopping(run) || sy_exists(run, kScripts)) {
       // Where the player's folder went cannot be told: the journal keeps
       // the loan open, and the repair at the end looks again.
-      loan.unsure =
-          !loan.set_aside && run.host.entry(kSetAside) != Entry::kNone;
+      Entry aside = Entry::kNone;
+      loan.unsure = !loan.set_aside && (run.host.entry(kSetAside, aside) != 0 ||
+                                        aside != Entry::kNone);
       sy_give_back_scripts(run, loan);
       fail_run(run,
                "error: the 'scripts' folder could not be set aside as "
@@ -210,14 +215,14 @@ void loan_undo(RunContext& run, const Pending& p, Repair& r) {
     Identity there;
     int error = run.host.identify(kSetAside, false, there);
     if (error == 0 && there.same_object(p.aside_id)) {
-      Entry scripts = run.host.entry(kScripts);
-      if (scripts == Entry::kNone) {
+      Entry scripts = Entry::kNone;
+      if (run.host.entry(kScripts, scripts) != 0) {
+        ++r.failures;
+      } else if (scripts == Entry::kNone) {
         if (run.host.rename(kSetAside, kScripts) != 0)
           ++r.failures;
         else
           r.scripts_back = 1;
-      } else if (scripts == Entry::kError) {
-        ++r.failures;
       } else {
         std::printf(
             "warn: your 'scripts' folder waits in 'tscripts', set aside by a "

@@ -19,8 +19,8 @@ int holds_token(RunContext& run, const char* folder, const std::string& token) {
   if (run.host.identify(path.c_str(), false, id) != 0 ||
       id.type != Entry::kFile || id.links != 1 || id.size != token.size())
     return 0;
-  std::FILE* f = run.host.open_read(path.c_str(), false);
-  if (f == nullptr) return 0;
+  std::FILE* f = nullptr;
+  if (run.host.open_read(path.c_str(), false, f) != 0) return 0;
   char text[32] = "";
   std::size_t n = std::fread(text, 1, sizeof text - 1, f);
   std::fclose(f);
@@ -54,8 +54,8 @@ int keep_aside(RunContext& run, const char* path, Repair& r) {
   for (int n = 0; n < 10; ++n) {
     std::string name = kKeptFolder;
     if (n > 0) name += "." + std::to_string(n);
-    Entry there = run.host.entry(name.c_str());
-    if (there == Entry::kError) break;
+    Entry there = Entry::kNone;
+    if (run.host.entry(name.c_str(), there) != 0) break;
     if (there != Entry::kNone) continue;
     if (run.host.rename(path, name.c_str()) != 0) break;
     std::printf(
@@ -77,8 +77,8 @@ int keep_aside(RunContext& run, const char* path, Repair& r) {
 
 // The digest of a file's text, read as it was written; "" when unreadable.
 std::string file_digest(RunContext& run, const char* path) {
-  std::FILE* f = run.host.open_read(path, false);
-  if (f == nullptr) return "";
+  std::FILE* f = nullptr;
+  if (run.host.open_read(path, false, f) != 0) return "";
   std::string text;
   char buf[4096];
   for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
@@ -175,9 +175,8 @@ int make_token_file(RunContext& run, const char* folder) {
   // A phase run alone, without the folder's lock, has no token yet.
   if (run.guard.token.empty()) run.guard.token = new_token(run);
   std::string path = path_in(folder, kTokenFile);
-  errno = 0;
-  std::FILE* f = run.host.create(path.c_str());
-  if (f == nullptr) return errno ? errno : EIO;
+  std::FILE* f = nullptr;
+  if (int error = run.host.create(path.c_str(), f); error != 0) return error;
   std::fputs(run.guard.token.c_str(), f);
   int error = run.host.close(f, true);
   if (error != 0) run.host.remove(path.c_str());

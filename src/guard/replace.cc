@@ -8,31 +8,31 @@
 #include "guard/guard.h"
 #include "guard/ours.h"
 
-int link_is_runners(RunContext& run, const char* path, std::string& owner) {
+int link_is_runners(RunContext& run, const char* path, bool& mine,
+                    std::string& owner) {
+  mine = false;
   Identity id;
   int error = run.host.identify(path, false, id);
   if (error == 0 && id.type != Entry::kLink) error = EAGAIN;  // swapped
-  if (error != 0) {
-    errno = error;
-    return -1;
-  }
-  return run.host.runner_owns(id, owner) ? 1 : 0;
+  if (error != 0) return error;
+  mine = run.host.runner_owns(id, owner);
+  return 0;
 }
 
 int replace_prepare(RunContext& run, const char* path, Replacement& r) {
   r = Replacement{};
-  Entry e = sy_entry(run, path);
-  if (e == Entry::kError) return 0;
+  Entry e = Entry::kNone;
+  if (!sy_entry(run, path, e)) return 0;
   r.target = path;
   if (e == Entry::kLink) {
     std::string owner;
-    int mine = link_is_runners(run, path, owner);
-    if (mine < 0) {
+    bool mine = false;
+    if (int error = link_is_runners(run, path, mine, owner); error != 0) {
       fail_run(run, "error: cannot look at '%s' (%s); the run stops\n", path,
-               std::strerror(errno));
+               std::strerror(error));
       return 0;
     }
-    if (mine == 0) {
+    if (!mine) {
       say_error(
           run,
           "error: '%s' is a link that belongs to the user '%s', not to you; "
@@ -52,8 +52,8 @@ int replace_prepare(RunContext& run, const char* path, Replacement& r) {
     }
   }
   r.temp = temp_name(r.target);
-  Entry left = sy_entry(run, r.temp.c_str());
-  if (left == Entry::kError) return 0;
+  Entry left = Entry::kNone;
+  if (!sy_entry(run, r.temp.c_str(), left)) return 0;
   if (left != Entry::kNone) {
     say_error(
         run,
@@ -69,9 +69,7 @@ int replace_prepare(RunContext& run, const char* path, Replacement& r) {
 int replace_begin(RunContext& run, const char* path, Replacement& r) {
   if (!replace_prepare(run, path, r)) return 0;
   if (!journal_made(run, kCfg, "new")) return 0;
-  errno = 0;
-  r.file = run.host.create(r.temp.c_str());
-  int error = r.file == nullptr ? (errno ? errno : EIO) : 0;
+  int error = run.host.create(r.temp.c_str(), r.file);
   if (error == 0) error = run.host.identify(r.temp.c_str(), false, r.made);
   if (error == 0 && !journal_made(run, kCfg, identity_text(r.made)))
     error = EIO;
@@ -90,8 +88,10 @@ int replace_begin(RunContext& run, const char* path, Replacement& r) {
 int replace_copy(RunContext& run, Replacement& r, const char* from) {
   // Nothing may have come in the way since the target was prepared: a copy
   // replaces what is at its name.
-  Entry left = run.host.entry(r.temp.c_str());
-  if (left != Entry::kNone) return left == Entry::kError ? EIO : EEXIST;
+  Entry left = Entry::kNone;
+  if (int error = run.host.entry(r.temp.c_str(), left); error != 0)
+    return error;
+  if (left != Entry::kNone) return EEXIST;
   if (!journal_made(run, kCfg, "new")) return EIO;
   int error = run.host.copy_file(from, r.temp.c_str());
   if (error == 0) error = run.host.identify(r.temp.c_str(), false, r.made);
@@ -145,8 +145,9 @@ void replace_undo(RunContext& run, const Pending& p, Repair& r) {
   std::vector<std::string> candidates = {temp_name(kConfigFile)};
   for (const char* file : {kConfigFile, kArchiveFile}) {
     std::string real;
-    Entry there = run.host.entry(file);
-    if (there == Entry::kError) ++r.failures;  // its target's cannot be seen
+    Entry there = Entry::kNone;
+    if (run.host.entry(file, there) != 0)
+      ++r.failures;  // its target's cannot be seen
     if (there == Entry::kLink && run.host.real_path(file, real) == 0)
       candidates.push_back(temp_name(real));
   }

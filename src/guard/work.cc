@@ -12,8 +12,8 @@ std::string work_path(const char* inside) {
 }
 
 int work_begin(RunContext& run) {
-  Entry there = sy_entry(run, kWorkFolder);
-  if (there == Entry::kError) return 0;
+  Entry there = Entry::kNone;
+  if (!sy_entry(run, kWorkFolder, there)) return 0;
   if (there != Entry::kNone) {
     say_error(
         run,

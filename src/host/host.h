@@ -22,8 +22,9 @@ struct CommandStatus {
   bool ok() const { return code == 0 && signal == 0; }
 };
 
-// What is at a path; kError when that cannot be found out.
-enum class Entry { kNone, kFile, kFolder, kLink, kOther, kError };
+// What is at a path. A look that fails says so by its errno value, never by
+// an Entry: "nothing there" (kNone) is only ever an answer.
+enum class Entry { kNone, kFile, kFolder, kLink, kOther };
 
 // Who and what a file or folder is: equal device and file number mean the
 // same object for as long as it exists.
@@ -54,7 +55,7 @@ struct LockRefusal {
   std::uint32_t links = 0;
 };
 
-enum class Lock { kTaken, kBusy, kRefused, kError };
+enum class Lock { kTaken, kBusy, kRefused };
 
 // A folder's lock file, held: the journal of the run that holds it is kept
 // in it. Destroyed while held, it is let go as by a process that dies: the
@@ -91,12 +92,14 @@ class Host {
   // Hands one command line to the shell, in the current folder, and waits
   // for it. Its standard input is the null device.
   virtual CommandStatus run(const char* line) = 0;
-  // Opens a file for reading in text mode; null (errno set) on failure. A
-  // link is followed only with `follow`; without, it fails with ELOOP.
-  virtual std::FILE* open_read(const char* path, bool follow) = 0;
-  // Creates a file that must not exist yet, for writing in text mode; null
-  // with errno EEXIST when anything, a link included, is there.
-  virtual std::FILE* create(const char* path) = 0;
+  // Opens a file for reading in text mode into `out`; 0 or an errno value
+  // (`out` is null then). A link is followed only with `follow`; without,
+  // it fails with ELOOP.
+  virtual int open_read(const char* path, bool follow, std::FILE*& out) = 0;
+  // Creates a file that must not exist yet, for writing in text mode, into
+  // `out`; 0, EEXIST when anything, a link included, is there, or another
+  // errno value (`out` is null then).
+  virtual int create(const char* path, std::FILE*& out) = 0;
   // Flushes and closes a stream of create(); with `durable` its data reaches
   // the disk first. 0 or the errno of the first failure.
   virtual int close(std::FILE* f, bool durable) = 0;
@@ -108,8 +111,9 @@ class Host {
   // followed. 0 also when nothing is there.
   virtual int remove_tree(const char* path) = 0;
   virtual int make_folder(const char* path) = 0;
-  // What is at `path` itself (a link is not followed).
-  virtual Entry entry(const char* path) = 0;
+  // What is at `path` itself (a link is not followed), in `out`: 0 (kNone
+  // when nothing is there) or the errno value of a look that failed.
+  virtual int entry(const char* path, Entry& out) = 0;
   // The identity of what is at `path`, of a link's target with `follow`.
   // 0, ENOENT when nothing is there, or another errno value.
   virtual int identify(const char* path, bool follow, Identity& id) = 0;
@@ -121,8 +125,8 @@ class Host {
   // Makes `path` the current folder; null: back to the folder the program
   // started in. 0 or an errno value.
   virtual int change_folder(const char* path) = 0;
-  // 1 when the file's owner may not write it, 0 when they may, -1 unknown.
-  virtual int read_only(const char* path) = 0;
+  // Whether the file's owner may not write it, in `out`; 0 or an errno value.
+  virtual int read_only(const char* path, bool& out) = 0;
   // Makes `to` a new copy of the file `from`, its mode included, on the disk
   // before it returns; a file or link at `to` is replaced, never written
   // through. A link at `from` is not followed (ELOOP): the caller passes the
@@ -143,10 +147,11 @@ class Host {
   // with one link, owned by the user running the program. kTaken: `taken`
   // holds it and what an earlier run left in it (at most `limit` bytes, more
   // is cut) is in `journal`; kBusy: another run holds it (see `why`);
-  // kRefused: it is no lock file of ours (see `why`); kError: errno says
-  // why. `taken` is null but with kTaken.
-  virtual Lock lock(const char* path, std::size_t limit, std::string& journal,
-                    LockRefusal& why, std::unique_ptr<HeldLock>& taken) = 0;
+  // kRefused: it is no lock file of ours (see `why`). 0 with the outcome in
+  // `got`, or an errno value. `taken` is null but with kTaken.
+  virtual int lock(const char* path, std::size_t limit, std::string& journal,
+                   LockRefusal& why, std::unique_ptr<HeldLock>& taken,
+                   Lock& got) = 0;
   // What `path`, a folder, says of who may change it; on Windows, where its
   // rights are not looked at, no one else. 0 or an errno value.
   virtual int folder_access(const char* path, FolderAccess& out) = 0;
@@ -165,10 +170,12 @@ class HostWrapper : public Host {
   explicit HostWrapper(Host& target) : target_(target) {}
   Host& target() { return target_; }
   CommandStatus run(const char* line) override { return target_.run(line); }
-  std::FILE* open_read(const char* p, bool follow) override {
-    return target_.open_read(p, follow);
+  int open_read(const char* p, bool follow, std::FILE*& out) override {
+    return target_.open_read(p, follow, out);
   }
-  std::FILE* create(const char* p) override { return target_.create(p); }
+  int create(const char* p, std::FILE*& out) override {
+    return target_.create(p, out);
+  }
   int close(std::FILE* f, bool durable) override {
     return target_.close(f, durable);
   }
@@ -178,7 +185,9 @@ class HostWrapper : public Host {
   int remove(const char* p) override { return target_.remove(p); }
   int remove_tree(const char* p) override { return target_.remove_tree(p); }
   int make_folder(const char* p) override { return target_.make_folder(p); }
-  Entry entry(const char* p) override { return target_.entry(p); }
+  int entry(const char* p, Entry& out) override {
+    return target_.entry(p, out);
+  }
   int identify(const char* p, bool follow, Identity& id) override {
     return target_.identify(p, follow, id);
   }
@@ -189,7 +198,9 @@ class HostWrapper : public Host {
     return target_.real_path(p, out);
   }
   int change_folder(const char* p) override { return target_.change_folder(p); }
-  int read_only(const char* p) override { return target_.read_only(p); }
+  int read_only(const char* p, bool& out) override {
+    return target_.read_only(p, out);
+  }
   int copy_file(const char* from, const char* to) override {
     return target_.copy_file(from, to);
   }
@@ -200,9 +211,10 @@ class HostWrapper : public Host {
   bool runner_owns(const Identity& id, std::string& owner) override {
     return target_.runner_owns(id, owner);
   }
-  Lock lock(const char* p, std::size_t limit, std::string& journal,
-            LockRefusal& why, std::unique_ptr<HeldLock>& taken) override {
-    return target_.lock(p, limit, journal, why, taken);
+  int lock(const char* p, std::size_t limit, std::string& journal,
+           LockRefusal& why, std::unique_ptr<HeldLock>& taken,
+           Lock& got) override {
+    return target_.lock(p, limit, journal, why, taken, got);
   }
   int folder_access(const char* p, FolderAccess& out) override {
     return target_.folder_access(p, out);

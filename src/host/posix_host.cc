@@ -81,6 +81,18 @@ int open_file(const char* path, int how) {
   return fd;
 }
 
+// A stream on the descriptor `fd` that open() just returned, in `out`; 0 or
+// the errno value of the open or of the stream.
+int stream_of(int fd, const char* how, std::FILE*& out) {
+  out = nullptr;
+  if (fd < 0) return errno ? errno : EIO;
+  out = fdopen(fd, how);
+  if (out != nullptr) return 0;
+  int error = errno ? errno : ENOMEM;
+  ::close(fd);
+  return error;
+}
+
 // Sets the permission bits of the file itself at `path`, never of what a
 // link there names. 0 or an errno value.
 int change_mode(const char* path, mode_t mode) {
@@ -104,19 +116,19 @@ int write_all(int fd, const char* data, std::size_t size) {
 }
 
 // Reads the open file `fd` from its start, at most `limit` bytes and one
-// more, so that a longer one shows as too long.
-bool read_all(int fd, std::string& text, std::size_t limit) {
+// more, so that a longer one shows as too long. 0 or an errno value.
+int read_all(int fd, std::string& text, std::size_t limit) {
   char buf[4096];
-  if (lseek(fd, 0, SEEK_SET) != 0) return false;
+  if (lseek(fd, 0, SEEK_SET) != 0) return errno ? errno : EIO;
   while (text.size() <= limit) {
     ssize_t n = ::read(fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
+    if (n < 0) return errno ? errno : EIO;
     if (n == 0) break;
     text.append(buf, static_cast<std::size_t>(n));
   }
   if (text.size() > limit + 1) text.resize(limit + 1);
-  return true;
+  return 0;
 }
 
 // The lock file, held by flock on its open descriptor.
@@ -214,21 +226,15 @@ class PosixHost final : public Host {
     return status;
   }
 
-  std::FILE* open_read(const char* path, bool follow) override {
+  int open_read(const char* path, bool follow, std::FILE*& out) override {
     int fd = ::open(path, O_RDONLY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
-    if (fd < 0) return nullptr;
-    std::FILE* f = fdopen(fd, "r");
-    if (f == nullptr) ::close(fd);
-    return f;
+    return stream_of(fd, "r", out);
   }
 
-  std::FILE* create(const char* path) override {
+  int create(const char* path, std::FILE*& out) override {
     int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                     0666);
-    if (fd < 0) return nullptr;
-    std::FILE* f = fdopen(fd, "w");
-    if (f == nullptr) ::close(fd);
-    return f;
+    return stream_of(fd, "w", out);
   }
 
   int close(std::FILE* f, bool durable) override {
@@ -247,7 +253,9 @@ class PosixHost final : public Host {
   int make_folder(const char* path) override {
     return shared_host::make_folder(path);
   }
-  Entry entry(const char* path) override { return shared_host::entry(path); }
+  int entry(const char* path, Entry& out) override {
+    return shared_host::entry(path, out);
+  }
 
   int identify(const char* path, bool follow, Identity& id) override {
     id = Identity{};
@@ -281,12 +289,13 @@ class PosixHost final : public Host {
     return ::chdir(path) == 0 ? 0 : (errno ? errno : EIO);
   }
 
-  int read_only(const char* path) override {
-    return shared_host::read_only(path);
+  int read_only(const char* path, bool& out) override {
+    return shared_host::read_only(path, out);
   }
 
   int copy_file(const char* from, const char* to) override {
-    Entry there = entry(to);
+    Entry there;
+    if (int error = entry(to, there); error != 0) return error;
     if (there == Entry::kFile || there == Entry::kLink) {
       int error = remove(to);
       if (error != 0) return error;
@@ -344,8 +353,10 @@ class PosixHost final : public Host {
     return false;
   }
 
-  Lock lock(const char* path, std::size_t limit, std::string& journal,
-            LockRefusal& why, std::unique_ptr<HeldLock>& taken) override {
+  int lock(const char* path, std::size_t limit, std::string& journal,
+           LockRefusal& why, std::unique_ptr<HeldLock>& taken,
+           Lock& got) override {
+    got = Lock::kRefused;
     journal.clear();
     why = LockRefusal{};
     taken.reset();
@@ -354,8 +365,7 @@ class PosixHost final : public Host {
     // after a few tries rather than spin.
     for (int tries = 0;; ++tries) {
       if (tries == 20) {
-        errno = EAGAIN;
-        return Lock::kError;
+        return EAGAIN;
       }
       fd = ::open(path, O_RDWR | O_CREAT | O_NOFOLLOW, 0644);
       if (fd < 0) {
@@ -367,8 +377,7 @@ class PosixHost final : public Host {
                       id.owner >= 0 &&
                       static_cast<uid_t>(id.owner) != geteuid();
         if (error != ELOOP && error != EISDIR && error != ENXIO && !theirs) {
-          errno = error;
-          return Lock::kError;
+          return error ? error : EIO;
         }
         why.type = id.type;
         why.links = id.links;
@@ -377,14 +386,13 @@ class PosixHost final : public Host {
           if (const passwd* pw = getpwuid(static_cast<uid_t>(id.owner)))
             why.owner_name = pw->pw_name;
         }
-        return Lock::kRefused;
+        return 0;
       }
       struct stat mine;
       if (fstat(fd, &mine) != 0) {
         int error = errno;
         ::close(fd);
-        errno = error;
-        return Lock::kError;
+        return error ? error : EIO;
       }
       if (!S_ISREG(mine.st_mode) || mine.st_nlink != 1 ||
           mine.st_uid != geteuid()) {
@@ -397,17 +405,15 @@ class PosixHost final : public Host {
             why.owner_name = pw->pw_name;
         }
         ::close(fd);
-        return Lock::kRefused;
+        return 0;
       }
       if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int error = errno;
         ::close(fd);
-        if (error != EWOULDBLOCK) {
-          errno = error;
-          return Lock::kError;
-        }
+        if (error != EWOULDBLOCK) return error ? error : EIO;
         why.holder = shared_host::read_start(path, limit);
-        return Lock::kBusy;
+        got = Lock::kBusy;
+        return 0;
       }
       // The run before may have removed the file between our open and our
       // lock: then the lock is on a file nobody else will see.
@@ -418,9 +424,10 @@ class PosixHost final : public Host {
       ::close(fd);
     }
     auto held = std::make_unique<PosixHeldLock>(fd, path);
-    if (!read_all(fd, journal, limit)) return Lock::kError;
+    if (int error = read_all(fd, journal, limit); error != 0) return error;
     taken = std::move(held);
-    return Lock::kTaken;
+    got = Lock::kTaken;
+    return 0;
   }
 
   int folder_access(const char* path, FolderAccess& out) override {

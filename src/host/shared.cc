@@ -42,21 +42,26 @@ int make_folder(const char* path) {
   return ec ? error_of(ec) : EEXIST;
 }
 
-Entry entry(const char* path) {
+int entry(const char* path, Entry& out) {
   std::error_code ec;
   fs::file_status st = fs::symlink_status(path, ec);
-  if (st.type() == fs::file_type::not_found) return Entry::kNone;
-  if (ec) return Entry::kError;
+  out = Entry::kNone;
+  if (st.type() == fs::file_type::not_found) return 0;
+  if (ec) return error_of(ec);
   switch (st.type()) {
     case fs::file_type::regular:
-      return Entry::kFile;
+      out = Entry::kFile;
+      break;
     case fs::file_type::directory:
-      return Entry::kFolder;
+      out = Entry::kFolder;
+      break;
     case fs::file_type::symlink:
-      return Entry::kLink;
+      out = Entry::kLink;
+      break;
     default:
-      return Entry::kOther;
+      out = Entry::kOther;
   }
+  return 0;
 }
 
 int list_folder(const char* path, std::vector<std::string>& names) {
@@ -76,11 +81,13 @@ int real_path(const char* path, std::string& out) {
   return 0;
 }
 
-int read_only(const char* path) {
+int read_only(const char* path, bool& out) {
   std::error_code ec;
   fs::file_status st = fs::symlink_status(path, ec);
-  if (ec) return -1;
-  return (st.permissions() & fs::perms::owner_write) == fs::perms::none;
+  out = false;
+  if (ec) return error_of(ec);
+  out = (st.permissions() & fs::perms::owner_write) == fs::perms::none;
+  return 0;
 }
 
 long long now() { return static_cast<long long>(std::time(nullptr)); }

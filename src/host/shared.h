@@ -23,10 +23,10 @@ int error_of(const std::error_code& ec);
 int remove(const char* path);
 int remove_tree(const char* path);
 int make_folder(const char* path);
-Entry entry(const char* path);
+int entry(const char* path, Entry& out);
 int list_folder(const char* path, std::vector<std::string>& names);
 int real_path(const char* path, std::string& out);
-int read_only(const char* path);
+int read_only(const char* path, bool& out);
 long long now();
 
 // Flushes and closes a stream; `sync` (fsync or _commit of its descriptor)

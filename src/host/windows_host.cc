@@ -78,6 +78,21 @@ void read_all(HANDLE h, std::string& text, std::size_t limit) {
   if (text.size() > limit + 1) text.resize(limit + 1);
 }
 
+// A stream on the handle `h` that CreateFileA just returned, in `out`; 0 or
+// an errno value. The handle is closed when no stream could be made.
+int stream_of(HANDLE h, int flags, const char* how, std::FILE*& out) {
+  out = nullptr;
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), flags);
+  if (fd < 0) {
+    CloseHandle(h);
+    return EMFILE;
+  }
+  out = _fdopen(fd, how);
+  if (out != nullptr) return 0;
+  _close(fd);
+  return ENOMEM;
+}
+
 // The lock file, held by a handle that shares it with no writer.
 class WindowsHeldLock final : public HeldLock {
  public:
@@ -142,7 +157,8 @@ class WindowsHost final : public Host {
     return status;
   }
 
-  std::FILE* open_read(const char* path, bool follow) override {
+  int open_read(const char* path, bool follow, std::FILE*& out) override {
+    out = nullptr;
     // A reparse point is opened as itself and then refused.
     DWORD flags = follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT;
     HANDLE h = CreateFileA(
@@ -151,29 +167,20 @@ class WindowsHost final : public Host {
         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       DWORD e = GetLastError();
-      errno = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? ENOENT
-                                                                     : EACCES;
-      return nullptr;
+      return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? ENOENT
+                                                                    : EACCES;
     }
     Identity id;
     if (!follow &&
         (identity_of_handle(h, id) != 0 || id.type != Entry::kFile)) {
       CloseHandle(h);
-      errno = ELOOP;
-      return nullptr;
+      return ELOOP;
     }
-    int fd =
-        _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDONLY | _O_TEXT);
-    if (fd < 0) {
-      CloseHandle(h);
-      return nullptr;
-    }
-    std::FILE* f = _fdopen(fd, "r");
-    if (f == nullptr) _close(fd);
-    return f;
+    return stream_of(h, _O_RDONLY | _O_TEXT, "r", out);
   }
 
-  std::FILE* create(const char* path) override {
+  int create(const char* path, std::FILE*& out) override {
+    out = nullptr;
     // CREATE_NEW fails on anything there, a reparse point included.
     // Shared as _open shares a file: a reader or a repair is not locked
     // out while it is written.
@@ -181,18 +188,9 @@ class WindowsHost final : public Host {
         CreateFileA(path, GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-      errno = GetLastError() == ERROR_FILE_EXISTS ? EEXIST : EACCES;
-      return nullptr;
-    }
-    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_TEXT);
-    if (fd < 0) {
-      CloseHandle(h);
-      return nullptr;
-    }
-    std::FILE* f = _fdopen(fd, "w");
-    if (f == nullptr) _close(fd);
-    return f;
+    if (h == INVALID_HANDLE_VALUE)
+      return GetLastError() == ERROR_FILE_EXISTS ? EEXIST : EACCES;
+    return stream_of(h, _O_TEXT, "w", out);
   }
 
   int close(std::FILE* f, bool durable) override {
@@ -214,7 +212,9 @@ class WindowsHost final : public Host {
   int make_folder(const char* path) override {
     return shared_host::make_folder(path);
   }
-  Entry entry(const char* path) override { return shared_host::entry(path); }
+  int entry(const char* path, Entry& out) override {
+    return shared_host::entry(path, out);
+  }
 
   int identify(const char* path, bool follow, Identity& id) override {
     id = Identity{};
@@ -258,12 +258,13 @@ class WindowsHost final : public Host {
     return _chdir(path) == 0 ? 0 : (errno ? errno : EIO);
   }
 
-  int read_only(const char* path) override {
-    return shared_host::read_only(path);
+  int read_only(const char* path, bool& out) override {
+    return shared_host::read_only(path, out);
   }
 
   int copy_file(const char* from, const char* to) override {
-    Entry there = entry(to);
+    Entry there;
+    if (int error = entry(to, there); error != 0) return error;
     if (there == Entry::kFile || there == Entry::kLink) {
       int error = remove(to);
       if (error != 0) return error;
@@ -287,8 +288,10 @@ class WindowsHost final : public Host {
   // Windows keeps no owners the program looks at.
   bool runner_owns(const Identity&, std::string&) override { return true; }
 
-  Lock lock(const char* path, std::size_t limit, std::string& journal,
-            LockRefusal& why, std::unique_ptr<HeldLock>& taken) override {
+  int lock(const char* path, std::size_t limit, std::string& journal,
+           LockRefusal& why, std::unique_ptr<HeldLock>& taken,
+           Lock& got) override {
+    got = Lock::kRefused;
     journal.clear();
     why = LockRefusal{};
     taken.reset();
@@ -300,12 +303,10 @@ class WindowsHost final : public Host {
                         FILE_FLAG_BACKUP_SEMANTICS,
                     nullptr);
     if (h == INVALID_HANDLE_VALUE) {
-      if (GetLastError() != ERROR_SHARING_VIOLATION) {
-        errno = EACCES;
-        return Lock::kError;
-      }
+      if (GetLastError() != ERROR_SHARING_VIOLATION) return EACCES;
       why.holder = shared_host::read_start(path, limit);
-      return Lock::kBusy;
+      got = Lock::kBusy;
+      return 0;
     }
     Identity id;
     if (identity_of_handle(h, id) != 0 || id.type != Entry::kFile ||
@@ -313,11 +314,12 @@ class WindowsHost final : public Host {
       why.type = id.type;
       why.links = id.links;
       CloseHandle(h);
-      return Lock::kRefused;
+      return 0;
     }
     read_all(h, journal, limit);
     taken = std::make_unique<WindowsHeldLock>(h, path);
-    return Lock::kTaken;
+    got = Lock::kTaken;
+    return 0;
   }
 
   // Its rights are not looked at: no one else may change it.

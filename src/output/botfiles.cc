@@ -37,9 +37,8 @@ const char* instead(bool had_old, const char* old) {
 // Writes `text` as <name>.bot in the work folder; an errno value (with the
 // file removed again) when it cannot be written whole.
 int write_bot_file(RunContext& run, const std::string& text, const char* file) {
-  errno = 0;
-  std::FILE* f = run.host.create(file);
-  if (f == nullptr) return errno ? errno : EIO;
+  std::FILE* f = nullptr;
+  if (int error = run.host.create(file, f); error != 0) return error;
   std::fputs(text.c_str(), f);
   int error = run.host.close(f, false);
   if (error != 0) run.host.remove(file);
@@ -158,16 +157,18 @@ Status choose_archive_target(RunContext& run, Replacement& r, bool& had_old) {
   if (there == Entry::kLink) st = look_at(run, r.target.c_str(), old);
   if (!st.ok()) return st;
   had_old = old != Entry::kNone;
-  int frozen = old == Entry::kFile ? run.host.read_only(r.target.c_str()) : 0;
-  if (frozen == 1)
-    st.error(EROFS, "error: archive '%s' is read-only; it is left as it was\n",
-             kArchiveFile);
-  else if (frozen != 0)
+  bool frozen = false;
+  int error =
+      old == Entry::kFile ? run.host.read_only(r.target.c_str(), frozen) : 0;
+  if (error != 0)
     st.error(
-        EIO,
+        error,
         "error: the new '%s' cannot take the place of the old one (%s); the "
         "old one is left as it was\n",
-        kArchiveFile, std::strerror(EIO));
+        kArchiveFile, std::strerror(error));
+  else if (frozen)
+    st.error(EROFS, "error: archive '%s' is read-only; it is left as it was\n",
+             kArchiveFile);
   return st;
 }
 
@@ -180,11 +181,11 @@ Status pack_in_work_folder(const State& s, const int* rows, int count,
   RunContext& run = *s.run;
   Status st;
   CommandStatus made = sy_cmd_make_scripts(run, &st);
+  Entry scripts = Entry::kNone;
   if (!stopping(run, st)) {
-    Entry folder = Entry::kNone;
-    Status look = look_at(run, kScripts, folder);
+    Status look = look_at(run, kScripts, scripts);
     st.add(look);
-    if (!look.ok() || folder != Entry::kFolder) {
+    if (look.ok() && scripts != Entry::kFolder) {
       st.error(EIO,
                "error: the folder 'scripts' could not be made (status %d), so "
                "'kivo.pk3' was not written\n",

@@ -20,7 +20,10 @@ struct Recorder : HostWrapper {
     lines.emplace_back(line);
     return {};
   }
-  Entry entry(const char*) override { return Entry::kNone; }
+  int entry(const char*, Entry& out) override {
+    out = Entry::kNone;
+    return 0;
+  }
   std::vector<std::string> lines;
 };
 

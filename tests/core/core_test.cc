@@ -31,9 +31,9 @@ TEST(Host, CreateNeverOpensWhatIsThereAndListsEveryEntry) {
     std::filesystem::create_symlink("nowhere", "scripts/dead.bot");
     want.insert("dead.bot");
   }
-  errno = 0;
-  EXPECT_EQ(test::real_host().create("scripts/KniRed.bot"), nullptr);
-  EXPECT_EQ(errno, EEXIST);
+  std::FILE* f = nullptr;
+  EXPECT_EQ(test::real_host().create("scripts/KniRed.bot", f), EEXIST);
+  EXPECT_EQ(f, nullptr);
   EXPECT_EQ(test::read_file("scripts/KniRed.bot"), "the player's own\r\n");
   std::vector<std::string> names;
   EXPECT_EQ(test::real_host().list_folder("scripts", names), 0);

@@ -1,6 +1,5 @@
 #include "support/fault_host.h"
 
-#include <cerrno>
 #include <csignal>
 #include <utility>
 
@@ -16,12 +15,12 @@ class FaultHost::CountedLock final : public HeldLock {
   ~CountedLock() override { forget(); }
   int reset(std::string_view s) override {
     if (host_ && host_->step("journal_reset " + std::string(s)) == Fault::kFail)
-      return errno = EIO, ENOSPC;
+      return ENOSPC;
     return file_->reset(s);
   }
   int append(std::string_view s) override {
     if (host_ && host_->step("journal " + std::string(s)) == Fault::kFail)
-      return errno = EIO, ENOSPC;
+      return ENOSPC;
     return file_->append(s);
   }
   void release(bool keep) override { forget(), file_->release(keep); }
@@ -77,12 +76,12 @@ CommandStatus FaultHost::run(const char* line) {
   return target().run(line);
 }
 
-std::FILE* FaultHost::create(const char* path) {
-  if (step(std::string("create ") + path) == Fault::kFail)
-    return errno = ENOSPC, nullptr;
-  std::FILE* f = target().create(path);
-  if (f != nullptr) open_.insert(f);
-  return f;
+int FaultHost::create(const char* path, std::FILE*& out) {
+  out = nullptr;
+  if (step(std::string("create ") + path) == Fault::kFail) return ENOSPC;
+  const int error = target().create(path, out);
+  if (out != nullptr) open_.insert(out);
+  return error;
 }
 
 int FaultHost::close(std::FILE* f, bool durable) {
@@ -103,11 +102,11 @@ int FaultHost::change_folder(const char* path) {
   return error;
 }
 
-Lock FaultHost::lock(const char* path, std::size_t limit, std::string& journal,
-                     LockRefusal& why, std::unique_ptr<HeldLock>& taken) {
-  if (step(std::string("lock ") + path) == Fault::kFail)
-    return errno = EIO, Lock::kError;
-  const Lock result = target().lock(path, limit, journal, why, taken);
+int FaultHost::lock(const char* path, std::size_t limit, std::string& journal,
+                    LockRefusal& why, std::unique_ptr<HeldLock>& taken,
+                    Lock& got) {
+  if (step(std::string("lock ") + path) == Fault::kFail) return EIO;
+  const int result = target().lock(path, limit, journal, why, taken, got);
   if (taken) {
     auto counted = std::make_unique<CountedLock>(*this, std::move(taken));
     held_ = counted.get();

@@ -37,13 +37,12 @@ inline std::function<void()> each_operation;
 inline std::string operation;
 
 // An operation on `what`, passed on unless it is the one to fail, which
-// reports `failure` (an errno value, or what the call returns for one).
-#define KIVO_COUNTED(type, call, params, args, what, failure) \
-  type call params override {                                 \
-    if (step(#call " " + std::string(what)) != Fault::kFail)  \
-      return target().call args;                              \
-    errno = EIO;                                              \
-    return failure;                                           \
+// reports `failure`, an errno value.
+#define KIVO_COUNTED(call, params, args, what, failure)      \
+  int call params override {                                 \
+    if (step(#call " " + std::string(what)) != Fault::kFail) \
+      return target().call args;                             \
+    return failure;                                          \
   }
 
 // What a host saw of a run.
@@ -61,32 +60,31 @@ class FaultHost final : public HostWrapper, public Seen {
   ~FaultHost() override;
 
   CommandStatus run(const char* line) override;
-  std::FILE* create(const char* path) override;
+  int create(const char* path, std::FILE*& out) override;
   int close(std::FILE* f, bool durable) override;
   int change_folder(const char* path) override;
-  Lock lock(const char* path, std::size_t limit, std::string& journal,
-            LockRefusal& why, std::unique_ptr<HeldLock>& taken) override;
+  int lock(const char* path, std::size_t limit, std::string& journal,
+           LockRefusal& why, std::unique_ptr<HeldLock>& taken,
+           Lock& got) override;
   int interrupted() override { return signal_; }
   long long now() override { return 1700000000; }  // the same draws each run
-  KIVO_COUNTED(std::FILE*, open_read, (const char* p, bool f), (p, f), p,
-               nullptr)
-  KIVO_COUNTED(int, rename, (const char* f, const char* t), (f, t), f, EIO)
-  KIVO_COUNTED(int, remove, (const char* p), (p), p, EIO)
-  KIVO_COUNTED(int, remove_tree, (const char* p), (p), p, EIO)
-  KIVO_COUNTED(int, make_folder, (const char* p), (p), p, ENOSPC)
-  KIVO_COUNTED(Entry, entry, (const char* p), (p), p, Entry::kError)
-  KIVO_COUNTED(int, identify, (const char* p, bool f, Identity& id), (p, f, id),
-               p, EIO)
-  KIVO_COUNTED(int, list_folder, (const char* p, std::vector<std::string>& n),
-               (p, n), p, EIO)
-  KIVO_COUNTED(int, real_path, (const char* p, std::string& o), (p, o), p, EIO)
-  KIVO_COUNTED(int, read_only, (const char* p), (p), p, -1)
-  KIVO_COUNTED(int, copy_file, (const char* f, const char* t), (f, t), f,
-               ENOSPC)
-  KIVO_COUNTED(int, copy_mode, (const char* f, const char* t), (f, t), f, EIO)
-  KIVO_COUNTED(int, fresh_mode, (const char* p), (p), p, EIO)
-  KIVO_COUNTED(int, folder_access, (const char* p, FolderAccess& a), (p, a), p,
+  KIVO_COUNTED(open_read, (const char* p, bool f, std::FILE*& o), (p, f, o), p,
                EIO)
+  KIVO_COUNTED(rename, (const char* f, const char* t), (f, t), f, EIO)
+  KIVO_COUNTED(remove, (const char* p), (p), p, EIO)
+  KIVO_COUNTED(remove_tree, (const char* p), (p), p, EIO)
+  KIVO_COUNTED(make_folder, (const char* p), (p), p, ENOSPC)
+  KIVO_COUNTED(entry, (const char* p, Entry& o), (p, o), p, EIO)
+  KIVO_COUNTED(identify, (const char* p, bool f, Identity& id), (p, f, id), p,
+               EIO)
+  KIVO_COUNTED(list_folder, (const char* p, std::vector<std::string>& n),
+               (p, n), p, EIO)
+  KIVO_COUNTED(real_path, (const char* p, std::string& o), (p, o), p, EIO)
+  KIVO_COUNTED(read_only, (const char* p, bool& o), (p, o), p, EIO)
+  KIVO_COUNTED(copy_file, (const char* f, const char* t), (f, t), f, ENOSPC)
+  KIVO_COUNTED(copy_mode, (const char* f, const char* t), (f, t), f, EIO)
+  KIVO_COUNTED(fresh_mode, (const char* p), (p), p, EIO)
+  KIVO_COUNTED(folder_access, (const char* p, FolderAccess& a), (p, a), p, EIO)
 
  private:
   // Counts one operation `what`; what the fault asks of it.
