@@ -18,10 +18,11 @@
 
 // ---- Host command layer ----
 
-// Hands `line` to the host and waits for it. A line that writes the list
-// file first has the old one removed, so that what is read back is this
-// command's; when that cannot be done the command is not run.
-CommandStatus run_command(RunContext& run, const char* line);
+// Hands `line` to the host and waits for it; `out` says how it ended. A
+// line that writes the list file first has the old one removed, so that
+// what is read back is this command's; when that cannot be done the command
+// is not run, and the Status says so and stops the run.
+Status run_command(RunContext& run, const char* line, CommandStatus& out);
 
 // Room for one command line: every pattern with three quoted 48-character
 // names fits.
@@ -35,33 +36,40 @@ inline constexpr std::size_t kCommandBytes = 1024;
 // does not fit.
 int shell_argument(std::string_view prefix, std::string_view name,
                    std::string_view suffix, char* out, std::size_t size);
-// Prints "warn: <what> '<name>' skipped: its name cannot be passed safely to
-// the shell" on standard output.
-void warn_unsafe_name(const char* what, std::string_view name);
+// The note "warn: <what> '<name>' skipped: its name cannot be passed safely
+// to the shell".
+Status warn_unsafe_name(const char* what, std::string_view name);
 
 // The command families. Each builds its line for the build's command set,
 // runs it and says how it ended; a line that takes a name is not run (code
-// kCommandNotRun) when the name cannot be passed safely.
+// kCommandNotRun) when the name cannot be passed safely. What there is to
+// say of it (run_command) goes to `pending` when the caller gathers its
+// lines; without, it is said.
 inline constexpr int kCommandNotRun = -1;
-CommandStatus sy_cmd_list_folder(RunContext& run);  // listing into kivo.tmp
-const char* sy_list_folder_line();                  // ... and its command line
-CommandStatus sy_cmd_list_archive(RunContext& run,
-                                  std::string_view archive);  // unzip -l
+CommandStatus sy_cmd_list_folder(RunContext& run,
+                                 Status* pending = nullptr);  // into kivo.tmp
+const char* sy_list_folder_line();  // ... and its command line
+CommandStatus sy_cmd_list_archive(RunContext& run, std::string_view archive,
+                                  Status* pending = nullptr);  // unzip -l
 CommandStatus sy_cmd_extract(RunContext& run, std::string_view archive,
-                             std::string_view member);
-CommandStatus sy_cmd_open_up_file(RunContext& run,
-                                  std::string_view member);  // Unix: chmod 777
-CommandStatus sy_cmd_make_scripts(RunContext& run);
-CommandStatus sy_cmd_move_bot_in(RunContext& run,
-                                 std::string_view name);  // <name>.bot in
-CommandStatus sy_cmd_pack(RunContext& run);  // zip -r kivo.pk3 scripts
-CommandStatus sy_cmd_delete_extracted(RunContext& run, std::string_view member);
-CommandStatus sy_cmd_delete_written_bot(RunContext& run,
-                                        std::string_view name);  // DOS only
-CommandStatus sy_cmd_remove_output_scripts(RunContext& run);  // after packing
+                             std::string_view member,
+                             Status* pending = nullptr);
+CommandStatus sy_cmd_open_up_file(RunContext& run, std::string_view member,
+                                  Status* pending = nullptr);  // chmod 777
+CommandStatus sy_cmd_make_scripts(RunContext& run, Status* pending = nullptr);
+CommandStatus sy_cmd_move_bot_in(RunContext& run, std::string_view name,
+                                 Status* pending = nullptr);  // <name>.bot in
+CommandStatus sy_cmd_pack(RunContext& run,
+                          Status* pending = nullptr);  // zip -r kivo.pk3
+CommandStatus sy_cmd_delete_extracted(RunContext& run, std::string_view member,
+                                      Status* pending = nullptr);
+CommandStatus sy_cmd_delete_written_bot(RunContext& run, std::string_view name,
+                                        Status* pending = nullptr);  // DOS
+CommandStatus sy_cmd_remove_output_scripts(
+    RunContext& run, Status* pending = nullptr);  // after packing
 // The loan's moves of the player's scripts to tscripts and back.
-CommandStatus sy_cmd_set_aside(RunContext& run);
-CommandStatus sy_cmd_give_back(RunContext& run);
+CommandStatus sy_cmd_set_aside(RunContext& run, Status* pending = nullptr);
+CommandStatus sy_cmd_give_back(RunContext& run, Status* pending = nullptr);
 // 1 when the shell could not find the command's program.
 int sy_tool_missing(const CommandStatus& status);
 // 1 when prefix+name can be put into a command line of this build's set.
@@ -70,7 +78,8 @@ int sy_name_passes(std::string_view prefix, std::string_view name);
 // (whatever it points to).
 int sy_exists(RunContext& run, const char* path);
 // Path of a file inside scripts: "scripts\<member>" or "scripts/<member>".
-void scripts_path(std::string_view member, char* out, std::size_t size);
+// 0, or ENAMETOOLONG when it does not fit.
+int scripts_path(std::string_view member, char* out, std::size_t size);
 
 // Reads one whole line of a list file: its first size - 1 characters go to
 // buf, without the line's last character (taken to be the newline), and its

@@ -11,11 +11,14 @@
 
 namespace {
 
-// 1 when the extracted member is a file of its own: a link that an archive
-// restores must be neither opened up nor read, since it points outside.
-bool is_plain_file(RunContext& run, const char* path) {
+// `plain`: the extracted member is a file of its own; a link that an
+// archive restores must be neither opened up nor read, since it points
+// outside. A failure that stops the run when it cannot be looked at.
+Status is_plain_file(RunContext& run, const char* path, bool& plain) {
   Entry there = Entry::kNone;
-  return sy_entry(run, path, there) && there == Entry::kFile;
+  Status st = look_at(run, path, there);
+  plain = st.ok() && there == Entry::kFile;
+  return st;
 }
 
 // The key of a first word: its first three letters in lower case.
@@ -123,22 +126,22 @@ void gd_parse_aifile(State& s, std::string_view archive,
   trace("  gd_parse_aifile()\n");
   // Both names must reach the shell safely before anything is moved.
   if (!sy_name_passes("", archive)) {
-    warn_unsafe_name("archive", archive);
+    say_status(run, warn_unsafe_name("archive", archive));
     return;
   }
   // unzip reads "*", "?" and "[" in a member name as a pattern, which would
   // extract other members than this one.
+  char path[kCommandBytes];
   if (!sy_name_passes(kScriptsMember, bot_file) ||
-      bot_file.find_first_of("*?[") != std::string_view::npos) {
-    warn_unsafe_name("bot file", bot_file);
+      bot_file.find_first_of("*?[") != std::string_view::npos ||
+      scripts_path(bot_file, path, sizeof path) != 0) {
+    say_status(run, warn_unsafe_name("bot file", bot_file));
     return;
   }
 
   ScriptsLoan loan;
   if (!sy_borrow_scripts(run, loan)) return;
 
-  char path[kCommandBytes];
-  scripts_path(bot_file, path, sizeof path);
   CommandStatus status = sy_cmd_extract(run, archive, bot_file);
   if (sy_tool_missing(status) || status.code == 50) {
     fail_run(
@@ -153,7 +156,8 @@ void gd_parse_aifile(State& s, std::string_view archive,
   }
   // What unzip made is recorded at once: it is the proof by which a run
   // stopped from here on is cleaned up.
-  const bool made = is_plain_file(run, path);
+  bool made = false;
+  say_status(run, is_plain_file(run, path, made));
   if (made && !loan_record_member(run, bot_file) && !stopping(run))
     fail_run(run, "error: cannot look at the extracted '%s'; the run stops\n",
              path);

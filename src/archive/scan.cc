@@ -115,9 +115,10 @@ bool searched_before_output(std::string_view archive) {
 // that begins with "scripts" and ends in ".bot" (any case), at most two
 // folders deep, with a folder ending at its 8th character or later, named
 // by the path without its first 8 characters; each name once, letter case
-// aside.
-void record_game_bot_file(State& s, std::string_view member,
-                          std::string_view archive) {
+// aside. A note when the name would stop the game.
+Status record_game_bot_file(State& s, std::string_view member,
+                            std::string_view archive) {
+  Status st;
   const std::size_t last = member.find_last_of("/\\");
   const auto folders = std::count_if(member.begin(), member.end(), [](char c) {
     return c == '/' || c == '\\';
@@ -125,10 +126,10 @@ void record_game_bot_file(State& s, std::string_view member,
   if (!same_but_case(member.substr(0, 7), kScripts) ||
       !ends_with_any_case(member, ".bot") || last == std::string_view::npos ||
       last < 7 || folders > 2)
-    return;
+    return st;
   const std::string_view name = member.substr(8);
   if (name.size() >= kGameBotNameLimit)
-    std::printf(
+    st.note(
         "warn: archive '%.*s' holds the bot file '%.*s', whose name of %d "
         "characters stops the game when it loads its bots\n",
         static_cast<int>(archive.size()), archive.data(),
@@ -138,10 +139,11 @@ void record_game_bot_file(State& s, std::string_view member,
   for (GameBotFile& f : s.game_bot_files)
     if (same_but_case(f.name, name)) {
       f.before_output = f.before_output || before;
-      return;
+      return st;
     }
   if (s.game_bot_files.size() < kTableRows)
     s.game_bot_files.push_back({std::string(name), before});
+  return st;
 }
 
 // The member path of a whole listing line: from the fourth word of a line
@@ -235,57 +237,62 @@ void parse_listing_line(State& s, std::string_view line,
 }
 
 // Has unzip list `archive`, named to it as `argument`, into kivo.tmp and
-// opens that. Null when it did not: with `unsafe` set when the name cannot
-// be passed to the shell, else the run stops (said).
-std::FILE* open_listing(RunContext& run, std::string_view archive,
-                        std::string_view argument, bool& unsafe) {
-  CommandStatus status = sy_cmd_list_archive(run, argument);
-  unsafe = status.code == kCommandNotRun && !stopping(run);
-  if (unsafe || stopping(run)) return nullptr;
+// opens that into `f`. Null when it did not: with `unsafe` set when the
+// name cannot be passed to the shell, else the run stops.
+Status open_listing(RunContext& run, std::string_view archive,
+                    std::string_view argument, bool& unsafe, std::FILE*& f) {
+  f = nullptr;
+  Status st;
+  CommandStatus status = sy_cmd_list_archive(run, argument, &st);
+  unsafe = status.code == kCommandNotRun && !stopping(run, st);
+  if (unsafe || stopping(run, st)) return st;
   const int n = static_cast<int>(archive.size());
   if (!archive_problem(status.code)) {
     if (sy_tool_missing(status))
-      fail_run(run,
+      st.fatal(ENOENT,
                "error: cannot list archive '%.*s': the 'unzip' program was not "
                "found (status %d); 'kivo.pk3' and 'kivo.cfg' are left as they "
                "were\n",
                n, archive.data(), status.code);
     else
-      fail_run(
-          run,
+      st.fatal(
+          EIO,
           "error: cannot list archive '%.*s': 'unzip' ended with status %d%s; "
           "'kivo.pk3' and 'kivo.cfg' are left as they were\n",
           n, archive.data(), status.code,
           status.code == 50 ? " (the disk is full)" : "");
-    return nullptr;
+    return st;
   }
-  std::FILE* f = nullptr;
   if (int error = run.host.open_read(kListFile, false, f); error != 0)
-    fail_run(run,
+    st.fatal(error,
              "  error: cannot open 'kivo.tmp' for read (%s); 'kivo.pk3' and "
              "'kivo.cfg' are left as they were\n",
              std::strerror(error));
-  return f;
+  return st;
 }
 
 // The game loads every archive of its folder, letter case of ".pk3" aside,
 // that is no folder: those the scan did not read (the game's own, names
 // the archive list skips) are listed too, each for its bot files only, so
-// that the game's list of them is known whole. 1, or 0 when the run stops.
-int list_unread_archives(State& s, const std::vector<std::string>& listed) {
+// that the game's list of them is known whole. A failure when the run stops.
+Status list_unread_archives(State& s, const std::vector<std::string>& listed) {
   RunContext& run = *s.run;
+  Status st;
   std::vector<std::string> names;
   if (int error = run.host.list_folder(".", names); error != 0) {
-    fail_run(
-        run,
+    st.fatal(
+        error,
         "error: cannot list this folder (%s); 'kivo.pk3' and 'kivo.cfg' are "
         "left as they were\n",
         std::strerror(error));
-    return 0;
+    return st;
   }
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
-    if (stopping(run)) return 0;
+    if (stopping(run, st)) {
+      st.fail(EINTR);
+      return st;
+    }
     // kivo.pk3 is this run's to replace.
     if (!ends_with_any_case(name, ".pk3") ||
         (kDosCommands ? same_but_case(name, kArchiveFile)
@@ -303,24 +310,28 @@ int list_unread_archives(State& s, const std::vector<std::string>& listed) {
       argument += c == '*' || c == '?' || c == '[' ? std::string{'[', c, ']'}
                                                    : std::string(1, c);
     bool unsafe = false;
-    std::FILE* f = open_listing(run, name, argument, unsafe);
+    std::FILE* f = nullptr;
+    st.add(open_listing(run, name, argument, unsafe, f));
     if (unsafe) {
       bool warned = false;  // the scan did, for an archive of the list
       for (int i = 0; i < kPk3Slots && !s.pk3_list[i].empty(); ++i)
         warned = warned || s.pk3_list[i] == name;
-      if (!warned) warn_unsafe_name("archive", name);
+      if (!warned) st.add(warn_unsafe_name("archive", name));
       continue;
     }
-    if (f == nullptr) return 0;
+    if (f == nullptr) {
+      st.fail(EINTR);
+      return st;
+    }
     read_listing(
         f,
         [&](std::string_view line) {
-          record_game_bot_file(s, member_of(line), name);
+          st.add(record_game_bot_file(s, member_of(line), name));
         },
         [](const char*) {});
     std::fclose(f);
   }
-  return 1;
+  return st;
 }
 
 }  // namespace
@@ -337,13 +348,14 @@ int gd_get_models_players_aifiles(State& s) {
     // unzip reads "*", "?" and "[" in an archive name as a pattern, which
     // would list other archives than this one.
     if (archive.find_first_of("*?[") != std::string_view::npos) {
-      warn_unsafe_name("archive", archive);
+      say_status(run, warn_unsafe_name("archive", archive));
       continue;
     }
     bool unsafe = false;
-    std::FILE* f = open_listing(run, archive, archive, unsafe);
+    std::FILE* f = nullptr;
+    say_status(run, open_listing(run, archive, archive, unsafe, f));
     if (unsafe) {
-      warn_unsafe_name("archive", archive);
+      say_status(run, warn_unsafe_name("archive", archive));
       continue;
     }
     if (f == nullptr) return 0;
@@ -354,7 +366,7 @@ int gd_get_models_players_aifiles(State& s) {
     read_listing(
         f,
         [&](std::string_view line) {
-          record_game_bot_file(s, member_of(line), archive);
+          say_status(run, record_game_bot_file(s, member_of(line), archive));
         },
         [&](const char* line) {
           std::string_view rest(line);
@@ -381,7 +393,7 @@ int gd_get_models_players_aifiles(State& s) {
       gd_parse_aifile(s, archive, bots.names[b].view());
   }
   if (stopping(run)) return 0;
-  return list_unread_archives(s, listed);
+  return say_status(run, list_unread_archives(s, listed));
 }
 
 char parse_player_name(const char* file, name_field& skin) {

@@ -91,24 +91,38 @@ bool append(char* out, std::size_t size, std::size_t* n, std::string_view t) {
 constexpr CommandStatus kNotRun = {kCommandNotRun, 0};
 
 // Formats `pattern` with one argument into a fixed line and runs it.
-CommandStatus run_pattern(RunContext& run, const char* pattern,
-                          const char* argument) {
+Status run_pattern(RunContext& run, const char* pattern, const char* argument,
+                   CommandStatus& out) {
+  out = kNotRun;
   char line[kCommandBytes];
   int n = std::snprintf(line, sizeof line, pattern, argument);
-  if (n < 0 || static_cast<std::size_t>(n) >= sizeof line) return kNotRun;
-  return run_command(run, line);
+  if (n < 0 || static_cast<std::size_t>(n) >= sizeof line) return {};
+  return run_command(run, line, out);
 }
 
 // Runs a pattern whose one "%s" is prefix+name+suffix; not run when the
 // name cannot be passed safely.
-CommandStatus run_with_name(RunContext& run, const char* pattern,
-                            std::string_view prefix, std::string_view name,
-                            std::string_view suffix) {
+Status run_with_name(RunContext& run, const char* pattern,
+                     std::string_view prefix, std::string_view name,
+                     std::string_view suffix, CommandStatus& out) {
+  out = {};
   if (pattern == nullptr) return {};
+  out = kNotRun;
   char argument[kCommandBytes];
   if (!shell_argument(prefix, name, suffix, argument, sizeof argument))
-    return kNotRun;
-  return run_pattern(run, pattern, argument);
+    return {};
+  return run_pattern(run, pattern, argument, out);
+}
+
+// What a command family hands back: the lines of `st` go to `pending` when
+// the caller gathers them, else they are said.
+CommandStatus hand_back(RunContext& run, const Status& st, CommandStatus out,
+                        Status* pending) {
+  if (pending != nullptr)
+    pending->add(st);
+  else
+    say_status(run, st);
+  return out;
 }
 
 std::string_view scripts_prefix() {
@@ -123,26 +137,32 @@ int sy_exists(RunContext& run, const char* path) {
   return !sy_entry(run, path, there) || there != Entry::kNone;
 }
 
-CommandStatus run_command(RunContext& run, const char* line) {
+Status run_command(RunContext& run, const char* line, CommandStatus& out) {
+  out = kNotRun;
   // The old list file goes first, so that a command that fails cannot leave
   // an earlier listing to be read as its own; a link there is removed, never
-  // written through.
-  Entry old = Entry::kNone;
-  if (std::strstr(line, kListFile) != nullptr && !sy_entry(run, kListFile, old))
-    return kNotRun;
-  if (old != Entry::kNone) {
-    int error = run.host.remove(kListFile);
-    if (error != 0) {
-      fail_run(
-          run,
-          "error: cannot remove the old list file '%s' (%s); the run stops "
-          "and leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
-          kListFile, std::strerror(error));
-      return kNotRun;
+  // written through. A look that fails stops the run here: the command does
+  // not run.
+  Status st;
+  if (std::strstr(line, kListFile) != nullptr) {
+    Entry there = Entry::kNone;
+    st = look_at(run, kListFile, there);
+    if (!st.ok()) return st;
+    if (there != Entry::kNone) {
+      int error = run.host.remove(kListFile);
+      if (error != 0) {
+        st.fatal(
+            error,
+            "error: cannot remove the old list file '%s' (%s); the run stops "
+            "and leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
+            kListFile, std::strerror(error));
+        return st;
+      }
     }
   }
   trace("  system: '%s'\n", line);
-  return run.host.run(line);
+  out = run.host.run(line);
+  return st;
 }
 
 int shell_argument(std::string_view prefix, std::string_view name,
@@ -179,25 +199,32 @@ int shell_argument(std::string_view prefix, std::string_view name,
   }
 }
 
-void warn_unsafe_name(const char* what, std::string_view name) {
-  std::printf(
+Status warn_unsafe_name(const char* what, std::string_view name) {
+  Status st;
+  st.note(
       "warn: %s '%.*s' skipped: its name cannot be passed safely to the "
       "shell\n",
       what, static_cast<int>(name.size()), name.data());
+  return st;
 }
 
-CommandStatus sy_cmd_list_folder(RunContext& run) {
-  return run_command(run, kCommands.list_folder);
+CommandStatus sy_cmd_list_folder(RunContext& run, Status* pending) {
+  CommandStatus out;
+  Status st = run_command(run, kCommands.list_folder, out);
+  return hand_back(run, st, out, pending);
 }
 
 const char* sy_list_folder_line() { return kCommands.list_folder; }
 
-CommandStatus sy_cmd_list_archive(RunContext& run, std::string_view archive) {
-  return run_with_name(run, kCommands.list_archive, "", archive, "");
+CommandStatus sy_cmd_list_archive(RunContext& run, std::string_view archive,
+                                  Status* pending) {
+  CommandStatus out;
+  Status st = run_with_name(run, kCommands.list_archive, "", archive, "", out);
+  return hand_back(run, st, out, pending);
 }
 
 CommandStatus sy_cmd_extract(RunContext& run, std::string_view archive,
-                             std::string_view member) {
+                             std::string_view member, Status* pending) {
   char a[kCommandBytes];
   char m[kCommandBytes];
   // A member name always uses "/", as archives store it.
@@ -207,48 +234,70 @@ CommandStatus sy_cmd_extract(RunContext& run, std::string_view archive,
   char line[kCommandBytes];
   int n = std::snprintf(line, sizeof line, kCommands.extract, a, m);
   if (n < 0 || static_cast<std::size_t>(n) >= sizeof line) return kNotRun;
-  return run_command(run, line);
+  CommandStatus out;
+  Status st = run_command(run, line, out);
+  return hand_back(run, st, out, pending);
 }
 
-CommandStatus sy_cmd_open_up_file(RunContext& run, std::string_view member) {
-  return run_with_name(run, kCommands.open_up_file, scripts_prefix(), member,
-                       "");
+CommandStatus sy_cmd_open_up_file(RunContext& run, std::string_view member,
+                                  Status* pending) {
+  CommandStatus out;
+  Status st = run_with_name(run, kCommands.open_up_file, scripts_prefix(),
+                            member, "", out);
+  return hand_back(run, st, out, pending);
 }
 
-CommandStatus sy_cmd_make_scripts(RunContext& run) {
-  return run_command(run, kCommands.make_scripts);
+CommandStatus sy_cmd_make_scripts(RunContext& run, Status* pending) {
+  CommandStatus out;
+  Status st = run_command(run, kCommands.make_scripts, out);
+  return hand_back(run, st, out, pending);
 }
 
-CommandStatus sy_cmd_move_bot_in(RunContext& run, std::string_view name) {
-  return run_with_name(run, kCommands.move_bot_in, "", name, ".bot");
+CommandStatus sy_cmd_move_bot_in(RunContext& run, std::string_view name,
+                                 Status* pending) {
+  CommandStatus out;
+  Status st = run_with_name(run, kCommands.move_bot_in, "", name, ".bot", out);
+  return hand_back(run, st, out, pending);
 }
 
-CommandStatus sy_cmd_pack(RunContext& run) {
-  return run_command(run, kCommands.pack);
+CommandStatus sy_cmd_pack(RunContext& run, Status* pending) {
+  CommandStatus out;
+  Status st = run_command(run, kCommands.pack, out);
+  return hand_back(run, st, out, pending);
 }
 
-CommandStatus sy_cmd_delete_extracted(RunContext& run,
-                                      std::string_view member) {
-  return run_with_name(run, kCommands.delete_extracted, scripts_prefix(),
-                       member, "");
+CommandStatus sy_cmd_delete_extracted(RunContext& run, std::string_view member,
+                                      Status* pending) {
+  CommandStatus out;
+  Status st = run_with_name(run, kCommands.delete_extracted, scripts_prefix(),
+                            member, "", out);
+  return hand_back(run, st, out, pending);
 }
 
-CommandStatus sy_cmd_delete_written_bot(RunContext& run,
-                                        std::string_view name) {
-  return run_with_name(run, kCommands.delete_written, scripts_prefix(), name,
-                       ".bot");
+CommandStatus sy_cmd_delete_written_bot(RunContext& run, std::string_view name,
+                                        Status* pending) {
+  CommandStatus out;
+  Status st = run_with_name(run, kCommands.delete_written, scripts_prefix(),
+                            name, ".bot", out);
+  return hand_back(run, st, out, pending);
 }
 
-CommandStatus sy_cmd_set_aside(RunContext& run) {
-  return run_command(run, kCommands.set_aside);
+CommandStatus sy_cmd_set_aside(RunContext& run, Status* pending) {
+  CommandStatus out;
+  Status st = run_command(run, kCommands.set_aside, out);
+  return hand_back(run, st, out, pending);
 }
 
-CommandStatus sy_cmd_give_back(RunContext& run) {
-  return run_command(run, kCommands.give_back);
+CommandStatus sy_cmd_give_back(RunContext& run, Status* pending) {
+  CommandStatus out;
+  Status st = run_command(run, kCommands.give_back, out);
+  return hand_back(run, st, out, pending);
 }
 
-CommandStatus sy_cmd_remove_output_scripts(RunContext& run) {
-  return run_command(run, kCommands.remove_output_scripts);
+CommandStatus sy_cmd_remove_output_scripts(RunContext& run, Status* pending) {
+  CommandStatus out;
+  Status st = run_command(run, kCommands.remove_output_scripts, out);
+  return hand_back(run, st, out, pending);
 }
 
 int sy_tool_missing(const CommandStatus& status) {
@@ -261,9 +310,10 @@ int sy_name_passes(std::string_view prefix, std::string_view name) {
   return shell_argument(prefix, name, "", argument, sizeof argument);
 }
 
-void scripts_path(std::string_view member, char* out, std::size_t size) {
-  std::snprintf(out, size, "%s%c%.*s", kScripts, kCommands.separator,
-                static_cast<int>(member.size()), member.data());
+int scripts_path(std::string_view member, char* out, std::size_t size) {
+  int n = std::snprintf(out, size, "%s%c%.*s", kScripts, kCommands.separator,
+                        static_cast<int>(member.size()), member.data());
+  return n >= 0 && static_cast<std::size_t>(n) < size ? 0 : ENAMETOOLONG;
 }
 
 int read_list_piece(std::FILE* f, char* buf, int size) {

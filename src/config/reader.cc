@@ -96,7 +96,7 @@ RowLine classify_row(const char* line) {
   return RowLine::kRow;
 }
 
-void read_player_rows(State& s, std::FILE* f) {
+Status read_player_rows(State& s, std::FILE* f) {
   char buf[kLineBytes];
   int short_rows = 0;
   int over_capacity = 0;
@@ -117,19 +117,21 @@ void read_player_rows(State& s, std::FILE* f) {
     ++s.cfg_player_count;
   }
   s.cfg_unread += short_rows + over_capacity;
+  Status st;
   if (short_rows > 0)
-    std::printf(
+    st.note(
         "  warn: %d player rows in 'kivo.cfg' skipped: fewer than 8 "
         "fields\n",
         short_rows);
   if (over_capacity > 0)
-    std::printf(
+    st.note(
         "  warn: %d player rows in 'kivo.cfg' skipped: more than %d "
         "rows\n",
         over_capacity, kTableRows);
+  return st;
 }
 
-void read_tier_rows(State& s, std::FILE* f) {
+Status read_tier_rows(State& s, std::FILE* f) {
   char buf[kLineBytes];
   int short_rows = 0;
   int over_capacity = 0;
@@ -151,43 +153,49 @@ void read_tier_rows(State& s, std::FILE* f) {
     ++s.cfg_tier_count;
   }
   s.cfg_unread += short_rows + over_capacity;
+  Status st;
   if (short_rows > 0)
-    std::printf("  warn: %d tier rows in 'kivo.cfg' skipped: no tier given\n",
-                short_rows);
+    st.note("  warn: %d tier rows in 'kivo.cfg' skipped: no tier given\n",
+            short_rows);
   if (over_capacity > 0)
-    std::printf(
+    st.note(
         "  warn: %d tier rows in 'kivo.cfg' skipped: more than %d "
         "rows\n",
         over_capacity, kTableRows);
+  return st;
 }
 
 // Finds a rows block from the start of the file (second word beginning
-// with `word`, rows after the `header` line) and reads its rows. 0 when the
-// block is not in the file, which a note says; a block without its header
-// line has no rows. Both count as parts of the file left unread.
-int read_rows_block(State& s, std::FILE* f, const char* word,
-                    const char* header, const char* block,
-                    void (*read_rows)(State&, std::FILE*)) {
+// with `word`, rows after the `header` line) and reads its rows, with what
+// the rows' reader says. ENOENT when the block is not in the file, which a
+// note says; a block without its header line has no rows. Both count as
+// parts of the file left unread.
+Status read_rows_block(State& s, std::FILE* f, const char* word,
+                       const char* header, const char* block,
+                       Status (*read_rows)(State&, std::FILE*)) {
   std::rewind(f);
   Block found = find_block(f, '@', word, false, header);
+  Status st;
   if (found == Block::kMissing) {
-    std::printf("  note: '%s' block not found in 'kivo.cfg'\n", block);
+    st.note("  note: '%s' block not found in 'kivo.cfg'\n", block);
+    st.fail(ENOENT);
     ++s.cfg_unread;
-    return 0;
+  } else if (found == Block::kRows) {
+    st = read_rows(s, f);
+  } else {
+    ++s.cfg_unread;
   }
-  if (found == Block::kRows)
-    read_rows(s, f);
-  else
-    ++s.cfg_unread;
-  return 1;
+  return st;
 }
 
-// Stops the run: kivo.cfg is there but cannot be read.
-void refuse_unreadable(RunContext& run, int error) {
-  fail_run(run,
+// kivo.cfg is there but cannot be read: the run stops.
+Status refuse_unreadable(int error) {
+  Status st;
+  st.fatal(error,
            "error: cannot read config file 'kivo.cfg' (%s); the run stops and "
            "leaves 'kivo.pk3' and 'kivo.cfg' as they were\n",
            std::strerror(error));
+  return st;
 }
 
 }  // namespace
@@ -235,7 +243,7 @@ void gd_read_config(State& s) {
   if (f == nullptr && there != Entry::kNone) {
     // A file that is there but cannot be read must not be written over as
     // if the player had none.
-    refuse_unreadable(run, error != 0 ? error : EIO);
+    say_status(run, refuse_unreadable(error != 0 ? error : EIO));
     return;
   }
   if (f == nullptr) {
@@ -245,17 +253,18 @@ void gd_read_config(State& s) {
   s.cfg_unread += has_long_lines(f);
   gd_read_flags(s, f);
 
-  if (read_rows_block(s, f, "ai_play", "name", "ai_players",
-                      read_player_rows)) {
+  if (say_status(run, read_rows_block(s, f, "ai_play", "name", "ai_players",
+                                      read_player_rows))) {
     std::printf("  found %d player configs in file 'kivo.cfg'\n",
                 s.cfg_player_count);
-    if (read_rows_block(s, f, "ai_tiers", "aifile", "ai_tiers", read_tier_rows))
+    if (say_status(run, read_rows_block(s, f, "ai_tiers", "aifile", "ai_tiers",
+                                        read_tier_rows)))
       std::printf("  found %d ai bot names in file 'kivo.cfg'\n",
                   s.cfg_tier_count);
   }
   const bool unreadable = std::ferror(f) != 0;
   std::fclose(f);
-  if (unreadable) refuse_unreadable(run, EIO);
+  if (unreadable) say_status(run, refuse_unreadable(EIO));
 }
 
 void gd_read_flags(State& s, std::FILE* f) {

@@ -72,11 +72,13 @@ void write_tiers_opening(std::FILE* f) {
 
 int lower_status(const Player& p) { return to_lower(p.st); }
 
-void report_failure(RunContext& run, const char* target, int error) {
-  say_error(run,
-            "error: cannot write config file '%s' (%s); it is left as it "
-            "was\n",
-            target, error != 0 ? std::strerror(error) : "write failed");
+Status report_failure(const char* target, int error) {
+  Status st;
+  st.error(error != 0 ? error : EIO,
+           "error: cannot write config file '%s' (%s); it is left as it "
+           "was\n",
+           target, error != 0 ? std::strerror(error) : "write failed");
+  return st;
 }
 
 // The whole content of a file, or false when it cannot be read. A link is
@@ -136,31 +138,31 @@ bool is_our_backup(RunContext& run, const char* path, Identity& id) {
          begins_with_our_flags(text);
 }
 
-// What became of an older backup that had to make room.
-enum class Older { kKept, kNoRoom, kFailed };
-
 // An older backup that holds other text than the file about to be backed
 // up moves to the first free "<backup>.<n>", n from 1 to kOlderBackups;
 // when none is free, the oldest of those that are provably kivorama's own
-// backups is removed to make room. kNoRoom (a "warn: " line said) when
-// none is; kFailed with an "error: " line. `moved` gets the new name, or
+// backups is removed to make room. EEXIST with a "warn: " line when none
+// is; another failure with an "error: " line. `moved` gets the new name, or
 // stays empty when nothing had to move; `removed` the backup removed.
-Older keep_older_backup(RunContext& run, const char* target, const char* backup,
-                        std::string& moved, std::string& removed) {
+Status keep_older_backup(RunContext& run, const char* target,
+                         const char* backup, std::string& moved,
+                         std::string& removed) {
+  Status st;
   Identity old;
   int error = run.host.identify(backup, false, old);
-  if (error == ENOENT) return Older::kKept;
+  if (error == ENOENT) return st;
   if (error == 0 && old.type == Entry::kFile) {
     std::string a, b;
     if (read_whole(run, backup, a) && read_whole(run, target, b) && a == b)
-      return Older::kKept;
+      return st;
   }
   std::string free, oldest;
   Identity oldest_id;
   for (int n = 1; n <= kOlderBackups && free.empty(); ++n) {
     std::string name = std::string(backup) + "." + std::to_string(n);
     Entry e = Entry::kNone;
-    if (!sy_entry(run, name.c_str(), e)) return Older::kFailed;
+    st = look_at(run, name.c_str(), e);
+    if (!st.ok()) return st;
     Identity id;
     if (e == Entry::kNone)
       free = name;
@@ -169,36 +171,40 @@ Older keep_older_backup(RunContext& run, const char* target, const char* backup,
       oldest = name, oldest_id = id;
   }
   if (free.empty() && oldest.empty()) {
-    std::printf(
+    st.note(
         "warn: '%s' is left as it was, so that nothing of it is lost: "
         "'%s' and '%s.1' to '%s.%d' hold older copies, and none of those "
         "numbered can be proven to be one that kivorama made; move or remove "
         "those you no longer need and run again\n",
         target, backup, backup, backup, kOlderBackups);
-    return Older::kNoRoom;
+    st.fail(EEXIST);
+    return st;
   }
   if (free.empty()) {
     // Removed only while it is still the very file proven ours.
-    if (!is_object(run, oldest.c_str(), oldest_id) ||
-        run.host.remove(oldest.c_str()) != 0) {
-      say_error(run,
-                "error: cannot keep the older '%s' under another name; '%s' is "
-                "left as it was\n",
-                backup, target);
-      return Older::kFailed;
+    error = is_object(run, oldest.c_str(), oldest_id)
+                ? run.host.remove(oldest.c_str())
+                : EIO;
+    if (error != 0) {
+      st.error(error,
+               "error: cannot keep the older '%s' under another name; '%s' is "
+               "left as it was\n",
+               backup, target);
+      return st;
     }
     removed = free = oldest;
   }
-  if (run.host.rename(backup, free.c_str()) != 0) {
-    say_error(
-        run,
+  error = run.host.rename(backup, free.c_str());
+  if (error != 0) {
+    st.error(
+        error,
         "error: cannot keep the older '%s' under another name; '%s' is left "
         "as it was\n",
         backup, target);
-    return Older::kFailed;
+    return st;
   }
   moved = free;
-  return Older::kKept;
+  return st;
 }
 
 // Keeps a copy of the old file `file` (kivo.cfg, `target`, or the file its
@@ -206,47 +212,46 @@ Older keep_older_backup(RunContext& run, const char* target, const char* backup,
 // lose something of it: parts the reader could not use, or rows of players
 // this run does not have. The old file itself stays in place until the new
 // one replaces it in one rename; an older backup with other rows is kept
-// under a name of its own.
-Older keep_backup(const State& s, const char* target, const char* file,
-                  const char* backup) {
+// under a name of its own. A failure when the old file must stay as it is.
+Status keep_backup(const State& s, const char* target, const char* file,
+                   const char* backup) {
   RunContext& run = *s.run;
-  if (s.cfg_unread == 0 && s.cfg_lost == 0) return Older::kKept;
+  if (s.cfg_unread == 0 && s.cfg_lost == 0) return {};
   std::string moved, removed;
-  Older older = keep_older_backup(run, file, backup, moved, removed);
-  if (older != Older::kKept) return older;
+  Status st = keep_older_backup(run, file, backup, moved, removed);
+  if (!st.ok()) return st;
   int error = run.host.copy_file(file, backup);
   if (error != 0) {
-    say_error(run,
-              "error: cannot keep the old '%s' as '%s' (%s); it is left as it "
-              "was\n",
-              target, backup, std::strerror(error));
-    return Older::kFailed;
+    st.error(error,
+             "error: cannot keep the old '%s' as '%s' (%s); it is left as it "
+             "was\n",
+             target, backup, std::strerror(error));
+    return st;
   }
   if (s.cfg_lost > 0 && s.cfg_unread > 0)
-    std::printf(
+    st.note(
         "note: '%s' held lines this run could not use, and %d rows of "
         "players this run does not have; the old file is kept as '%s'\n",
         target, s.cfg_lost, backup);
   else if (s.cfg_lost > 0)
-    std::printf(
+    st.note(
         "note: %d rows of '%s' name players this run does not have (an "
         "archive removed, unreadable, or past the roster's capacity); the old "
         "file is kept as '%s'\n",
         s.cfg_lost, target, backup);
   else
-    std::printf(
+    st.note(
         "note: '%s' held lines this run could not use; the old file is kept "
         "as '%s'\n",
         target, backup);
   if (!removed.empty())
-    std::printf(
+    st.note(
         "note: '%s', the oldest of the older backups, was removed to make "
         "room (at most %d are kept)\n",
         removed.c_str(), kOlderBackups);
   if (!moved.empty())
-    std::printf("note: the older '%s' is kept as '%s'\n", backup,
-                moved.c_str());
-  return Older::kKept;
+    st.note("note: the older '%s' is kept as '%s'\n", backup, moved.c_str());
+  return st;
 }
 
 // The flags block.
@@ -377,7 +382,7 @@ int gd_save_config(State& s) {
                 "error: config file '%s' is read-only; it is left as it was\n",
                 target);
     else
-      report_failure(run, target, error);
+      say_status(run, report_failure(target, error));
     return 0;
   }
   gd_write_config(s, r.file);
@@ -386,7 +391,7 @@ int gd_save_config(State& s) {
   error = replace_close(run, r);
   if (error != 0) {
     replace_abort(run, r);
-    report_failure(run, target, error);
+    say_status(run, report_failure(target, error));
     return 0;
   }
   if (s.cfg_seen_unknown || !replace_still(run, r, s.cfg_seen)) {
@@ -403,14 +408,14 @@ int gd_save_config(State& s) {
   // No room for a backup that can be proven ours: the old file stays, with
   // all it holds, rather than lose what only it has.
   if (old == Entry::kFile &&
-      keep_backup(s, target, r.target.c_str(), backup) != Older::kKept) {
+      !say_status(run, keep_backup(s, target, r.target.c_str(), backup))) {
     replace_abort(run, r);
     return 0;
   }
   error = replace_commit(run, r);
   if (error != 0) {
     replace_abort(run, r);
-    report_failure(run, target, error);
+    say_status(run, report_failure(target, error));
     return 0;
   }
   run.status.cfg_written = 1;

@@ -298,6 +298,12 @@ class Status {
   [[gnu::format(printf, 3, 4)]] void error(int error, const char* format, ...);
   // An "error: " line and a failure that stops the run.
   [[gnu::format(printf, 3, 4)]] void fatal(int error, const char* format, ...);
+  // A failure with nothing more to say (the run asked to stop, say).
+  void fail(int error);
+  // A failure that stops the run, with nothing more to say.
+  void stop(int error);
+  // Appends the lines of `other` and takes its failure, when this has none.
+  void add(const Status& other);
   bool ok() const { return error_ == 0; }
   int code() const { return error_; }
   bool stops() const { return stops_; }
@@ -316,10 +322,16 @@ class Status {
 // Says the lines of `st` (its error lines counted) and stops the run when
 // it asks to; 1 when `st` is a success, 0 when it is a failure.
 int say_status(RunContext& run, const Status& st);
+// 1 once the run must stop, counting `pending` as said: a step that gathers
+// what it says asks this before each of its operations.
+int stopping(RunContext& run, const Status& pending);
 
 // What is at `path`, in `out`: 1. When that cannot be found out, says so
 // with an "error: " line, stops the run and returns 0.
 int sy_entry(RunContext& run, const char* path, Entry& out);
+// What is at `path`, into `out`; when that cannot be found out, a failure
+// that stops the run, with the line sy_entry says.
+Status look_at(RunContext& run, const char* path, Entry& out);
 
 // One phase of a run: its name (null for a step without a trace line) and
 // the operation, which takes the State record.

@@ -77,6 +77,21 @@ void Status::fatal(int error, const char* format, ...) {
   stops_ = true;
 }
 
+void Status::fail(int error) {
+  if (error_ == 0) error_ = error != 0 ? error : EIO;
+}
+
+void Status::stop(int error) {
+  fail(error);
+  stops_ = true;
+}
+
+void Status::add(const Status& other) {
+  lines_.insert(lines_.end(), other.lines_.begin(), other.lines_.end());
+  if (error_ == 0) error_ = other.error_;
+  stops_ = stops_ || other.stops_;
+}
+
 int say_status(RunContext& run, const Status& st) {
   for (const Status::Line& line : st.lines()) {
     std::fputs(line.text.c_str(), stdout);
@@ -90,12 +105,18 @@ int stopping(RunContext& run) {
   return run.status.failed != 0 || run.host.interrupted() != 0;
 }
 
-int sy_entry(RunContext& run, const char* path, Entry& out) {
-  int error = run.host.entry(path, out);
-  if (error != 0) {
-    fail_run(run, "error: cannot look at '%s' (%s); the run stops\n", path,
+int stopping(RunContext& run, const Status& pending) {
+  return pending.stops() || stopping(run);
+}
+
+Status look_at(RunContext& run, const char* path, Entry& out) {
+  Status st;
+  if (int error = run.host.entry(path, out); error != 0)
+    st.fatal(error, "error: cannot look at '%s' (%s); the run stops\n", path,
              std::strerror(error));
-    return 0;
-  }
-  return 1;
+  return st;
+}
+
+int sy_entry(RunContext& run, const char* path, Entry& out) {
+  return say_status(run, look_at(run, path, out));
 }

@@ -45,57 +45,68 @@ int write_bot_file(RunContext& run, const std::string& text, const char* file) {
   return error;
 }
 
-// 1 when the player's bot file can go into the folder under its own name.
-bool name_usable(const Player& p) {
+// A failure (with a "warn: " line) when the player's bot file cannot go
+// into the folder under its own name.
+Status name_usable(const Player& p) {
+  Status st;
   std::string_view name = p.name.view();
   if (!plain_file_name(name)) {
-    std::printf(
+    st.note(
         "warn: player '%s' skipped: its name cannot be a file name in this "
         "folder\n",
         p.name.c_str());
-    return false;
+    st.fail(EINVAL);
+    return st;
   }
   // The same rule the move applies: a refused name never reaches the disk.
   char argument[kCommandBytes];
   if (!shell_argument("", name, ".bot", argument, sizeof argument)) {
-    warn_unsafe_name("player", name);
-    return false;
+    st = warn_unsafe_name("player", name);
+    st.fail(EINVAL);
   }
-  return true;
+  return st;
 }
 
 // Writes and moves in the bot file of one player, with the text recorded
-// for it; false when skipped.
-bool add_bot(RunContext& run, const Player& p, const std::string& text,
-             bool had_old) {
+// for it; `added` stays false when it is skipped.
+Status add_bot(RunContext& run, const Player& p, const std::string& text,
+               bool had_old, bool& added) {
+  added = false;
+  Status st;
   char file[kNameBytes + 4];
   std::snprintf(file, sizeof file, "%s.bot", p.name.c_str());
   int error = write_bot_file(run, text, file);
   if (error == EEXIST) {
-    say_error(run, "error: cannot write '%s'; player '%s' skipped\n", file,
-              p.name.c_str());
-    return false;
+    st.error(error, "error: cannot write '%s'; player '%s' skipped\n", file,
+             p.name.c_str());
+    return st;
   }
   if (error != 0) {
     // Not the player's file in the way but the disk: an archive without
     // this bot would not be the complete new one.
-    fail_run(run, "error: cannot write '%s' (%s); %s\n", file,
+    st.fatal(error, "error: cannot write '%s' (%s); %s\n", file,
              std::strerror(error),
              instead(had_old, "the old 'kivo.pk3' is left as it was"));
-    return false;
+    return st;
   }
-  CommandStatus moved = sy_cmd_move_bot_in(run, p.name.view());
-  if (!moved.ok() || sy_exists(run, file)) {
+  CommandStatus moved = sy_cmd_move_bot_in(run, p.name.view(), &st);
+  // What cannot be looked at counts as there: the move is not trusted.
+  Entry left = Entry::kNone;
+  Status look;
+  if (moved.ok()) look = look_at(run, file, left);
+  st.add(look);
+  if (!moved.ok() || !look.ok() || left != Entry::kNone) {
     // The file does not stay behind to be packed another time.
     run.host.remove(file);
-    if (!stopping(run))
-      say_error(run, "error: cannot move '%s' into 'scripts' (status %d); %s\n",
-                file, moved.code,
-                instead(had_old, "the old 'kivo.pk3' is left as it was"));
-    stop_run(run);
-    return false;
+    if (!stopping(run, st))
+      st.fatal(EIO, "error: cannot move '%s' into 'scripts' (status %d); %s\n",
+               file, moved.code,
+               instead(had_old, "the old 'kivo.pk3' is left as it was"));
+    st.stop(EIO);
+    return st;
   }
-  return true;
+  added = true;
+  return st;
 }
 
 // Why zip did not give a new archive, for the message that says so.
@@ -107,98 +118,120 @@ const char* pack_failure(const CommandStatus& status) {
 
 // zip leaves its temporary file's private mode on the new archive; it gets
 // the old file's (`old`: kivo.pk3, or the file its link names), or that of
-// any new file when there was none. 0 when that fails.
-bool give_archive_its_mode(RunContext& run, const char* made, const char* old) {
+// any new file when there was none. A failure that stops the run when that
+// fails.
+Status give_archive_its_mode(RunContext& run, const char* made,
+                             const char* old) {
   Entry there = Entry::kNone;
-  if (!sy_entry(run, old, there)) return false;
+  Status st = look_at(run, old, there);
+  if (!st.ok()) return st;
   int error = there == Entry::kFile ? run.host.copy_mode(old, made)
                                     : run.host.fresh_mode(made);
-  if (error == 0) return true;
-  fail_run(run, "error: cannot give the new 'kivo.pk3' its mode (%s); %s\n",
-           std::strerror(error),
-           instead(there != Entry::kNone, "the old one is left as it was"));
-  return false;
+  if (error != 0)
+    st.fatal(error, "error: cannot give the new 'kivo.pk3' its mode (%s); %s\n",
+             std::strerror(error),
+             instead(there != Entry::kNone, "the old one is left as it was"));
+  return st;
 }
 
 // Decides, before anything is packed, what the new archive replaces:
 // kivo.pk3 itself, or the file it names when it is a link of the runner's
-// own (which stays a link). 0 with an "error: " line when kivo.pk3 is to be
-// left as it is: another user's link, or read-only, as the player's way of
-// keeping it. `had_old`: something is there to be replaced.
-bool choose_archive_target(RunContext& run, Replacement& r, bool& had_old) {
+// own (which stays a link). A failure (with an "error: " line) when
+// kivo.pk3 is to be left as it is: another user's link, or read-only, as
+// the player's way of keeping it. `had_old`: something is there to be
+// replaced.
+Status choose_archive_target(RunContext& run, Replacement& r, bool& had_old) {
   r = Replacement{};
   Entry there = Entry::kNone;
-  if (!sy_entry(run, kArchiveFile, there)) return false;
+  Status st = look_at(run, kArchiveFile, there);
+  if (!st.ok()) return st;
   if (there == Entry::kLink) {
-    if (!replace_prepare(run, kArchiveFile, r)) return false;
+    if (!replace_prepare(run, kArchiveFile, r)) {
+      st.fail(EPERM);
+      return st;
+    }
   } else {
     r.target = kArchiveFile;
   }
   Entry old = there;
-  if (there == Entry::kLink && !sy_entry(run, r.target.c_str(), old))
-    return false;
+  if (there == Entry::kLink) st = look_at(run, r.target.c_str(), old);
+  if (!st.ok()) return st;
   had_old = old != Entry::kNone;
   bool frozen = false;
   int error =
       old == Entry::kFile ? run.host.read_only(r.target.c_str(), frozen) : 0;
   if (error != 0)
-    say_error(
-        run,
+    st.error(
+        error,
         "error: the new '%s' cannot take the place of the old one (%s); the "
         "old one is left as it was\n",
         kArchiveFile, std::strerror(error));
   else if (frozen)
-    say_error(run, "error: archive '%s' is read-only; it is left as it was\n",
-              kArchiveFile);
-  return error == 0 && !frozen;
+    st.error(EROFS, "error: archive '%s' is read-only; it is left as it was\n",
+             kArchiveFile);
+  return st;
 }
 
 // In the work folder: the bot files of `rows` moved into a scripts folder
 // of their own and packed into kivo.pk3 there, with the same commands as in
 // the game folder. The player's files are never in this folder, so nothing
-// here can touch them. True when the archive was packed whole.
-bool pack_in_work_folder(const State& s, const int* rows, int count,
-                         bool had_old) {
+// here can touch them. A failure when the archive was not packed whole.
+Status pack_in_work_folder(const State& s, const int* rows, int count,
+                           bool had_old) {
   RunContext& run = *s.run;
-  CommandStatus made = sy_cmd_make_scripts(run);
+  Status st;
+  CommandStatus made = sy_cmd_make_scripts(run, &st);
   Entry scripts = Entry::kNone;
-  if (!stopping(run) && sy_entry(run, kScripts, scripts) &&
-      scripts != Entry::kFolder) {
-    say_error(run,
-              "error: the folder 'scripts' could not be made (status %d), so "
-              "'kivo.pk3' was not written\n",
-              made.code);
-    return false;
+  if (!stopping(run, st)) {
+    Status look = look_at(run, kScripts, scripts);
+    st.add(look);
+    if (look.ok() && scripts != Entry::kFolder) {
+      st.error(EIO,
+               "error: the folder 'scripts' could not be made (status %d), so "
+               "'kivo.pk3' was not written\n",
+               made.code);
+      return st;
+    }
   }
   // What the work folder is given is recorded before it is made, so that
   // a run stopped meanwhile leaves the proof of each file by its text.
-  if (!stopping(run) && !work_record_made(run, kScripts)) return false;
+  if (!stopping(run, st) && !work_record_made(run, kScripts)) {
+    st.fail(EIO);
+    return st;
+  }
   std::vector<std::pair<std::string, std::string>> texts;
   for (int i = 0; i < count; ++i) {
     const Player& p = *s.roster[rows[i]];
     texts.emplace_back(std::string(p.name.view()) + ".bot", bot_def_text(p));
   }
-  if (!stopping(run) && !work_record_texts(run, texts)) return false;
+  if (!stopping(run, st) && !work_record_texts(run, texts)) {
+    st.fail(EIO);
+    return st;
+  }
   int added = 0;
   int written[kTableRows];
-  for (int i = 0; i < count && !stopping(run); ++i)
-    if (add_bot(run, *s.roster[rows[i]], texts[i].second, had_old))
-      written[added++] = rows[i];
+  for (int i = 0; i < count && !stopping(run, st); ++i) {
+    bool in = false;
+    st.add(add_bot(run, *s.roster[rows[i]], texts[i].second, had_old, in));
+    if (in) written[added++] = rows[i];
+  }
   bool packed = false;
-  if (!stopping(run)) {
-    CommandStatus pack = sy_cmd_pack(run);
-    Entry packed_file = Entry::kNone;
-    packed = pack.ok() && sy_entry(run, kArchiveFile, packed_file) &&
-             packed_file == Entry::kFile && work_record_made(run, kArchiveFile);
-    if (!packed && !stopping(run))
-      say_error(run, "error: 'kivo.pk3' was not created: %s (status %d); %s\n",
-                pack_failure(pack), pack.code,
-                instead(had_old, "the old one is left as it was"));
+  if (!stopping(run, st)) {
+    CommandStatus pack = sy_cmd_pack(run, &st);
+    Entry there = Entry::kNone;
+    if (pack.ok()) st.add(look_at(run, kArchiveFile, there));
+    packed = pack.ok() && there == Entry::kFile &&
+             work_record_made(run, kArchiveFile);
+    if (!packed && !stopping(run, st))
+      st.error(EIO, "error: 'kivo.pk3' was not created: %s (status %d); %s\n",
+               pack_failure(pack), pack.code,
+               instead(had_old, "the old one is left as it was"));
   }
   for (int i = 0; i < added; ++i)
-    sy_cmd_delete_written_bot(run, s.roster[written[i]]->name.view());
-  sy_cmd_remove_output_scripts(run);
-  return packed && !stopping(run);
+    sy_cmd_delete_written_bot(run, s.roster[written[i]]->name.view(), &st);
+  sy_cmd_remove_output_scripts(run, &st);
+  if (!packed || stopping(run, st)) st.fail(EIO);
+  return st;
 }
 
 }  // namespace
@@ -222,7 +255,8 @@ int gd_choose_bots(const State& s, int* rows) {
   int count = 0;
   for (int i = 0; i < s.roster_count; ++i) {
     const Player* p = s.roster[i].get();
-    if (p != nullptr && written(*p, s.use_set) && name_usable(*p))
+    if (p != nullptr && written(*p, s.use_set) &&
+        say_status(*s.run, name_usable(*p)))
       rows[count++] = i;
   }
   return count;
@@ -247,7 +281,7 @@ void gd_write_descrete_players(State& s) {
         s.use_set);
   Replacement r;
   bool had_old = false;
-  if (!choose_archive_target(run, r, had_old)) return;
+  if (!say_status(run, choose_archive_target(run, r, had_old))) return;
   // The new archive is made in a folder of the program's own and replaces
   // the old one in one rename: the game sees the old kivo.pk3 or the new
   // one, whole, at every instant.
@@ -256,11 +290,12 @@ void gd_write_descrete_players(State& s) {
   std::fprintf(stderr, "please wait while 'kivo.pk3' is being created...\n");
   bool packed = false;
   if (work_enter(run)) {
-    packed = pack_in_work_folder(s, rows, count, had_old);
+    packed = say_status(run, pack_in_work_folder(s, rows, count, had_old));
     if (!work_leave(run)) packed = false;
   }
-  packed = packed && give_archive_its_mode(run, work_path(kArchiveFile).c_str(),
-                                           r.target.c_str());
+  packed = packed && say_status(run, give_archive_its_mode(
+                                         run, work_path(kArchiveFile).c_str(),
+                                         r.target.c_str()));
   if (packed) {
     int error = work_commit(run, kArchiveFile, r);
     if (error != 0) {

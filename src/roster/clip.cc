@@ -67,21 +67,22 @@ bool is_bot_file(std::string_view name) {
 
 // What the game lists before this run's bot files: those of the archives it
 // loads, and the files (a link to one too, no folder) of the player's own
-// loose scripts folder, which it reads before any archive. 0 when that
-// folder cannot be listed (the run is stopped, with an "error: " line).
-int list_others(const State& s, GameBotList& list) {
+// loose scripts folder, which it reads before any archive. A failure that
+// stops the run when that folder cannot be listed.
+Status list_others(const State& s, GameBotList& list) {
   RunContext& run = *s.run;
   for (const GameBotFile& f : s.game_bot_files)
     list.add(f.name, f.before_output);
+  Status st;
   std::vector<std::string> loose;
   int error = run.host.list_folder(kScripts, loose);
-  if (error == ENOENT || error == ENOTDIR) return 1;
+  if (error == ENOENT || error == ENOTDIR) return st;
   if (error != 0) {
-    fail_run(run,
+    st.fatal(error,
              "error: cannot list the folder 'scripts' (%s); 'kivo.pk3' and "
              "'kivo.cfg' are left as they were\n",
              std::strerror(error));
-    return 0;
+    return st;
   }
   for (const std::string& name : loose) {
     if (!is_bot_file(name)) continue;
@@ -92,13 +93,13 @@ int list_others(const State& s, GameBotList& list) {
         (error == 0 && id.type == Entry::kFolder))
       continue;
     if (name.size() >= kGameBotNameLimit)
-      std::printf(
+      st.note(
           "warn: the folder 'scripts' holds the bot file '%s', whose name of "
           "%d characters stops the game when it loads its bots\n",
           name.c_str(), static_cast<int>(name.size()));
     list.add(name, true);
   }
-  return 1;
+  return st;
 }
 
 // The filling of the active set: the players it counts, and the names of
@@ -186,7 +187,7 @@ void keep_first(State& s, Member member) {
 
 void gd_clip_active_set(State& s) {
   ActiveSet set{s};
-  if (!list_others(s, set.list)) return;
+  if (!say_status(*s.run, list_others(s, set.list))) return;
   // Archive-defined players come first, wherever they were; their bot files
   // are their archives', among those listed already.
   for (int i = 0; i < s.roster_count && set.count < kSetLimit; ++i) {
