@@ -154,7 +154,8 @@ void gd_parse_aifile(State& s, std::string_view archive,
   // What unzip made is recorded at once: it is the proof by which a run
   // stopped from here on is cleaned up.
   const bool made = is_plain_file(run, path);
-  if (made && !loan_record_member(run, bot_file) && !stopping(run))
+  if (made && !say_status(run, loan_record_member(run, bot_file)) &&
+      !stopping(run))
     fail_run(run, "error: cannot look at the extracted '%s'; the run stops\n",
              path);
   std::FILE* f = nullptr;

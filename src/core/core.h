@@ -298,6 +298,11 @@ class Status {
   [[gnu::format(printf, 3, 4)]] void error(int error, const char* format, ...);
   // An "error: " line and a failure that stops the run.
   [[gnu::format(printf, 3, 4)]] void fatal(int error, const char* format, ...);
+  // A failure with nothing to say: the phase says what it means.
+  void fail(int error);
+  // Appends what a later step reports: its lines, and its failure when this
+  // is none yet.
+  void add(const Status& later);
   bool ok() const { return error_ == 0; }
   int code() const { return error_; }
   bool stops() const { return stops_; }

@@ -77,6 +77,16 @@ void Status::fatal(int error, const char* format, ...) {
   stops_ = true;
 }
 
+void Status::fail(int error) {
+  if (error_ == 0) error_ = error != 0 ? error : EIO;
+}
+
+void Status::add(const Status& later) {
+  lines_.insert(lines_.end(), later.lines_.begin(), later.lines_.end());
+  if (error_ == 0) error_ = later.error_;
+  stops_ = stops_ || later.stops_;
+}
+
 int say_status(RunContext& run, const Status& st) {
   for (const Status::Line& line : st.lines()) {
     std::fputs(line.text.c_str(), stdout);

@@ -130,7 +130,7 @@ bool choose_archive_target(RunContext& run, Replacement& r, bool& had_old) {
   Entry there = Entry::kNone;
   if (!sy_entry(run, kArchiveFile, there)) return false;
   if (there == Entry::kLink) {
-    if (!replace_prepare(run, kArchiveFile, r)) return false;
+    if (!say_status(run, replace_prepare(run, kArchiveFile, r))) return false;
   } else {
     r.target = kArchiveFile;
   }
@@ -172,13 +172,15 @@ bool pack_in_work_folder(const State& s, const int* rows, int count,
   }
   // What the work folder is given is recorded before it is made, so that
   // a run stopped meanwhile leaves the proof of each file by its text.
-  if (!stopping(run) && !work_record_made(run, kScripts)) return false;
+  if (!stopping(run) && !say_status(run, work_record_made(run, kScripts)))
+    return false;
   std::vector<std::pair<std::string, std::string>> texts;
   for (int i = 0; i < count; ++i) {
     const Player& p = *s.roster[rows[i]];
     texts.emplace_back(std::string(p.name.view()) + ".bot", bot_def_text(p));
   }
-  if (!stopping(run) && !work_record_texts(run, texts)) return false;
+  if (!stopping(run) && !say_status(run, work_record_texts(run, texts)))
+    return false;
   int added = 0;
   int written[kTableRows];
   for (int i = 0; i < count && !stopping(run); ++i)
@@ -189,7 +191,8 @@ bool pack_in_work_folder(const State& s, const int* rows, int count,
     CommandStatus pack = sy_cmd_pack(run);
     Entry packed_file = Entry::kNone;
     packed = pack.ok() && sy_entry(run, kArchiveFile, packed_file) &&
-             packed_file == Entry::kFile && work_record_made(run, kArchiveFile);
+             packed_file == Entry::kFile &&
+             say_status(run, work_record_made(run, kArchiveFile));
     if (!packed && !stopping(run))
       say_error(run, "error: 'kivo.pk3' was not created: %s (status %d); %s\n",
                 pack_failure(pack), pack.code,
@@ -251,28 +254,29 @@ void gd_write_descrete_players(State& s) {
   // The new archive is made in a folder of the program's own and replaces
   // the old one in one rename: the game sees the old kivo.pk3 or the new
   // one, whole, at every instant.
-  if (!work_begin(run)) return;
+  if (!say_status(run, work_begin(run))) return;
   std::fflush(stdout);  // the console shows both streams in order
   std::fprintf(stderr, "please wait while 'kivo.pk3' is being created...\n");
   bool packed = false;
-  if (work_enter(run)) {
+  if (say_status(run, work_enter(run))) {
     packed = pack_in_work_folder(s, rows, count, had_old);
-    if (!work_leave(run)) packed = false;
+    if (!say_status(run, work_leave(run))) packed = false;
   }
   packed = packed && give_archive_its_mode(run, work_path(kArchiveFile).c_str(),
                                            r.target.c_str());
   if (packed) {
-    int error = work_commit(run, kArchiveFile, r);
-    if (error != 0) {
+    Status st = work_commit(run, kArchiveFile, r);
+    say_status(run, st);
+    if (!r.done) {
       say_error(
           run,
           "error: the new 'kivo.pk3' cannot take the place of the old one "
           "(%s); the old one is left as it was\n",
-          std::strerror(error));
+          std::strerror(st.code()));
       packed = false;
     }
   }
-  if (!work_end(run))
+  if (!say_status(run, work_end(run)))
     say_error(
         run,
         "error: the folder '%s' could not be removed; the next run will try "
