@@ -83,6 +83,35 @@ TEST_F(ConfigWriter, TheReviewedTextReadsBackWholeAndEditsDuringARunWin) {
   }
 }
 
+// A look at kivo.cfg that fails just before the new text would take its
+// place is no edit of the player's: it is said as the failure it is.
+TEST_F(ConfigWriter, AFailedLookIsNoEdit) {
+  RunContext* own = s->run;
+  int at = 0;
+  for (test::Fault fault : {test::Fault::kNone, test::Fault::kFail}) {
+    const std::string old = read_with_a_lost_line();
+    test::FaultHost host(fault, at);
+    RunContext on_host(host, own->guard);
+    s->run = &on_host;
+    bool moded = false;
+    test::each_operation = [&] {
+      moded = moded || test::operation == "copy_mode kivo.cfg";
+      if (moded && at == 0 && test::operation == "identify kivo.cfg")
+        at = host.operations + 1;
+    };
+    const std::string out = save();
+    test::each_operation = nullptr;
+    s->run = own;
+    ASSERT_GT(at, 0);
+    if (fault == test::Fault::kNone) continue;
+    EXPECT_EQ(out,
+              "error: cannot write config file 'kivo.cfg' (Input/output "
+              "error); it is left as it was\n");
+    EXPECT_EQ(test::read_file(kConfigFile), old);
+    EXPECT_FALSE(fs::exists("kivo.cfg.tmp"));
+  }
+}
+
 // The older backups that a player piles up by moving archives out and in:
 // at most five besides kivo.cfg.bak. With all five taken, the oldest that
 // kivorama provably wrote goes (a plain file with no other name, its text
