@@ -158,7 +158,8 @@ void gd_parse_aifile(State& s, std::string_view archive,
   // stopped from here on is cleaned up.
   bool made = false;
   say_status(run, is_plain_file(run, path, made));
-  if (made && !loan_record_member(run, bot_file) && !stopping(run))
+  if (made && !say_status(run, loan_record_member(run, bot_file)) &&
+      !stopping(run))
     fail_run(run, "error: cannot look at the extracted '%s'; the run stops\n",
              path);
   std::FILE* f = nullptr;

@@ -206,14 +206,13 @@ void gd_read_config(State& s) {
   s.cfg_tier_count = 0;
   s.cfg_unread = 0;
   s.cfg_seen = Identity{};
-  s.cfg_seen_unknown = 0;
+  s.cfg_seen_error = 0;
   Entry there = Entry::kNone;
   if (!sy_entry(run, kConfigFile, there)) return;
   // What was read, so that the writer can tell whether someone else saved
   // kivo.cfg since; taken before the open, so a change in between shows.
-  if (there != Entry::kNone &&
-      run.host.identify(kConfigFile, true, s.cfg_seen) != 0)
-    s.cfg_seen_unknown = 1;
+  if (there != Entry::kNone)
+    s.cfg_seen_error = run.host.identify(kConfigFile, true, s.cfg_seen);
   std::FILE* f = nullptr;
   int error = 0;
   std::string owner;

@@ -365,18 +365,18 @@ int gd_save_config(State& s) {
   RunContext& run = *s.run;
   const char* target = kConfigFile;
   Replacement r;
-  if (!replace_begin(run, target, r)) return 0;
+  if (!say_status(run, replace_begin(run, target, r))) return 0;
   // A read-only file is the player's way of keeping it as it is.
   Entry old = Entry::kNone;
   if (!sy_entry(run, r.target.c_str(), old)) {
-    replace_abort(run, r);
+    say_status(run, replace_abort(run, r));
     return 0;
   }
   bool frozen = false;
   int error =
       old == Entry::kFile ? run.host.read_only(r.target.c_str(), frozen) : 0;
   if (error != 0 || frozen) {
-    replace_abort(run, r);
+    say_status(run, replace_abort(run, r));
     if (error == 0)
       say_error(run,
                 "error: config file '%s' is read-only; it is left as it was\n",
@@ -390,12 +390,21 @@ int gd_save_config(State& s) {
   // text is on the disk before it may replace the old file.
   error = replace_close(run, r);
   if (error != 0) {
-    replace_abort(run, r);
+    say_status(run, replace_abort(run, r));
     say_status(run, report_failure(target, error));
     return 0;
   }
-  if (s.cfg_seen_unknown || !replace_still(run, r, s.cfg_seen)) {
-    replace_abort(run, r);
+  // A kivo.cfg that could not be told apart when it was read cannot be
+  // told unchanged now.
+  bool still = false;
+  error = s.cfg_seen_error != 0 ? s.cfg_seen_error
+                                : replace_still(run, r, s.cfg_seen, still);
+  if (error != 0 || !still) {
+    say_status(run, replace_abort(run, r));
+    if (error != 0) {
+      say_status(run, report_failure(target, error));
+      return 0;
+    }
     say_error(
         run,
         "error: '%s' was changed while this run worked; your version is kept "
@@ -409,13 +418,14 @@ int gd_save_config(State& s) {
   // all it holds, rather than lose what only it has.
   if (old == Entry::kFile &&
       !say_status(run, keep_backup(s, target, r.target.c_str(), backup))) {
-    replace_abort(run, r);
+    say_status(run, replace_abort(run, r));
     return 0;
   }
-  error = replace_commit(run, r);
-  if (error != 0) {
-    replace_abort(run, r);
-    say_status(run, report_failure(target, error));
+  Status committed = replace_commit(run, r);
+  say_status(run, committed);
+  if (!r.done) {
+    say_status(run, replace_abort(run, r));
+    say_status(run, report_failure(target, committed.code()));
     return 0;
   }
   run.status.cfg_written = 1;

@@ -173,7 +173,7 @@ struct State {
   int cfg_unread = 0;  // blocks, rows or lines of kivo.cfg the reader skipped
   int cfg_lost = 0;    // rows of kivo.cfg that no roster player took
   Identity cfg_seen;   // kivo.cfg as it was read (type kNone: there was none)
-  int cfg_seen_unknown = 0;  // 1: it was there, but who it was is not known
+  int cfg_seen_error = 0;  // why who it was is not known, or 0
   RunContext* run =
       nullptr;  // the host, status and guard of the run it belongs to
 };

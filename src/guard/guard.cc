@@ -16,8 +16,9 @@
 
 namespace {
 
-// Says what a repair did, in one line; nothing when it did nothing.
-void say_repair(const Repair& r) {
+// What a repair did, in one "note: " line; none when it did nothing.
+Status repair_note(const Repair& r) {
+  Status st;
   char parts[256] = "";
   if (r.scripts_back)
     std::snprintf(parts, sizeof parts,
@@ -27,10 +28,10 @@ void say_repair(const Repair& r) {
     std::snprintf(parts + n, sizeof parts - n, "%s%d leftover%s removed",
                   n > 0 ? ", " : "", r.removed, r.removed == 1 ? "" : "s");
   }
-  if (parts[0] == '\0') return;
-  std::printf(
-      "note: an earlier run was stopped before it ended; repaired: %s\n",
-      parts);
+  if (parts[0] != '\0')
+    st.note("note: an earlier run was stopped before it ended; repaired: %s\n",
+            parts);
+  return st;
 }
 
 }  // namespace
@@ -47,6 +48,7 @@ Repair sy_repair(RunContext& run, std::string_view text) {
   loan_undo(run, p, r);
   work_undo(run, p, r);
   replace_undo(run, p, r);
+  say_status(run, r.said);
   return r;
 }
 
@@ -121,7 +123,7 @@ int sy_guard_folder(RunContext& run) {
         kLockFile, "it holds something else");
     return 0;
   }
-  say_repair(r);
+  say_status(run, repair_note(r));
   if (r.failures > 0) {
     fail_run(run,
              "error: what an earlier run left in this folder could not all be "

@@ -37,9 +37,6 @@ struct Guard {
   std::unique_ptr<HeldLock> lock;  // the folder's, while this run holds it
 };
 
-// Appends one record; on failure says so, stops the run and returns 0.
-int sy_journal(RunContext& run, std::string_view record);
-
 // What a repair did, for the message that reports it.
 struct Repair {
   int scripts_back = 0;  // a set-aside scripts folder moved back
@@ -48,10 +45,11 @@ struct Repair {
   int unproven = 0;      // things left where they are, each warned about
   int failures = 0;      // proven steps that could not be done
   int foreign = 0;       // the journal is none of ours: nothing was done
+  Status said;           // the "warn: " lines of the undo steps, in order
 };
 // Undoes what the journal `text` announced and did not finish, as far as it
-// can be proven. A journal that does not parse is not acted on at all
-// (`foreign` is set).
+// can be proven, and says the undo steps' lines. A journal that does not
+// parse is not acted on at all (`foreign` is set).
 Repair sy_repair(RunContext& run, std::string_view text);
 // Takes the lock (repairing after a run that died); 0 when the run must not
 // go on, with an "error: " line said.
@@ -93,35 +91,38 @@ int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan);
 int sy_give_back_scripts(RunContext& run, ScriptsLoan& loan);
 
 // Takes the identity of scripts/<member>, just made in the lent folder, and
-// records it.
-int loan_record_member(RunContext& run, std::string_view member);
+// records it. A failure with nothing said: it is not there as a file, or
+// cannot be looked at.
+Status loan_record_member(RunContext& run, std::string_view member);
 
 // ---- The work folder, where kivo.pk3 is made ----
-// Makes kivo.ztmp with its token file; 0 with an "error: " line said when
-// something is in the way or it cannot be made.
-int work_begin(RunContext& run);
+// Makes kivo.ztmp with its token file; a failure with its "error: " line
+// when something is in the way or it cannot be made.
+Status work_begin(RunContext& run);
 // Makes the work folder the current folder (after checking it is ours), or
-// returns to the game folder. 0 with an "error: " line on failure.
-int work_enter(RunContext& run);
-int work_leave(RunContext& run);
+// returns to the game folder; a failure stops the run, with its line.
+Status work_enter(RunContext& run);
+Status work_leave(RunContext& run);
 // The path of `inside` of the work folder, from the game folder.
 std::string work_path(const char* inside);
 struct Replacement;
 // Puts `inside` of the work folder in the place of r.target in the game
 // folder: in one rename, or, when r.temp is set (the target is the file a
-// link names), as a durable copy beside it renamed over it. 0 or an errno
-// value.
-int work_commit(RunContext& run, const char* inside, Replacement& r);
+// link names), as a durable copy beside it renamed over it. r.done once it
+// is in place, even when a line said after that stops the run; a failure
+// before that says nothing but a journal's line.
+Status work_commit(RunContext& run, const char* inside, Replacement& r);
 // Records, before they are written, the files about to be written in the
 // work folder: each name with a digest of its exact bytes. One durable write.
-int work_record_texts(
+Status work_record_texts(
     RunContext& run,
     const std::vector<std::pair<std::string, std::string>>& files);
 // Records what a command made at `inside` of the work folder (its identity,
 // size and time); called in the work folder.
-int work_record_made(RunContext& run, const char* inside);
-// Removes the work folder, when all in it is provably ours, and records so.
-int work_end(RunContext& run);
+Status work_record_made(RunContext& run, const char* inside);
+// Removes the work folder, when all in it is provably ours, and records so;
+// a failure says nothing but a journal's line.
+Status work_end(RunContext& run);
 
 // ---- Replacing a file safely (kivo.cfg; kivo.pk3 when it is a link) ----
 // The new text is written to a temporary file beside its target (beside the
@@ -133,7 +134,8 @@ struct Replacement {
   std::string target;  // the file that is replaced (a link's target)
   std::string temp;    // the temporary file beside it
   std::FILE* file = nullptr;
-  Identity made;  // the temporary file's identity
+  Identity made;      // the temporary file's identity
+  bool done = false;  // the temporary file has taken the target's place
 };
 // Whether the link at `path` belongs to the user running the program, in
 // `mine`; when it is another user's, they are named in `owner`. 0 or an
@@ -141,25 +143,28 @@ struct Replacement {
 int link_is_runners(RunContext& run, const char* path, bool& mine,
                     std::string& owner);
 // Resolves the target (a link only when it is the runner's) and checks that
-// nothing is in the way of the temporary file; makes nothing. 0 with an
-// "error: " line said when the file must be left as it is.
-int replace_prepare(RunContext& run, const char* path, Replacement& r);
-// Prepares, then creates the temporary file, open in r.file. 0 with an
-// "error: " line said when something is in the way or it cannot be made.
-int replace_begin(RunContext& run, const char* path, Replacement& r);
+// nothing is in the way of the temporary file; makes nothing. A failure with
+// its "error: " line when the file must be left as it is.
+Status replace_prepare(RunContext& run, const char* path, Replacement& r);
+// Prepares, then creates the temporary file, open in r.file. A failure with
+// its "error: " line when something is in the way or it cannot be made.
+Status replace_begin(RunContext& run, const char* path, Replacement& r);
 // Makes the temporary file of a prepared replacement a copy of `from`, its
-// mode included, on the disk. 0 or an errno value.
-int replace_copy(RunContext& run, Replacement& r, const char* from);
+// mode included, on the disk. A failure says nothing but a journal's line.
+Status replace_copy(RunContext& run, Replacement& r, const char* from);
 // Closes the temporary file durably and gives it the mode of the old file.
 // 0 or an errno value.
 int replace_close(RunContext& run, Replacement& r);
-// 1 when the target is still what `seen` says was read (type kNone: it did
-// not exist).
-int replace_still(RunContext& run, const Replacement& r, const Identity& seen);
-// Replaces the target with the temporary file; 0 or an errno value.
-int replace_commit(RunContext& run, Replacement& r);
+// Whether the target is still what `seen` says was read (type kNone: it did
+// not exist), in `still`. 0, or the errno value of a look that failed.
+int replace_still(RunContext& run, const Replacement& r, const Identity& seen,
+                  bool& still);
+// Replaces the target with the temporary file: r.done once it has, even
+// when the journal's line said after that stops the run; a failure before
+// that says nothing.
+Status replace_commit(RunContext& run, Replacement& r);
 // Abandons: closes and removes the temporary file.
-void replace_abort(RunContext& run, Replacement& r);
+Status replace_abort(RunContext& run, Replacement& r);
 
 // 1 when no user but the one running the program (and root) could change
 // the current folder; else 0, with an "error: " line said that tells how to

@@ -1,6 +1,7 @@
 // The journal of a run: its records written, and a journal read back.
 #include "guard/journal.h"
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstring>
 #include <random>
@@ -240,9 +241,9 @@ std::string new_token(RunContext& run) {
   return text;
 }
 
-int journal_made(RunContext& run, std::string_view kind,
-                 std::string_view what) {
-  return sy_journal(run, std::string(kind) + " " + std::string(what));
+Status journal_made(RunContext& run, std::string_view kind,
+                    std::string_view what) {
+  return journal_record(run, std::string(kind) + " " + std::string(what));
 }
 
 std::string identity_text(const Identity& id) {
@@ -252,19 +253,21 @@ std::string identity_text(const Identity& id) {
   return text;
 }
 
-int sy_journal(RunContext& run, std::string_view record) {
+Status journal_record(RunContext& run, std::string_view record) {
   std::string line(record);
   line += '\n';
+  Status st;
   // A phase run alone, without the folder's lock, keeps no journal.
   HeldLock* lock = run.guard.lock.get();
   int error = lock != nullptr ? lock->append(line) : 0;
   if (error != 0) {
-    fail_run(run,
+    // The step it announces fails with it, for want of its record.
+    st.fatal(EIO,
              "error: cannot write the journal in '%s' (%s); the run stops and "
              "leaves the folder as it is\n",
              kLockFile, std::strerror(error));
-    return 0;
+    return st;
   }
   run.guard.journaled += line;
-  return 1;
+  return st;
 }

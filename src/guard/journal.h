@@ -119,8 +119,12 @@ struct Pending {
 // Reads a journal strictly (see above); `parsed` is false when it is none
 // of ours.
 Pending read_journal(std::string_view text);
-// "<kind> <what>", as read_journal reads it; 0 when it cannot be written.
-int journal_made(RunContext& run, std::string_view kind, std::string_view what);
+// Appends one record and makes it durable; a failure is fatal (EIO), with
+// its "error: " line.
+Status journal_record(RunContext& run, std::string_view record);
+// "<kind> <what>", as read_journal reads it, appended as journal_record does.
+Status journal_made(RunContext& run, std::string_view kind,
+                    std::string_view what);
 // A file's "<dev>:<ino>:<size>:<time>".
 std::string version_text(const Identity& id);
 // A name as hexadecimal digits, two a byte.

@@ -20,31 +20,33 @@
 
 namespace {
 
-int loan_make_own(RunContext& run) {
+Status loan_make_own(RunContext& run) {
   Guard& g = run.guard;
   Entry there = Entry::kNone;
-  if (!sy_entry(run, kSpareFolder, there)) return 0;
+  Status st = look_at(run, kSpareFolder, there);
+  if (!st.ok()) return st;
   if (there != Entry::kNone) {
-    say_error(
-        run,
+    st.error(
+        EEXIST,
         "error: '%s' is in the way: kivorama makes its own 'scripts' folder "
         "under that name, and this one is not its own; it is left as it is: "
         "move or remove it and run again\n",
         kSpareFolder);
-    return 0;
+    return st;
   }
-  int error = ours_begin_folder(run, kSpareFolder, kOwn, g.own);
-  if (error != 0 && !stopping(run))
-    fail_run(run, "error: cannot make the folder '%s' (%s); the run stops\n",
-             kSpareFolder, std::strerror(error));
-  return error == 0;
+  st = ours_begin_folder(run, kSpareFolder, kOwn, g.own);
+  if (!st.ok() && !st.stops() && !stopping(run))
+    st.fatal(st.code(),
+             "error: cannot make the folder '%s' (%s); the run stops\n",
+             kSpareFolder, std::strerror(st.code()));
+  return st;
 }
 
-int loan_record_aside(RunContext& run, const Identity& id) {
-  return sy_journal(run, std::string(kAside) + identity_text(id));
+Status loan_record_aside(RunContext& run, const Identity& id) {
+  return journal_record(run, std::string(kAside) + identity_text(id));
 }
 
-int loan_move_own(RunContext& run, bool lent) {
+Status loan_move_own(RunContext& run, bool lent) {
   const char* from = lent ? kSpareFolder : kScripts;
   const char* to = lent ? kScripts : kSpareFolder;
   int error = is_object(run, from, run.guard.own) ? 0 : EXDEV;
@@ -52,12 +54,15 @@ int loan_move_own(RunContext& run, bool lent) {
   if (error == 0) error = run.host.entry(to, there);
   if (error == 0 && there != Entry::kNone) error = EEXIST;
   if (error == 0) error = run.host.rename(from, to);
+  Status st;
   if (error != 0 && !stopping(run))
-    fail_run(run,
+    st.fatal(error,
              "error: cannot rename the folder '%s' to '%s' (%s); the run "
              "stops\n",
              from, to, std::strerror(error));
-  return error == 0;
+  else if (error != 0)
+    st.fail(error);
+  return st;
 }
 
 int loan_clear_own(RunContext& run) {
@@ -68,17 +73,23 @@ int loan_aside_is_there(RunContext& run, const Identity& id) {
   return is_object(run, kSetAside, id);
 }
 
-int loan_record_over(RunContext& run) { return sy_journal(run, kLoanOver); }
+Status loan_record_over(RunContext& run) {
+  return journal_record(run, kLoanOver);
+}
 
 }  // namespace
 
-int loan_record_member(RunContext& run, std::string_view member) {
+Status loan_record_member(RunContext& run, std::string_view member) {
   std::string path = path_in(kScripts, member);
   MadeFile m{std::string(member), {}, ""};
-  if (run.host.identify(path.c_str(), false, m.id) != 0 ||
-      m.id.type != Entry::kFile)
-    return 0;
-  return sy_journal(
+  Status st;
+  int error = run.host.identify(path.c_str(), false, m.id);
+  if (error == 0 && m.id.type != Entry::kFile) error = ENOENT;
+  if (error != 0) {
+    st.fail(error);
+    return st;
+  }
+  return journal_record(
       run, std::string(kMember) + hex_of(member) + " " + version_text(m.id));
 }
 
@@ -107,7 +118,7 @@ int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan) {
   // The program's own folder, its token and its record are on the disk
   // before the player's folder is touched: a run stopped at any later
   // instant leaves the next one all it needs to give it back.
-  if (!loan_make_own(run)) {
+  if (!say_status(run, loan_make_own(run))) {
     run.status.bot_files_unread = 1;
     return 0;
   }
@@ -124,7 +135,7 @@ int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan) {
     // The journal says so before the move, with the folder's identity: a
     // run stopped dead after it leaves the next run the proof of whose
     // folder 'tscripts' is.
-    if (!loan_record_aside(run, player)) {
+    if (!say_status(run, loan_record_aside(run, player))) {
       sy_give_back_scripts(run, loan);
       return 0;
     }
@@ -148,7 +159,7 @@ int sy_borrow_scripts(RunContext& run, ScriptsLoan& loan) {
       return 0;
     }
   }
-  if (!loan_move_own(run, true)) {
+  if (!say_status(run, loan_move_own(run, true))) {
     sy_give_back_scripts(run, loan);
     return 0;
   }
@@ -161,7 +172,7 @@ int sy_give_back_scripts(RunContext& run, ScriptsLoan& loan) {
   // The program's folder leaves the name scripts first, so that the
   // player's can come back; it is emptied and removed after, elsewhere.
   if (loan.lent) {
-    if (!loan_move_own(run, false)) {
+    if (!say_status(run, loan_move_own(run, false))) {
       if (loan.set_aside)
         say_error(
             run,
@@ -192,7 +203,7 @@ int sy_give_back_scripts(RunContext& run, ScriptsLoan& loan) {
     loan.set_aside = false;
   }
   if (loan.made) {
-    if (!loan_clear_own(run)) {
+    if (loan_clear_own(run) != 0) {
       fail_run(run,
                "error: the program's own folder '%s' could not be removed; the "
                "next run will try again\n",
@@ -202,7 +213,7 @@ int sy_give_back_scripts(RunContext& run, ScriptsLoan& loan) {
     loan.made = false;
   }
   if (loan.unsure) return 0;
-  return loan_record_over(run);
+  return say_status(run, loan_record_over(run));
 }
 
 void loan_undo(RunContext& run, const Pending& p, Repair& r) {
@@ -224,7 +235,7 @@ void loan_undo(RunContext& run, const Pending& p, Repair& r) {
         else
           r.scripts_back = 1;
       } else {
-        std::printf(
+        r.said.note(
             "warn: your 'scripts' folder waits in 'tscripts', set aside by a "
             "run of kivorama that was stopped, and a 'scripts' is there too: "
             "both are left as they are; move what you keep back to "

@@ -4,6 +4,7 @@
 #include "guard/ours.h"
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -49,8 +50,8 @@ Proof prove_folder(RunContext& run, const char* path, const std::string& token,
 }
 
 // Moves a folder of the program's own that holds what it cannot prove to
-// the first free kivo.kept name, and says so; 1 when moved.
-int keep_aside(RunContext& run, const char* path, Repair& r) {
+// the first free kivo.kept name, and warns of it in r.said.
+void keep_aside(RunContext& run, const char* path, Repair& r) {
   for (int n = 0; n < 10; ++n) {
     std::string name = kKeptFolder;
     if (n > 0) name += "." + std::to_string(n);
@@ -58,21 +59,20 @@ int keep_aside(RunContext& run, const char* path, Repair& r) {
     if (run.host.entry(name.c_str(), there) != 0) break;
     if (there != Entry::kNone) continue;
     if (run.host.rename(path, name.c_str()) != 0) break;
-    std::printf(
+    r.said.note(
         "warn: '%s', a folder of kivorama's own left by a run that was "
         "stopped, holds files that kivorama cannot prove it made: it is "
         "moved to '%s' with them; keep what is yours and remove the rest\n",
         path, name.c_str());
     ++r.kept;
-    return 1;
+    return;
   }
-  std::printf(
+  r.said.note(
       "warn: '%s', a folder of kivorama's own left by a run that was "
       "stopped, holds files that kivorama cannot prove it made: it is left "
       "as it is; keep what is yours and remove the rest\n",
       path);
   ++r.unproven;
-  return 0;
 }
 
 // The digest of a file's text, read as it was written; "" when unreadable.
@@ -116,13 +116,14 @@ bool is_made(RunContext& run, const char* path, std::string_view rel,
 
 // Removes from the folder `path` (`rel` within the folder of the program's
 // own) every file and folder the program provably made; counts the rest.
-// 0 when a removal failed.
+// 0, or the errno value of a look or removal that failed.
 int remove_made(RunContext& run, const std::string& path,
                 const std::string& rel, const std::vector<MadeFile>& proofs,
                 int& unproven) {
   const bool work = path == kWorkFolder;
   std::vector<std::string> names;
-  if (run.host.list_folder(path.c_str(), names) != 0) return 0;
+  if (int error = run.host.list_folder(path.c_str(), names); error != 0)
+    return error;
   for (const std::string& name : names) {
     if (rel.empty() && name == kTokenFile) continue;
     // The list file that the commands run in the folder write: the
@@ -131,44 +132,42 @@ int remove_made(RunContext& run, const std::string& path,
     std::string full = path + "/" + name;
     std::string within = rel.empty() ? name : rel + "/" + name;
     Identity id;
-    if (run.host.identify(full.c_str(), false, id) != 0) return 0;
+    int error = run.host.identify(full.c_str(), false, id);
+    if (error != 0) return error;
     if (id.type == Entry::kFolder && rel.empty() &&
         is_made(run, full.c_str(), within, id, proofs)) {
       int before = unproven;
-      if (!remove_made(run, full, within, proofs, unproven)) return 0;
-      if (unproven == before && run.host.remove(full.c_str()) != 0) return 0;
+      error = remove_made(run, full, within, proofs, unproven);
+      if (error == 0 && unproven == before)
+        error = run.host.remove(full.c_str());
     } else if (id.type == Entry::kFile &&
                (list_file || is_made(run, full.c_str(), within, id, proofs))) {
-      if (run.host.remove(full.c_str()) != 0) return 0;
+      error = run.host.remove(full.c_str());
     } else {
       ++unproven;
     }
+    if (error != 0) return error;
   }
-  return 1;
+  return 0;
 }
 
 // Empties and removes a folder of the program's own, proven by its token:
 // what it made goes when it still is what was recorded, then the token and
 // the folder. Anything else in it is not the program's: the folder is moved
-// aside with it instead. 1 when the folder is gone or moved aside.
-int clear_own_folder(RunContext& run, const char* path,
-                     const std::vector<MadeFile>& proofs, Repair& r) {
+// aside with it instead. What it did is counted in `r`.
+void clear_own_folder(RunContext& run, const char* path,
+                      const std::vector<MadeFile>& proofs, Repair& r) {
   int unproven = 0;
-  if (!remove_made(run, path, "", proofs, unproven)) {
+  if (remove_made(run, path, "", proofs, unproven) != 0 ||
+      run.host.remove(path_in(path, kTokenFile).c_str()) != 0) {
     ++r.failures;
-    return 0;
-  }
-  if (run.host.remove(path_in(path, kTokenFile).c_str()) != 0) {
+  } else if (unproven > 0) {
+    keep_aside(run, path, r);
+  } else if (run.host.remove(path) != 0) {
     ++r.failures;
-    return 0;
+  } else {
+    ++r.removed;
   }
-  if (unproven > 0) return keep_aside(run, path, r);
-  if (run.host.remove(path) != 0) {
-    ++r.failures;
-    return 0;
-  }
-  ++r.removed;
-  return 1;
 }
 
 int make_token_file(RunContext& run, const char* folder) {
@@ -189,12 +188,13 @@ std::string path_in(const char* folder, std::string_view name) {
   return std::string(folder) + "/" + std::string(name);
 }
 
-void warn_unproven(const char* path) {
-  std::printf(
+void warn_unproven(Repair& r, const char* path) {
+  r.said.note(
       "warn: '%s' may be left by a run of kivorama that was stopped, but it "
       "cannot be proven to be: it is left as it is; check it, and move or "
       "remove it if it is not yours\n",
       path);
+  ++r.unproven;
 }
 
 int is_object(RunContext& run, const char* path, const Identity& id) {
@@ -202,34 +202,45 @@ int is_object(RunContext& run, const char* path, const Identity& id) {
   return run.host.identify(path, false, there) == 0 && there.same_object(id);
 }
 
-int ours_begin_folder(RunContext& run, const char* path, std::string_view kind,
-                      Identity& id) {
+Status ours_begin_folder(RunContext& run, const char* path,
+                         std::string_view kind, Identity& id) {
   id = Identity{};
-  if (!journal_made(run, kind, "new")) return EIO;
+  Status st = journal_made(run, kind, "new");
+  if (!st.ok()) return st;
   int error = run.host.make_folder(path);
-  if (error != 0) return error;
+  if (error != 0) {
+    st.fail(error);
+    return st;
+  }
   Identity made;
   error = run.host.identify(path, false, made);
   if (error == 0) error = make_token_file(run, path);
-  if (error == 0 && !journal_made(run, kind, identity_text(made))) error = EIO;
-  if (error == 0) {
+  if (error == 0) st = journal_made(run, kind, identity_text(made));
+  if (error == 0 && st.ok()) {
     id = made;
-    return 0;
+    return st;
   }
+  st.fail(error);
   // Made by this run a moment ago: what it holds is at most its token.
   if (made.type == Entry::kFolder && is_object(run, path, made)) {
     std::string token = path_in(path, kTokenFile);
     if (holds_token(run, path, run.guard.token)) run.host.remove(token.c_str());
     run.host.remove(path);
   }
-  return error;
+  return st;
 }
 
 int ours_end_folder(RunContext& run, const char* path, const Identity& made) {
-  Proof proof =
-      prove_folder(run, path, run.guard.token, Made{true, true, made});
-  if (proof == Proof::kAbsent) return 1;
-  return proof == Proof::kOurs && run.host.remove_tree(path) == 0;
+  switch (prove_folder(run, path, run.guard.token, Made{true, true, made})) {
+    case Proof::kAbsent:
+      return 0;
+    case Proof::kOurs:
+      return run.host.remove_tree(path);
+    case Proof::kError:
+      return EIO;
+    default:
+      return EXDEV;
+  }
 }
 
 void ours_undo_folder(RunContext& run, const char* path,
@@ -251,8 +262,7 @@ void ours_undo_folder(RunContext& run, const char* path,
       return;
     case Proof::kUnproven:
       if (players_name) return;
-      warn_unproven(path);
-      ++r.unproven;
+      warn_unproven(r, path);
       return;
     case Proof::kError:
       ++r.failures;

@@ -27,28 +27,31 @@
 std::string path_in(const char* folder, std::string_view name);
 
 // Begins a folder of the program's own: announced, made, given the token
-// file, then its identity recorded (in `id`). 0 or an errno value; on
-// failure what was made is gone again (the folder only when still empty).
-int ours_begin_folder(RunContext& run, const char* path, std::string_view kind,
-                      Identity& id);
+// file, then its identity recorded (in `id`). A failure says nothing but a
+// journal's line; what was made is gone again (the folder only when still
+// empty).
+Status ours_begin_folder(RunContext& run, const char* path,
+                         std::string_view kind, Identity& id);
 // Ends (or, on the way out of a failed step, aborts) a folder this run
 // began, with all it holds, when it still is that folder and holds this
 // run's token: within one run nothing else acts in a folder of the
-// program's own. 1 when it is gone. The closing record is the owner's.
+// program's own. 0 when it is gone, or an errno value (EXDEV: it is not
+// that folder, or not provably). The closing record is the owner's.
 int ours_end_folder(RunContext& run, const char* path, const Identity& made);
 // Undoes, after a run that was stopped, a folder its journal says was begun
 // at `path`: removed when every object in it is proven (`proofs`), or when
 // it is empty at a name only the program uses; moved aside to kivo.kept
 // when it is ours but holds what cannot be proven; otherwise left, with a
-// "warn: " line. A scripts without the token is not the program's,
+// "warn: " line in r.said. A scripts without the token is not the program's,
 // whatever its number: it may be the player's, made after, and is not
 // warned about.
 void ours_undo_folder(RunContext& run, const char* path,
                       const std::string& token, const Made& made,
                       const std::vector<MadeFile>& proofs, Repair& r);
 
-// Says that `path` may be a leftover of the program's but cannot be proven.
-void warn_unproven(const char* path);
+// Warns, in r.said, that `path` may be a leftover of the program's but
+// cannot be proven, and counts it.
+void warn_unproven(Repair& r, const char* path);
 
 // ---- The owners' undo steps; the repair is their sum ----
 // Each undoes what `p` says its owner began and did not finish.

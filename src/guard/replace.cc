@@ -19,85 +19,89 @@ int link_is_runners(RunContext& run, const char* path, bool& mine,
   return 0;
 }
 
-int replace_prepare(RunContext& run, const char* path, Replacement& r) {
+Status replace_prepare(RunContext& run, const char* path, Replacement& r) {
   r = Replacement{};
   Entry e = Entry::kNone;
-  if (!sy_entry(run, path, e)) return 0;
+  Status st = look_at(run, path, e);
+  if (!st.ok()) return st;
   r.target = path;
   if (e == Entry::kLink) {
     std::string owner;
     bool mine = false;
     if (int error = link_is_runners(run, path, mine, owner); error != 0) {
-      fail_run(run, "error: cannot look at '%s' (%s); the run stops\n", path,
+      st.fatal(error, "error: cannot look at '%s' (%s); the run stops\n", path,
                std::strerror(error));
-      return 0;
+      return st;
     }
     if (!mine) {
-      say_error(
-          run,
+      st.error(
+          EPERM,
           "error: '%s' is a link that belongs to the user '%s', not to you; "
           "it is left as it is and not written\n",
           path, owner.c_str());
-      return 0;
+      return st;
     }
     // The link stays; the file it names gets the new text.
     int error = run.host.real_path(path, r.target);
     if (error != 0) {
-      say_error(
-          run,
+      st.error(
+          error,
           "error: '%s' is a link that cannot be followed (%s); it is left as "
           "it is\n",
           path, std::strerror(error));
-      return 0;
+      return st;
     }
   }
   r.temp = temp_name(r.target);
   Entry left = Entry::kNone;
-  if (!sy_entry(run, r.temp.c_str(), left)) return 0;
-  if (left != Entry::kNone) {
-    say_error(
-        run,
+  st = look_at(run, r.temp.c_str(), left);
+  if (st.ok() && left != Entry::kNone)
+    st.error(
+        EEXIST,
         "error: '%s' is in the way: kivorama writes the new '%s' under that "
         "name first, and this one is not its own; it is left as it is and "
         "'%s' was not written: move or remove it and run again\n",
         r.temp.c_str(), path, path);
-    return 0;
-  }
-  return 1;
+  return st;
 }
 
-int replace_begin(RunContext& run, const char* path, Replacement& r) {
-  if (!replace_prepare(run, path, r)) return 0;
-  if (!journal_made(run, kCfg, "new")) return 0;
+Status replace_begin(RunContext& run, const char* path, Replacement& r) {
+  Status st = replace_prepare(run, path, r);
+  if (st.ok()) st = journal_made(run, kCfg, "new");
+  if (!st.ok()) return st;
   int error = run.host.create(r.temp.c_str(), r.file);
   if (error == 0) error = run.host.identify(r.temp.c_str(), false, r.made);
-  if (error == 0 && !journal_made(run, kCfg, identity_text(r.made)))
-    error = EIO;
-  if (error != 0) {
-    if (!stopping(run))
-      say_error(run,
-                "error: cannot write config file '%s' (%s); it is left as it "
-                "was\n",
-                path, std::strerror(error));
-    replace_abort(run, r);
-    return 0;
-  }
-  return 1;
+  if (error == 0) st = journal_made(run, kCfg, identity_text(r.made));
+  if (error == 0 && st.ok()) return st;
+  if (!st.stops() && !stopping(run))
+    st.error(error,
+             "error: cannot write config file '%s' (%s); it is left as it "
+             "was\n",
+             path, std::strerror(error));
+  st.add(replace_abort(run, r));
+  return st;
 }
 
-int replace_copy(RunContext& run, Replacement& r, const char* from) {
+Status replace_copy(RunContext& run, Replacement& r, const char* from) {
+  Status st;
   // Nothing may have come in the way since the target was prepared: a copy
   // replaces what is at its name.
   Entry left = Entry::kNone;
-  if (int error = run.host.entry(r.temp.c_str(), left); error != 0)
-    return error;
-  if (left != Entry::kNone) return EEXIST;
-  if (!journal_made(run, kCfg, "new")) return EIO;
+  if (int error = run.host.entry(r.temp.c_str(), left); error != 0) {
+    st.fail(error);
+    return st;
+  }
+  if (left != Entry::kNone) {
+    st.fail(EEXIST);
+    return st;
+  }
+  st = journal_made(run, kCfg, "new");
+  if (!st.ok()) return st;
   int error = run.host.copy_file(from, r.temp.c_str());
   if (error == 0) error = run.host.identify(r.temp.c_str(), false, r.made);
-  if (error == 0 && !journal_made(run, kCfg, identity_text(r.made)))
-    error = EIO;
-  return error;
+  if (error == 0) st = journal_made(run, kCfg, identity_text(r.made));
+  if (error != 0) st.fail(error);
+  return st;
 }
 
 int replace_close(RunContext& run, Replacement& r) {
@@ -113,21 +117,30 @@ int replace_close(RunContext& run, Replacement& r) {
   return error;
 }
 
-int replace_still(RunContext& run, const Replacement& r, const Identity& seen) {
+int replace_still(RunContext& run, const Replacement& r, const Identity& seen,
+                  bool& still) {
   Identity now;
   int error = run.host.identify(r.target.c_str(), true, now);
-  if (seen.type == Entry::kNone) return error == ENOENT;
-  return error == 0 && now.same_version(seen);
-}
-
-int replace_commit(RunContext& run, Replacement& r) {
-  int error = run.host.rename(r.temp.c_str(), r.target.c_str());
-  if (error != 0) return error;
-  journal_made(run, kCfg, "over");
+  still = false;
+  // A look that fails tells nothing of a change: it is a failure of its own.
+  if (error != 0 && error != ENOENT) return error;
+  still = seen.type == Entry::kNone ? error == ENOENT
+                                    : error == 0 && now.same_version(seen);
   return 0;
 }
 
-void replace_abort(RunContext& run, Replacement& r) {
+Status replace_commit(RunContext& run, Replacement& r) {
+  int error = run.host.rename(r.temp.c_str(), r.target.c_str());
+  if (error != 0) {
+    Status st;
+    st.fail(error);
+    return st;
+  }
+  r.done = true;
+  return journal_made(run, kCfg, "over");
+}
+
+Status replace_abort(RunContext& run, Replacement& r) {
   if (r.file != nullptr) run.host.close(r.file, false);
   r.file = nullptr;
   Identity there;
@@ -136,7 +149,8 @@ void replace_abort(RunContext& run, Replacement& r) {
     error = run.host.remove(r.temp.c_str()) == 0 ? ENOENT : EIO;
   // Whatever could not be removed now stays in the journal, for the repair
   // at the end of the run.
-  if (error == ENOENT) journal_made(run, kCfg, "over");
+  if (error == ENOENT) return journal_made(run, kCfg, "over");
+  return Status{};
 }
 
 void replace_undo(RunContext& run, const Pending& p, Repair& r) {
@@ -161,8 +175,7 @@ void replace_undo(RunContext& run, const Pending& p, Repair& r) {
       if (error != 0) {
         ++r.failures;
       } else if (p.cfg.known || id.size != 0) {
-        warn_unproven(path.c_str());
-        ++r.unproven;
+        warn_unproven(r, path.c_str());
       }
       continue;
     }

@@ -2,6 +2,7 @@
 // (repairing what a run that died left), the phases of core/run.cc, the
 // lock let go; and the run's own guard record, made here so that core
 // knows the guard only by the name RunContext refers to.
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -10,26 +11,27 @@
 
 namespace {
 
-// Says, in one line, what an interrupted run leaves as it was.
-void say_interrupted(RunContext& run, int signal) {
-  const bool pk3 = run.status.pk3_written != 0;
-  const bool cfg = run.status.cfg_written != 0;
+// What an interrupted run leaves as it was, in one "error: " line.
+Status interrupted_line(const RunStatus& status, int signal) {
+  const bool pk3 = status.pk3_written != 0;
+  const bool cfg = status.cfg_written != 0;
+  Status st;
   if (pk3 && cfg)
-    say_error(run,
-              "error: the run was interrupted (signal %d) after 'kivo.pk3' and "
-              "'kivo.cfg' were written\n",
-              signal);
+    st.error(EINTR,
+             "error: the run was interrupted (signal %d) after 'kivo.pk3' and "
+             "'kivo.cfg' were written\n",
+             signal);
   else if (pk3)
-    say_error(run,
-              "error: the run was interrupted (signal %d) after 'kivo.pk3' was "
-              "written; 'kivo.cfg' is left as it was\n",
-              signal);
+    st.error(EINTR,
+             "error: the run was interrupted (signal %d) after 'kivo.pk3' was "
+             "written; 'kivo.cfg' is left as it was\n",
+             signal);
   else
-    say_error(
-        run,
-        "error: the run was interrupted (signal %d); 'kivo.pk3', 'kivo.cfg' "
-        "and your 'scripts' folder are left as they were\n",
-        signal);
+    st.error(EINTR,
+             "error: the run was interrupted (signal %d); 'kivo.pk3', "
+             "'kivo.cfg' and your 'scripts' folder are left as they were\n",
+             signal);
+  return st;
 }
 
 }  // namespace
@@ -46,7 +48,7 @@ int run(State& s, int argc, char** argv) {
     }
     sy_release_folder(run);
     if (int signal = run.host.interrupted(); signal != 0)
-      say_interrupted(run, signal);
+      say_status(run, interrupted_line(run.status, signal));
   }
   if (int signal = run.host.interrupted(); signal != 0) return 128 + signal;
   return run.status.errors > 0 ? 1 : 0;

@@ -146,10 +146,9 @@ Status choose_archive_target(RunContext& run, Replacement& r, bool& had_old) {
   Status st = look_at(run, kArchiveFile, there);
   if (!st.ok()) return st;
   if (there == Entry::kLink) {
-    if (!replace_prepare(run, kArchiveFile, r)) {
-      st.fail(EPERM);
-      return st;
-    }
+    Status prepared = replace_prepare(run, kArchiveFile, r);
+    st.add(prepared);
+    if (!prepared.ok()) return st;
   } else {
     r.target = kArchiveFile;
   }
@@ -195,18 +194,20 @@ Status pack_in_work_folder(const State& s, const int* rows, int count,
   }
   // What the work folder is given is recorded before it is made, so that
   // a run stopped meanwhile leaves the proof of each file by its text.
-  if (!stopping(run, st) && !work_record_made(run, kScripts)) {
-    st.fail(EIO);
-    return st;
+  if (!stopping(run, st)) {
+    Status made = work_record_made(run, kScripts);
+    st.add(made);
+    if (!made.ok()) return st;
   }
   std::vector<std::pair<std::string, std::string>> texts;
   for (int i = 0; i < count; ++i) {
     const Player& p = *s.roster[rows[i]];
     texts.emplace_back(std::string(p.name.view()) + ".bot", bot_def_text(p));
   }
-  if (!stopping(run, st) && !work_record_texts(run, texts)) {
-    st.fail(EIO);
-    return st;
+  if (!stopping(run, st)) {
+    Status recorded = work_record_texts(run, texts);
+    st.add(recorded);
+    if (!recorded.ok()) return st;
   }
   int added = 0;
   int written[kTableRows];
@@ -220,8 +221,11 @@ Status pack_in_work_folder(const State& s, const int* rows, int count,
     CommandStatus pack = sy_cmd_pack(run, &st);
     Entry there = Entry::kNone;
     if (pack.ok()) st.add(look_at(run, kArchiveFile, there));
-    packed = pack.ok() && there == Entry::kFile &&
-             work_record_made(run, kArchiveFile);
+    if (pack.ok() && there == Entry::kFile) {
+      Status made = work_record_made(run, kArchiveFile);
+      st.add(made);
+      packed = made.ok();
+    }
     if (!packed && !stopping(run, st))
       st.error(EIO, "error: 'kivo.pk3' was not created: %s (status %d); %s\n",
                pack_failure(pack), pack.code,
@@ -285,29 +289,30 @@ void gd_write_descrete_players(State& s) {
   // The new archive is made in a folder of the program's own and replaces
   // the old one in one rename: the game sees the old kivo.pk3 or the new
   // one, whole, at every instant.
-  if (!work_begin(run)) return;
+  if (!say_status(run, work_begin(run))) return;
   std::fflush(stdout);  // the console shows both streams in order
   std::fprintf(stderr, "please wait while 'kivo.pk3' is being created...\n");
   bool packed = false;
-  if (work_enter(run)) {
+  if (say_status(run, work_enter(run))) {
     packed = say_status(run, pack_in_work_folder(s, rows, count, had_old));
-    if (!work_leave(run)) packed = false;
+    if (!say_status(run, work_leave(run))) packed = false;
   }
   packed = packed && say_status(run, give_archive_its_mode(
                                          run, work_path(kArchiveFile).c_str(),
                                          r.target.c_str()));
   if (packed) {
-    int error = work_commit(run, kArchiveFile, r);
-    if (error != 0) {
+    Status st = work_commit(run, kArchiveFile, r);
+    say_status(run, st);
+    if (!r.done) {
       say_error(
           run,
           "error: the new 'kivo.pk3' cannot take the place of the old one "
           "(%s); the old one is left as it was\n",
-          std::strerror(error));
+          std::strerror(st.code()));
       packed = false;
     }
   }
-  if (!work_end(run))
+  if (!say_status(run, work_end(run)))
     say_error(
         run,
         "error: the folder '%s' could not be removed; the next run will try "
