@@ -29,24 +29,31 @@ int holds_token(RunContext& run, const char* folder, const std::string& token) {
 }
 
 // What a folder that the journal names turns out to be.
-enum class Proof { kAbsent, kOurs, kEmpty, kUnproven, kError };
+enum class Proof { kAbsent, kOurs, kEmpty, kUnproven };
 
 // A folder is the program's own when it is the one recorded (if one was)
 // and holds the token file with the run's token, read back. An empty folder
 // at a name only the program uses, which the journal says was begun, is
-// reported as such: removing it loses nothing.
-Proof prove_folder(RunContext& run, const char* path, const std::string& token,
-                   const Made& made) {
+// reported as such: removing it loses nothing. The answer in `out`: 0, or
+// the errno value of a look that failed.
+int prove_folder(RunContext& run, const char* path, const std::string& token,
+                 const Made& made, Proof& out) {
+  out = Proof::kUnproven;
   Identity id;
   int error = run.host.identify(path, false, id);
-  if (error == ENOENT) return Proof::kAbsent;
-  if (error != 0) return Proof::kError;
-  if (id.type != Entry::kFolder) return Proof::kUnproven;
-  if (made.known && !id.same_object(made.id)) return Proof::kUnproven;
-  if (holds_token(run, path, token)) return Proof::kOurs;
+  if (error == ENOENT) out = Proof::kAbsent;
+  if (error != 0) return error == ENOENT ? 0 : error;
+  if (id.type != Entry::kFolder) return 0;
+  if (made.known && !id.same_object(made.id)) return 0;
+  if (holds_token(run, path, token)) {
+    out = Proof::kOurs;
+    return 0;
+  }
   std::vector<std::string> names;
-  if (run.host.list_folder(path, names) != 0) return Proof::kError;
-  return names.empty() ? Proof::kEmpty : Proof::kUnproven;
+  if (int failed = run.host.list_folder(path, names); failed != 0)
+    return failed;
+  if (names.empty()) out = Proof::kEmpty;
+  return 0;
 }
 
 // Moves a folder of the program's own that holds what it cannot prove to
@@ -231,13 +238,16 @@ Status ours_begin_folder(RunContext& run, const char* path,
 }
 
 int ours_end_folder(RunContext& run, const char* path, const Identity& made) {
-  switch (prove_folder(run, path, run.guard.token, Made{true, true, made})) {
+  Proof proof = Proof::kUnproven;
+  const Made recorded{true, true, made};
+  if (int error = prove_folder(run, path, run.guard.token, recorded, proof);
+      error != 0)
+    return error;
+  switch (proof) {
     case Proof::kAbsent:
       return 0;
     case Proof::kOurs:
       return run.host.remove_tree(path);
-    case Proof::kError:
-      return EIO;
     default:
       return EXDEV;
   }
@@ -247,7 +257,12 @@ void ours_undo_folder(RunContext& run, const char* path,
                       const std::string& token, const Made& made,
                       const std::vector<MadeFile>& proofs, Repair& r) {
   const bool players_name = path == kScripts;
-  switch (prove_folder(run, path, token, made)) {
+  Proof proof = Proof::kUnproven;
+  if (prove_folder(run, path, token, made, proof) != 0) {
+    ++r.failures;
+    return;
+  }
+  switch (proof) {
     case Proof::kAbsent:
       return;
     case Proof::kOurs:
@@ -263,9 +278,6 @@ void ours_undo_folder(RunContext& run, const char* path,
     case Proof::kUnproven:
       if (players_name) return;
       warn_unproven(r, path);
-      return;
-    case Proof::kError:
-      ++r.failures;
       return;
   }
 }
