@@ -98,6 +98,15 @@ void walk_every_operation(Fault fault) {
                   : o.status == 0            ? after == clean
                                              : o.status == 1)
           << where;
+      // Interrupted once kivo.pk3 is new, the run says whether kivo.cfg is.
+      const bool cfg = at(after, "kivo.cfg") == at(clean, "kivo.cfg");
+      if (fault == Fault::kInterrupt &&
+          at(after, "kivo.pk3") == at(clean, "kivo.pk3"))
+        EXPECT_SAYS(o.out,
+                    cfg ? "after 'kivo.pk3' and 'kivo.cfg' were written\n"
+                        : "after 'kivo.pk3' was written; 'kivo.cfg' is left as "
+                          "it was\n")
+            << where;
     }
     // After a kill the player acts: saves a file under a bot's name; when no
     // scripts folder is to be seen, makes one with a file named like the
