@@ -23,12 +23,14 @@ using test::Tree;
 // own, the game's own archive, a scripts folder of the player's with a
 // read-only file in it, a file of their own, a kivo.cfg edited by hand (most
 // players made inactive, one renamed, a row too short, its permission bits
-// not those a checkout gives) and an earlier run's kivo.pk3.
+// not those a checkout gives), an older backup of it and an earlier run's
+// kivo.pk3.
 void walk_every_operation(Fault fault) {
   const test::ScratchDir model;
   test::make_folder(test::kCases / "player-folder/folder");
   fs::permissions("scripts/notes.txt", fs::perms::owner_read);
   fs::permissions("kivo.cfg", fs::perms(0640));  // a mode the run must keep
+  test::write_file("kivo.cfg.bak", "an older backup\n");
   test::make_pk3("kivo.pk3", {{"scripts/Old.bot", "{}"}});
   const Tree start = test::folder(), players = test::players_part(start);
   // What a clean run leaves, and that a second clean run leaves it alike.
@@ -63,7 +65,10 @@ void walk_every_operation(Fault fault) {
     // What the game and the player see before every operation until the
     // fault and after it (the run may be in its work folder meanwhile).
     int torn = 0;
+    std::string cfg_record;  // the last journal record of kivo.cfg.tmp
     test::each_operation = [&] {
+      if (test::operation.starts_with("journal cfg "))
+        cfg_record = test::operation;
       for (const char* own : {"kivo.cfg", "kivo.pk3"}) {
         const std::string now = test::entry(dir.path / own);
         torn += now != at(start, own) && now != at(clean, own);
@@ -80,6 +85,10 @@ void walk_every_operation(Fault fault) {
     // Hand edits are never lost without the copy kept.
     EXPECT_TRUE(at(after, "kivo.cfg") == at(start, "kivo.cfg") ||
                 at(after, "kivo.cfg.bak") == at(clean, "kivo.cfg.bak"))
+        << where;
+    // The older backup is never lost: it stays, or moves to kivo.cfg.bak.1.
+    EXPECT_TRUE(at(after, "kivo.cfg.bak") == at(start, "kivo.cfg.bak") ||
+                at(after, "kivo.cfg.bak.1") == at(start, "kivo.cfg.bak"))
         << where;
     if (fault == Fault::kKill) {
       EXPECT_EQ(o.status, -1) << where;
@@ -98,6 +107,12 @@ void walk_every_operation(Fault fault) {
                   : o.status == 0            ? after == clean
                                              : o.status == 1)
           << where;
+      // A kivo.cfg.tmp the run made it also removes, and records so, unless
+      // the fault hit that file or the journal.
+      if (o.faulted.find("kivo.cfg.tmp") == std::string::npos &&
+          !o.faulted.starts_with("journal"))
+        EXPECT_TRUE(cfg_record.empty() || cfg_record == "journal cfg over\n")
+            << where;
       // Interrupted once kivo.pk3 is new, the run says whether kivo.cfg is.
       const bool cfg = at(after, "kivo.cfg") == at(clean, "kivo.cfg");
       if (fault == Fault::kInterrupt &&
