@@ -40,15 +40,14 @@ struct ConfigWriter : testing::Test {
   std::string save() {
     return test::printed([&] { gd_save_config(*s); });
   }
-  // kivo.cfg as the reviewed text, read back, with a line the run could not
-  // use, so that saving keeps the old file as kivo.cfg.bak.
-  std::string read_with_a_lost_line() {
+  // kivo.cfg as the reviewed text (written in text mode: the host's line
+  // ends), read back and applied.
+  std::string read_golden() {
     const std::string text = test::host_line_ends(test::read_file(
         KIVO_SOURCE_DIR "/tests/config/golden_small_roster.cfg"));
     test::write_file(kConfigFile, text);
     test::printed([&] { gd_read_config(*s); });
     gd_apply_config(*s), gd_apply_ai_cfg(*s);
-    s->cfg_unread = 1;
     return text;
   }
 
@@ -62,12 +61,7 @@ struct ConfigWriter : testing::Test {
 // the player's, whether the editor wrote the file in place or replaced it;
 // the run says so, and nothing it made is left behind.
 TEST_F(ConfigWriter, TheReviewedTextReadsBackWholeAndEditsDuringARunWin) {
-  // kivo.cfg is written in text mode: the host's line ends.
-  const std::string golden = test::host_line_ends(
-      test::read_file(KIVO_SOURCE_DIR "/tests/config/golden_small_roster.cfg"));
-  test::write_file(kConfigFile, golden);
-  test::printed([&] { gd_read_config(*s); });
-  gd_apply_config(*s), gd_apply_ai_cfg(*s);
+  const std::string golden = read_golden();
   EXPECT_EQ(save(), "wrote 'kivo.cfg'\n");
   EXPECT_EQ(test::read_file(kConfigFile), golden);
   for (bool in_place : {true, false}) {
@@ -92,7 +86,8 @@ TEST_F(ConfigWriter, TheReviewedTextReadsBackWholeAndEditsDuringARunWin) {
 // old. (With none of them provably ours, kivo.cfg stays as it was:
 // tests/runs/config-backups-all-the-players-own.)
 TEST_F(ConfigWriter, TheOldestBackupOfOursMakesRoomAndNoOtherFile) {
-  const std::string old = read_with_a_lost_line();
+  const std::string old = read_golden();
+  s->cfg_unread = 1;  // a line the run could not use: the old file is kept
   const std::string older = old + "// the older backup\n";
   test::write_file("kivo.cfg.bak", older);
   // By age, in hours: the player's notes, a backup of ours with a second

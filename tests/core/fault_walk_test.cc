@@ -23,12 +23,14 @@ using test::Tree;
 // own, the game's own archive, a scripts folder of the player's with a
 // read-only file in it, a file of their own, a kivo.cfg edited by hand (most
 // players made inactive, one renamed, a row too short, its permission bits
-// not those a checkout gives) and an earlier run's kivo.pk3.
+// not those a checkout gives), an older backup of it and an earlier run's
+// kivo.pk3.
 void walk_every_operation(Fault fault) {
   const test::ScratchDir model;
   test::make_folder(test::kCases / "player-folder/folder");
   fs::permissions("scripts/notes.txt", fs::perms::owner_read);
   fs::permissions("kivo.cfg", fs::perms(0640));  // a mode the run must keep
+  test::write_file("kivo.cfg.bak", "an older backup\n");
   test::make_pk3("kivo.pk3", {{"scripts/Old.bot", "{}"}});
   const Tree start = test::folder(), players = test::players_part(start);
   // What a clean run leaves, and that a second clean run leaves it alike.
@@ -63,7 +65,9 @@ void walk_every_operation(Fault fault) {
     // What the game and the player see before every operation until the
     // fault and after it (the run may be in its work folder meanwhile).
     int torn = 0;
+    std::string last;  // the last journal record of kivo.cfg.tmp
     test::each_operation = [&] {
+      if (test::operation.starts_with("journal cfg ")) last = test::operation;
       for (const char* own : {"kivo.cfg", "kivo.pk3"}) {
         const std::string now = test::entry(dir.path / own);
         torn += now != at(start, own) && now != at(clean, own);
@@ -77,9 +81,12 @@ void walk_every_operation(Fault fault) {
         "fault at " + std::to_string(k) + " (" + o.faulted + ")\n" + o.out;
     const Tree after = test::folder();
     EXPECT_EQ(torn, 0) << "kivo.cfg or kivo.pk3 neither old nor new, " << where;
-    // Hand edits are never lost without the copy kept.
-    EXPECT_TRUE(at(after, "kivo.cfg") == at(start, "kivo.cfg") ||
-                at(after, "kivo.cfg.bak") == at(clean, "kivo.cfg.bak"))
+    // Hand edits are never lost without the copy kept, nor the older backup,
+    // which stays or moves to kivo.cfg.bak.1.
+    EXPECT_TRUE((at(after, "kivo.cfg") == at(start, "kivo.cfg") ||
+                 at(after, "kivo.cfg.bak") == at(clean, "kivo.cfg.bak")) &&
+                (at(after, "kivo.cfg.bak") == at(start, "kivo.cfg.bak") ||
+                 at(after, "kivo.cfg.bak.1") == at(start, "kivo.cfg.bak")))
         << where;
     if (fault == Fault::kKill) {
       EXPECT_EQ(o.status, -1) << where;
@@ -93,10 +100,22 @@ void walk_every_operation(Fault fault) {
                                   "was changed while this run worked"})
         EXPECT_EQ(o.out.find(misread), std::string::npos) << where;
       // A fault the run got over leaves what a clean run leaves; any other
-      // is reported, or the run says it was interrupted.
-      EXPECT_TRUE(fault == Fault::kInterrupt ? o.status == 130
+      // is reported, or the run says it was interrupted (and, once kivo.pk3
+      // is new, whether kivo.cfg is too).
+      const bool told =
+          at(after, "kivo.pk3") != at(clean, "kivo.pk3") ||
+          o.out.find(at(after, "kivo.cfg") == at(clean, "kivo.cfg")
+                         ? "and 'kivo.cfg' were written\n"
+                         : "'kivo.cfg' is left as it was\n") != o.out.npos;
+      EXPECT_TRUE(fault == Fault::kInterrupt ? o.status == 130 && told
                   : o.status == 0            ? after == clean
                                              : o.status == 1)
+          << where;
+      // A kivo.cfg.tmp the run made it also removes, and records so, unless
+      // the fault hit that file or the journal.
+      EXPECT_TRUE(o.faulted.find("kivo.cfg.tmp") != std::string::npos ||
+                  o.faulted.starts_with("journal") || last.empty() ||
+                  last == "journal cfg over\n")
           << where;
     }
     // After a kill the player acts: saves a file under a bot's name; when no

@@ -17,6 +17,8 @@
 //     prints WORDS         a line the run printed holds these words in a row
 //     cfg WORDS            a line of kivo.cfg holds them
 //     pk3 MEMBER [WORDS]   kivo.pk3 holds the member (and a line of it WORDS)
+//     pk3-text MEMBER FILE the member's words are those of FILE, a file of
+//                          the case beside "case", in order and no others
 //     runs WORDS           a command line of the run holds them; checked
 //                          with the Unix command set only
 //     same PATH [FROM]     what is at PATH, a file or a whole folder, is byte
@@ -141,6 +143,9 @@ TEST_P(Case, HoldsItsFacts) {
       held = holds(seen[kind], w);
     else if (kind == "exists")
       held = fs::exists(fs::symlink_status(w.at(0)));
+    else if (kind == "pk3-text")
+      held = words(test::members("kivo.pk3")[w.at(0)]) ==
+             words(test::read_file(c / w.at(1)));
     else if (kind == "mode")  // octal, as chmod takes it
       held = test::entry(w.at(0)).starts_with(
           "f" + std::to_string(std::stoi(w.at(1), nullptr, 8)) + ":");

@@ -34,8 +34,7 @@ TEST(DiskFull, ThePlayersScriptsIsAlwaysGivenBack) {
   const test::ScratchDir dir;
   const SmallDisk disk(dir.path / "disk");
   if (!disk.mounted) GTEST_SKIP() << "no tmpfs can be mounted here";
-  int runs = 0;
-  for (unsigned long long kb = 0; kb <= 40; kb += 4, ++runs) {
+  for (unsigned long long kb = 0; kb <= 40; kb += 4) {
     const fs::path game = disk.path / "game";
     fs::remove_all(disk.path / "filler");
     fs::remove_all(game);
@@ -62,7 +61,6 @@ TEST(DiskFull, ThePlayersScriptsIsAlwaysGivenBack) {
       EXPECT_FALSE(fs::exists(fs::symlink_status(own))) << own << ", " << where;
     fs::current_path(dir.path);
   }
-  EXPECT_EQ(runs, 11);
 }
 
 }  // namespace

@@ -15,7 +15,6 @@ struct Result {
   std::string out;
   int status = -1;
   test::Tree folder;
-  bool operator==(const Result&) const = default;
 };
 
 // The case player-folder, with an archive whose name needs quoting, is run

@@ -186,27 +186,22 @@ TEST(FolderCheck, AFolderOthersCanChangeIsNotTouched) {
     ASSERT_EQ(test::at(before, "kivo.cfg") + test::entry("kivo.tmp"),
               "l../secret" + std::string("l../secret"));
     const std::string path = fs::canonical(".").string();
+    // What the host tells of the folder begins the one line said; the rest
+    // of it is in the table of tests/guard/folder_test.cc.
     const std::string said =
-        theirs
-            ? "error: the folder '" + path + "' belongs to the user '" +
-                  nobody +
-                  "' (mode 0755), who could change it while this run "
-                  "works, so nothing was changed: run kivorama as '" +
-                  nobody + "' (sudo -u " + nobody + " kivorama)\n"
-            : "error: the folder '" + path + "' (owner 'root', mode " +
-                  (shared ? "0777" : "0775") +
-                  ") can be changed by other users" +
-                  (shared ? "" : " of its group") +
-                  ", so nothing was changed: let only its owner change it "
-                  "(chmod " +
-                  (shared ? "go" : "g") + "-w '" + path + "') and run again\n";
+        theirs   ? "belongs to the user '" + nobody + "' (mode 0755), who"
+        : shared ? "(owner 'root', mode 0777) can be changed by other users,"
+                 : "(owner 'root', mode 0775) can be changed by other users "
+                   "of its group,";
     int status = -1;
-    EXPECT_EQ(test::run_program({}, &status), said + kHelpLine);
+    const std::string out = test::run_program({}, &status);
+    EXPECT_TRUE(out.starts_with("error: the folder '" + path + "' " + said))
+        << out;
+    EXPECT_EQ(out.substr(out.find('\n') + 1), kHelpLine) << out;
     EXPECT_EQ(status, 1);
     EXPECT_SAYS(test::run_program({"-h"}, &status), "Usage: kivorama");
     EXPECT_EQ(status, 0);
     EXPECT_EQ(test::folder(), before);
-    EXPECT_EQ(test::entry("kivo.tmp"), "l../secret");
     EXPECT_EQ(test::entry("../secret"), secret);
   }
   EXPECT_EQ(test::shell("ls .."), "group\nsecret\nshared\ntheirs\n");

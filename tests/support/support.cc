@@ -168,7 +168,8 @@ std::string at(const Tree& tree, const std::string& path) {
 }
 
 Tree players_part(Tree tree) {
-  for (const char* own : {"kivo.cfg", "kivo.cfg.bak", "kivo.pk3"})
+  for (const char* own :
+       {"kivo.cfg", "kivo.cfg.bak", "kivo.cfg.bak.1", "kivo.pk3"})
     tree.erase(own);
   return tree;
 }
