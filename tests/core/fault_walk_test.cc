@@ -99,6 +99,10 @@ void walk_every_operation(Fault fault) {
       for (const char* misread : {"(File exists)", "(No such file",
                                   "was changed while this run worked"})
         EXPECT_EQ(o.out.find(misread), std::string::npos) << where;
+      // A file that could not be made or written is told so, with why.
+      if (o.faulted.starts_with("create ") || o.faulted == "close") {
+        EXPECT_SAYS(o.out, "(No space left on device)") << where;
+      }
       // A fault the run got over leaves what a clean run leaves; any other
       // is reported, or the run says it was interrupted (and, once kivo.pk3
       // is new, whether kivo.cfg is too).
