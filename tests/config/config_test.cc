@@ -81,21 +81,25 @@ TEST_F(ConfigWriter, TheReviewedTextReadsBackWholeAndEditsDuringARunWin) {
 // The older backups that a player piles up by moving archives out and in:
 // at most five besides kivo.cfg.bak. With all five taken, the oldest that
 // kivorama provably wrote goes (a plain file with no other name, its text
-// beginning with the flags block as written here); a file of the player's
-// under such a name, a link, or a backup with another name stays, however
-// old. (With none of them provably ours, kivo.cfg stays as it was:
+// beginning with the flags block as written here, whatever values the
+// player gave the flags); a file of the player's under such a name, a link,
+// or a backup with another name stays, however old. (With none of them
+// provably ours, kivo.cfg stays as it was:
 // tests/runs/config-backups-all-the-players-own.)
 TEST_F(ConfigWriter, TheOldestBackupOfOursMakesRoomAndNoOtherFile) {
   const std::string old = read_golden();
   s->cfg_unread = 1;  // a line the run could not use: the old file is kept
-  const std::string older = old + "// the older backup\n";
-  test::write_file("kivo.cfg.bak", older);
+  test::write_file("kivo.cfg.bak", old + "// the older backup\n");
+  // .5 as the player left kivo.cfg before a run kept it: a minus sign typed
+  // before a flag's value.
+  std::string edited = old + "// 5\n";
+  edited.replace(edited.find("use_blue      1 "), 16, "use_blue      -1 ");
   // By age, in hours: the player's notes, a backup of ours with a second
-  // name, the oldest of ours (.5) and the newest (.1); .4 is a link.
+  // name, the oldest of ours (.5, edited) and the newest (.1); .4 is a link.
   const std::map<int, std::pair<std::string, int>> slots = {
       {2, {"my notes\n", 20}},
       {3, {old, 10}},
-      {5, {old + "// 5\n", 5}},
+      {5, {edited, 5}},
       {1, {old + "// 1\n", 1}}};
   const auto now = fs::file_time_type::clock::now();
   for (const auto& [n, slot] : slots) {
@@ -116,12 +120,11 @@ TEST_F(ConfigWriter, TheOldestBackupOfOursMakesRoomAndNoOtherFile) {
             "removed to make room (at most 5 are kept)\n"
             "note: the older 'kivo.cfg.bak' is kept as 'kivo.cfg.bak.5'\n"
             "wrote 'kivo.cfg'\n");
-  const test::Tree after = test::folder();
-  EXPECT_EQ(test::read_file("kivo.cfg.bak.5"), older);
+  EXPECT_EQ(test::read_file("kivo.cfg.bak.5"), old + "// the older backup\n");
   EXPECT_EQ(test::read_file("kivo.cfg.bak"), old);
   for (const char* kept :
        {"kivo.cfg.bak.1", "kivo.cfg.bak.2", "kivo.cfg.bak.3", "kivo.cfg.bak.4"})
-    EXPECT_EQ(test::at(after, kept), test::at(before, kept)) << kept;
+    EXPECT_EQ(test::at(test::folder(), kept), test::at(before, kept)) << kept;
 }
 
 }  // namespace
