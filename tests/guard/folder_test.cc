@@ -61,10 +61,16 @@ TEST(FolderCheck, WhoElseCouldChangeTheFolder) {
        "changed by other users of its group, so nothing was changed: let "
        "only its owner change it (chmod g-w '/srv/it'\\''s') and run "
        "again\n"},
-      {folder(5, "games", 0755, false, 0), 0,
-       "error: the folder '/srv/q3/baseq3' belongs to the user 'games' "
+      // The user as typed: plain with only letters, digits and ._- in it.
+      {folder(5, "az-AZ_09.x", 0755, false, 0), 0,
+       "error: the folder '/srv/q3/baseq3' belongs to the user 'az-AZ_09.x' "
        "(mode 0755), who could change it while this run works, so nothing "
-       "was changed: run kivorama as 'games' (sudo -u games kivorama)\n"},
+       "was changed: run kivorama as 'az-AZ_09.x' (sudo -u az-AZ_09.x "
+       "kivorama)\n"},
+      {folder(5, "ann@q3", 0755, false, 0), 0,
+       "error: the folder '/srv/q3/baseq3' belongs to the user 'ann@q3' "
+       "(mode 0755), who could change it while this run works, so nothing "
+       "was changed: run kivorama as 'ann@q3' (sudo -u 'ann@q3' kivorama)\n"},
       {folder(1234, "", 0700), 0,
        "error: the folder '/srv/q3/baseq3' belongs to the user '1234' (mode "
        "0700), who could change it while this run works, so nothing was "
