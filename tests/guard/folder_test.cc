@@ -40,6 +40,14 @@ std::string others(const char* mode, const char* group, const char* chmod) {
   return text;
 }
 
+// Of a folder of another user's, named `user`, typed as `typed` for sh.
+std::string theirs(const std::string& user, const char* typed) {
+  return "error: the folder '/srv/q3/baseq3' belongs to the user '" + user +
+         "' (mode 0755), who could change it while this run works, so "
+         "nothing was changed: run kivorama as '" +
+         user + "' (sudo -u " + typed + " kivorama)\n";
+}
+
 // Each row: the folder as the host tells it, and what the run says ("" for
 // a folder it works in). Only the runner (1000, ann) and root may change a
 // folder that is run in; the sticky bit lets others still make names.
@@ -61,14 +69,11 @@ TEST(FolderCheck, WhoElseCouldChangeTheFolder) {
        "changed by other users of its group, so nothing was changed: let "
        "only its owner change it (chmod g-w '/srv/it'\\''s') and run "
        "again\n"},
-      {folder(5, "games", 0755, false, 0), 0,
-       "error: the folder '/srv/q3/baseq3' belongs to the user 'games' "
-       "(mode 0755), who could change it while this run works, so nothing "
-       "was changed: run kivorama as 'games' (sudo -u games kivorama)\n"},
-      {folder(1234, "", 0700), 0,
-       "error: the folder '/srv/q3/baseq3' belongs to the user '1234' (mode "
-       "0700), who could change it while this run works, so nothing was "
-       "changed: run kivorama as '1234' (sudo -u '#1234' kivorama)\n"},
+      // The user typed for sh: plain if only letters, digits and ._- are in it
+      {folder(5, "az-AZ_09.x", 0755, false, 0), 0,
+       theirs("az-AZ_09.x", "az-AZ_09.x")},
+      {folder(5, "ann@q3", 0755, false, 0), 0, theirs("ann@q3", "'ann@q3'")},
+      {folder(1234, "", 0755), 0, theirs("1234", "'#1234'")},
       {FolderAccess{}, EACCES,
        "error: cannot find out who may change this folder (Permission "
        "denied); nothing was changed\n"},
