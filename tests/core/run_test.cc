@@ -106,9 +106,8 @@ TEST(Folders, LinksPointingOutside) {
   const std::string cfg = test::read_file(out / "kivo.cfg.out");
   EXPECT_SAYS(cfg, "tier_hi       3 ");
   EXPECT_SAYS(cfg, "Knight");
-  outside.erase("kivo.cfg.out");
   test::Tree after = test::folder(out);
-  after.erase("kivo.cfg.out");
+  after["kivo.cfg.out"] = outside["kivo.cfg.out"];
   EXPECT_EQ(after, outside);
 }
 

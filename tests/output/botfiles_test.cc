@@ -52,12 +52,15 @@ TEST(Archive, ALinkOfTheRunnersStaysAndItsFileGetsTheNewArchive) {
 
 // What the run made (the new archive in kivo.ztmp, kivo.cfg's temporary
 // file) is swapped for a link to a file outside just before it gets the old
-// file's mode (or a new file's, when there was none): the file outside keeps
-// its own, the old file stays (or the line says there is none).
+// file's mode (or a new file's, when there was none), or kivo.ztmp for one
+// to the folder outside, which has a kivo.pk3, just before the new archive
+// takes the old one's place: what is outside keeps its mode and stays where
+// it is, the old file stays (or the line says there is none).
 TEST(Archive, AFileSwappedForALinkPassesNoModeThrough) {
   if (test::kIsWindowsHost) GTEST_SKIP() << "links are POSIX here";
   const struct {
     const char *old, *operation, *swapped, *said;
+    int nth = 1;  // the operation's first time, or which
   } rows[] = {
       {"kivo.pk3", "copy_mode kivo.pk3", "kivo.ztmp/kivo.pk3",
        "error: cannot give the new 'kivo.pk3' its mode (Too many levels of "
@@ -68,30 +71,35 @@ TEST(Archive, AFileSwappedForALinkPassesNoModeThrough) {
       {"kivo.cfg", "copy_mode kivo.cfg", "kivo.cfg.tmp",
        "error: cannot write config file 'kivo.cfg' (Too many levels of "
        "symbolic links); it is left as it was\n"},
+      {"kivo.pk3", "identify kivo.ztmp", "kivo.ztmp",
+       "error: the new 'kivo.pk3' cannot take the place of the old one "
+       "(Invalid cross-device link); the old one is left as it was\n",
+       2},
   };
   for (const auto& row : rows) {
     Game g;
     if (*row.old == 'k') test::run_main();  // an old kivo.pk3 and kivo.cfg
     test::write_file(g.outside / "victim", "theirs");
     fs::permissions(g.outside / "victim", fs::perms(0600));
+    test::make_pk3((g.outside / "kivo.pk3").string(), {{"theirs", "x"}});
     const test::Tree before = test::folder(g.path);
-    bool swapped = false;
+    int seen = 0;
     test::each_operation = [&] {
-      if (swapped || test::operation != row.operation) return;
-      fs::remove(g.path / "game" / row.swapped);
-      fs::create_symlink(g.outside / "victim", g.path / "game" / row.swapped);
-      swapped = true;
+      if (test::operation != row.operation || ++seen != row.nth) return;
+      const fs::path made = g.path / "game" / row.swapped;
+      fs::rename(made, g.path / "made");
+      fs::create_symlink(
+          fs::is_directory(g.path / "made") ? g.outside : g.outside / "victim",
+          made);
     };
     const test::Outcome o = test::run_main();
     test::each_operation = nullptr;
-    EXPECT_TRUE(swapped) << row.operation;
-    EXPECT_EQ(o.status, 1) << o.out;
-    EXPECT_SAYS(o.out, row.said);
+    EXPECT_SAYS(o.out, row.said);  // so the swap was made
     const test::Tree after = test::folder(g.path);
     const std::string kept =
         std::string("game/") + (*row.old ? row.old : "kivo.pk3");
-    for (const char* path :
-         {"outside/victim", "outside/bots.pk3", kept.c_str()})
+    for (const char* path : {"outside/victim", "outside/bots.pk3",
+                             "outside/kivo.pk3", kept.c_str()})
       EXPECT_EQ(test::at(after, path), test::at(before, path)) << path;
   }
 }
