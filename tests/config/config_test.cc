@@ -94,10 +94,11 @@ TEST_F(ConfigWriter, TheOldestBackupOfOursMakesRoomAndNoOtherFile) {
   // before a flag's value.
   std::string edited = old + "// 5\n";
   edited.replace(edited.find("use_blue      1 "), 16, "use_blue      -1 ");
-  // By age, in hours: the player's notes, a backup of ours with a second
-  // name, the oldest of ours (.5, edited) and the newest (.1); .4 is a link.
+  // By age, in hours: the player's notes (our text, but notes where ours has
+  // a blank line), a backup of ours with a second name, the oldest of ours
+  // (.5, edited) and the newest (.1); .4 is a link.
   const std::map<int, std::pair<std::string, int>> slots = {
-      {2, {"my notes\n", 20}},
+      {2, {std::string(old).insert(old.find("\n\n") + 1, "my notes"), 20}},
       {3, {old, 10}},
       {5, {edited, 5}},
       {1, {old + "// 1\n", 1}}};
