@@ -14,6 +14,12 @@
 //     chmod PATH BITS      the file at PATH has these permission bits (octal)
 //                          before the run
 //     status N             the exit status (0 when none is given)
+//     swap N OPERATION PATH FILE [over]  just before the run asks the host
+//                          the Nth time for OPERATION on PATH ("identify
+//                          kivo.cfg"), PATH is replaced by a new file with
+//                          the text of the folder's FILE, or with "over" the
+//                          text is written over PATH's own: what the player
+//                          does while a run works
 //     prints WORDS         a line the run printed holds these words in a row
 //     cfg WORDS            a line of kivo.cfg holds them
 //     pk3 MEMBER [WORDS]   kivo.pk3 holds the member (and a line of it WORDS)
@@ -102,14 +108,14 @@ TEST_P(Case, HoldsItsFacts) {
   const std::string text = test::read_file(c / "case");
   if (test::kIsWindowsHost && fs::exists(c / "posix-only"))
     GTEST_SKIP() << "only a POSIX file system can hold this folder";
-  std::map<std::string, Words> given;  // args, missing, chmod, status
+  std::map<std::string, Words> given;  // args, missing, chmod, status, swap
   std::vector<std::string> facts;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
     const Words w = words(line);
     if (w.empty() || w[0].starts_with("#")) continue;
     if (w[0] == "args" || w[0] == "missing" || w[0] == "status" ||
-        w[0] == "chmod")
+        w[0] == "chmod" || w[0] == "swap")
       given[w[0]].assign(w.begin() + 1, w.end());
     else
       facts.push_back(line);
@@ -121,8 +127,17 @@ TEST_P(Case, HoldsItsFacts) {
     fs::permissions(m.at(0), fs::perms(std::stoi(m.at(1), nullptr, 8)));
   const test::Tree before = test::folder();
   const Words& missing = given["missing"];
+  if (const Words swap = given["swap"]; !swap.empty())
+    test::each_operation = [&, swap, asked = 0]() mutable {
+      if (test::operation != swap[1] + " " + swap[2] ||
+          ++asked != std::stoi(swap[0]))
+        return;
+      if (swap.size() < 5) fs::remove(dir.path / swap[2]);
+      test::write_file(dir.path / swap[2], test::read_file(dir.path / swap[3]));
+    };
   const test::Outcome o = test::run_main(given["args"], test::Fault::kNone, 0,
                                          {missing.begin(), missing.end()});
+  test::each_operation = nullptr;
   const Words& status = given["status"];
   EXPECT_EQ(o.status, status.empty() ? 0 : std::stoi(status[0])) << o.out;
   const test::Tree after = test::folder();
