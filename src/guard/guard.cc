@@ -154,7 +154,13 @@ int sy_guard_folder(RunContext& run) {
 }
 
 Repair sy_release_folder(RunContext& run) {
-  Repair r = sy_repair(run, run.guard.journaled);
+  // Away from the game folder (the way back failed), the repair would look
+  // for everything in the wrong place: the journal is kept for the next run.
+  Repair r;
+  if (run.guard.away)
+    r.failures = 1;
+  else
+    r = sy_repair(run, run.guard.journaled);
   // Only a failed step keeps the journal for the next run; what cannot be
   // proven was named in its own line.
   if (r.failures > 0)

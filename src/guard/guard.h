@@ -34,6 +34,7 @@ struct Guard {
   std::string journaled;  // the records this run appended
   Identity own;           // the scripts folder the loan made
   Identity work;          // the work folder
+  bool away = false;      // in the work folder, not back in the game folder
   std::unique_ptr<HeldLock> lock;  // the folder's, while this run holds it
 };
 

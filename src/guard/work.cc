@@ -35,12 +35,13 @@ Status work_begin(RunContext& run) {
 
 Status work_enter(RunContext& run) {
   int error = run.host.change_folder(kWorkFolder);
+  run.guard.away = error == 0;
   Identity here;
   if (error == 0) error = run.host.identify(".", false, here);
   if (error == 0 && !here.same_object(run.guard.work)) error = EXDEV;
   Status st;
   if (error != 0) {
-    run.host.change_folder(nullptr);
+    run.guard.away = run.host.change_folder(nullptr) != 0;
     st.fatal(error,
              "error: cannot work in the folder '%s' (%s); the run stops\n",
              kWorkFolder, std::strerror(error));
@@ -56,6 +57,8 @@ Status work_leave(RunContext& run) {
         error,
         "error: cannot return to the game folder (%s); the run stops here\n",
         std::strerror(error));
+  else
+    run.guard.away = false;
   return st;
 }
 

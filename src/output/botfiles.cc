@@ -297,6 +297,9 @@ void gd_write_descrete_players(State& s) {
     packed = say_status(run, pack_in_work_folder(s, rows, count, had_old));
     if (!say_status(run, work_leave(run))) packed = false;
   }
+  // Away from the game folder no path names what it should: the journal
+  // tells the next run what to remove.
+  if (run.guard.away) return;
   packed = packed && say_status(run, give_archive_its_mode(
                                          run, work_path(kArchiveFile).c_str(),
                                          r.target.c_str()));

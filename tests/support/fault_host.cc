@@ -92,10 +92,8 @@ int FaultHost::close(std::FILE* f, bool durable) {
 }
 
 int FaultHost::change_folder(const char* path) {
-  // Coming back to the game folder always works, as for the real host.
   if (step(std::string("change_folder ") + (path ? path : "back")) ==
-          Fault::kFail &&
-      path != nullptr)
+      Fault::kFail)
     return EIO;
   const int error = target().change_folder(path);
   away_ = path != nullptr && error == 0;
