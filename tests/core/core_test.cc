@@ -22,7 +22,8 @@ TEST(Core, RandomSequenceOfTheGenerator) {
 // player's own file named like a bot (msvcrt's "wx" is not exclusive, so
 // this is the host's own). A folder's entries are named whatever they are,
 // without looking into them, so a link to nowhere is named like any file; a
-// folder that is not there, or is a file, is told apart.
+// folder that is not there, or is a file, is told apart; and a folder is
+// never copied as though it were a file.
 TEST(Host, CreateNeverOpensWhatIsThereAndListsEveryEntry) {
   test::ScratchDir dir;
   test::write_file("scripts/KniRed.bot", "the player's own\r\n");
@@ -41,6 +42,7 @@ TEST(Host, CreateNeverOpensWhatIsThereAndListsEveryEntry) {
   EXPECT_EQ(test::real_host().list_folder("none", names), ENOENT);
   EXPECT_EQ(test::real_host().list_folder("scripts/KniRed.bot", names),
             ENOTDIR);
+  EXPECT_NE(test::real_host().copy_file("scripts", "copy"), 0);
 }
 
 }  // namespace

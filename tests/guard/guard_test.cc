@@ -9,6 +9,7 @@
 
 #include <map>
 
+#include "guard/journal.h"
 #include "support/fault_host.h"
 #include "support/support.h"
 
@@ -89,7 +90,8 @@ TEST(Guard, HostileLockFilesTouchNothingOfThePlayers) {
 // simply switched off. It moves back only the very folder it set aside (a
 // tscripts of the player's, made after, stays where it is), and removes a
 // work folder only when all in it is what the journal recorded: its token,
-// the folder "scripts" by identity, the bot file by a digest of its text
+// the folder "scripts" by identity, kivo.pk3 by its version as the run
+// records it (identity, size, time), the bot file by a digest of its text
 // ("ours"). A file the player saved into it after the run died moves aside
 // with the folder, and nothing of the program's goes with it.
 TEST(Guard, AJournalOfOursIsRepairedAndNothingElse) {
@@ -98,23 +100,24 @@ TEST(Guard, AJournalOfOursIsRepairedAndNothingElse) {
     fs::remove_all("kivo.ztmp");
     fs::remove_all("tscripts");
     fs::rename("scripts", "tscripts");
-    Identity aside, work, scripts;
+    Identity aside, work, scripts, pk3;
     ASSERT_EQ(test::real_host().identify(recorded ? "tscripts" : "Mine.bot",
                                          false, aside),
               0);
     test::write_file("kivo.ztmp/kivo.own", "0123456789abcdef");
     test::write_file("kivo.ztmp/scripts/Bot.bot", "ours");
+    test::write_file("kivo.ztmp/kivo.pk3", "ours");
     if (!recorded) test::write_file("kivo.ztmp/scripts/mine.txt", "mine");
     const std::string mine = test::entry("kivo.ztmp/scripts/mine.txt");
     ASSERT_EQ(test::real_host().identify("kivo.ztmp", false, work), 0);
+    ASSERT_EQ(test::real_host().identify("kivo.ztmp/kivo.pk3", false, pk3), 0);
     ASSERT_EQ(test::real_host().identify("kivo.ztmp/scripts", false, scripts),
               0);
     test::write_file("kivo.lock",
                      kHead + "aside " + identity_text(aside) +
                          "\nwork new\nwork " + identity_text(work) +
-                         "\nmade 73637269707473 " + identity_text(scripts) +
-                         ":" + std::to_string(scripts.size) + ":" +
-                         std::to_string(scripts.changed) +
+                         "\nmade 73637269707473 " + version_text(scripts) +
+                         "\nmade 6b69766f2e706b33 " + version_text(pk3) +
                          "\ntext 426f742e626f74 db860fb4521d319e\n");
     const test::Outcome o = test::run_main();
     EXPECT_EQ(
