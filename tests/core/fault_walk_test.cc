@@ -94,8 +94,9 @@ void walk_every_operation(Fault fault) {
     } else {
       // With no way back from the work folder, what the run made there
       // stays with its journal, for the next run (below) to remove.
-      if (o.faulted != "change_folder back")
+      if (o.faulted != "change_folder back") {
         EXPECT_EQ(test::players_part(after), players) << where;
+      }
       // A failed operation is told as itself: a look that failed is never
       // taken for "nothing there", "something there" or an edit of the
       // player's (nobody edits kivo.cfg during these runs).

@@ -97,27 +97,26 @@ TEST(Guard, HostileLockFilesTouchNothingOfThePlayers) {
 TEST(Guard, AJournalOfOursIsRepairedAndNothingElse) {
   for (bool recorded : {true, false}) {
     PlayersFolder game;
-    fs::remove_all("kivo.ztmp");
-    fs::remove_all("tscripts");
+    for (const char* taken : {"kivo.ztmp", "tscripts"}) fs::remove_all(taken);
     fs::rename("scripts", "tscripts");
-    Identity aside, work, scripts, pk3;
-    ASSERT_EQ(test::real_host().identify(recorded ? "tscripts" : "Mine.bot",
-                                         false, aside),
-              0);
     test::write_file("kivo.ztmp/kivo.own", "0123456789abcdef");
     test::write_file("kivo.ztmp/scripts/Bot.bot", "ours");
     test::write_file("kivo.ztmp/kivo.pk3", "ours");
     if (!recorded) test::write_file("kivo.ztmp/scripts/mine.txt", "mine");
     const std::string mine = test::entry("kivo.ztmp/scripts/mine.txt");
-    ASSERT_EQ(test::real_host().identify("kivo.ztmp", false, work), 0);
-    ASSERT_EQ(test::real_host().identify("kivo.ztmp/kivo.pk3", false, pk3), 0);
-    ASSERT_EQ(test::real_host().identify("kivo.ztmp/scripts", false, scripts),
-              0);
+    auto id = [](const char* path) {
+      Identity id;
+      EXPECT_EQ(test::real_host().identify(path, false, id), 0) << path;
+      return id;
+    };
     test::write_file("kivo.lock",
-                     kHead + "aside " + identity_text(aside) +
-                         "\nwork new\nwork " + identity_text(work) +
-                         "\nmade 73637269707473 " + version_text(scripts) +
-                         "\nmade 6b69766f2e706b33 " + version_text(pk3) +
+                     kHead + "aside " +
+                         identity_text(id(recorded ? "tscripts" : "Mine.bot")) +
+                         "\nwork new\nwork " + identity_text(id("kivo.ztmp")) +
+                         "\nmade 73637269707473 " +
+                         version_text(id("kivo.ztmp/scripts")) +
+                         "\nmade 6b69766f2e706b33 " +
+                         version_text(id("kivo.ztmp/kivo.pk3")) +
                          "\ntext 426f742e626f74 db860fb4521d319e\n");
     const test::Outcome o = test::run_main();
     EXPECT_EQ(
