@@ -33,8 +33,7 @@ struct PlayersFolder : test::ScratchDir {
   // Everything, outside the game folder too, but the lock and list files.
   test::Tree players() {
     test::Tree t = test::folder(path);
-    t.erase("game/kivo.lock");
-    t.erase("game/kivo.tmp");
+    for (const char* ours : {"game/kivo.lock", "game/kivo.tmp"}) t.erase(ours);
     return t;
   }
 };

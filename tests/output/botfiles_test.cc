@@ -21,8 +21,7 @@ namespace fs = std::filesystem;
 // beside it, which holds an old archive with one bot, Old.
 struct Game : test::ScratchDir {
   Game() {
-    fs::create_directories("game");
-    fs::create_directories("outside");
+    for (const char* folder : {"game", "outside"}) fs::create_directory(folder);
     fs::current_path("outside");
     test::make_pk3("bots.pk3", {{"scripts/Old.bot", "{\nname Old\n}\n"}});
     fs::permissions("bots.pk3", fs::perms(0640));
