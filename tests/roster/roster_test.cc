@@ -191,9 +191,9 @@ TEST(Clip, TheGamesListCountedAsTheGameDoes) {
       // Loose: files and a link to one; no folder or broken link.
       {"loose-links", 16},
       // Archives the game loads and the scan does not read (pak0, zbot,
-      // FOO.PK3,
-      // a name of 50 characters, [ab]); not kivo.pk3, which the run replaces.
-      // One name, letter case aside, from two.
+      // FOO.PK3, a name of 50 characters, [ab], listed as itself and not as
+      // a.pk3); not kivo.pk3, which the run replaces. One name, letter case
+      // aside, from two.
       {"game-archives", 36},
   };
   for (const auto& [folder, bytes] : folders) {
