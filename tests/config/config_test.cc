@@ -37,9 +37,6 @@ struct ConfigWriter : testing::Test {
     for (std::string name; tiers >> name >> s->aifile_tiers[s->aifile_count];)
       append_name(s->aifile_names, s->aifile_count, name);
   }
-  std::string save() {
-    return test::printed([&] { gd_save_config(*s); });
-  }
   // kivo.cfg as the reviewed text (written in text mode: the host's line
   // ends), read back and applied.
   std::string read_golden() {
@@ -62,7 +59,7 @@ struct ConfigWriter : testing::Test {
 TEST_F(ConfigWriter, TheReviewedTextReadsBackWhole) {
   const std::string golden = read_golden();
   for (int pass = 0; pass < 2; ++pass) {
-    EXPECT_EQ(save(), "wrote 'kivo.cfg'\n");
+    EXPECT_EQ(test::printed([&] { gd_save_config(*s); }), "wrote 'kivo.cfg'\n");
     EXPECT_EQ(test::read_file(kConfigFile), golden);
     test::printed([&] { gd_read_config(*s); });
   }
@@ -104,7 +101,7 @@ TEST_F(ConfigWriter, TheOldestBackupOfOursMakesRoomAndNoOtherFile) {
   else
     fs::create_symlink("kivo.cfg.bak.1", "kivo.cfg.bak.4");
   const test::Tree before = test::folder();
-  EXPECT_EQ(save(),
+  EXPECT_EQ(test::printed([&] { gd_save_config(*s); }),
             "note: 'kivo.cfg' held lines this run could not use; the old "
             "file is kept as 'kivo.cfg.bak'\n"
             "note: 'kivo.cfg.bak.5', the oldest of the older backups, was "

@@ -65,14 +65,18 @@ void walk_every_operation(Fault fault) {
     // What the game and the player see before every operation until the
     // fault and after it (the run may be in its work folder meanwhile); and
     // that the run works in kivo.ztmp only once the journal names the very
-    // folder it made. The last journal records of kivo.cfg.tmp and kivo.ztmp.
-    int torn = 0, unnamed = 0;
+    // folder it made, and writes a bot file only once it holds their texts.
+    // The last journal records of kivo.cfg.tmp and kivo.ztmp.
+    int torn = 0, unnamed = 0, texts = 0;
     std::string last, work;
     test::each_operation = [&] {
-      if (test::operation.starts_with("journal cfg ")) last = test::operation;
-      if (test::operation.starts_with("journal work ")) work = test::operation;
-      unnamed += test::operation == "change_folder kivo.ztmp" &&
-                 work == "journal work new\n";
+      const std::string& op = test::operation;
+      if (op.starts_with("journal cfg ")) last = op;
+      if (op.starts_with("journal work ")) work = op;
+      texts += op.starts_with("journal text ");
+      unnamed +=
+          (op == "change_folder kivo.ztmp" && work == "journal work new\n") ||
+          (op.starts_with("create ") && op.ends_with(".bot") && !texts);
       for (const char* own : {"kivo.cfg", "kivo.pk3"}) {
         const std::string now = test::entry(dir.path / own);
         torn += now != at(start, own) && now != at(clean, own);
@@ -110,11 +114,14 @@ void walk_every_operation(Fault fault) {
                                   "was changed while this run worked"})
         EXPECT_EQ(o.out.find(misread), std::string::npos) << where;
       // A file that could not be made or written is told so, with why; so
-      // is a record the journal did not take (the step it announces stops).
+      // is a record the journal did not take (the step it announces stops),
+      // and a folder that could not be listed.
+      const bool listing = o.faulted.starts_with("list_folder ");
       if (fault == Fault::kFail &&
-          (o.faulted.starts_with("create ") ||
+          (listing || o.faulted.starts_with("create ") ||
            o.faulted.starts_with("journal") || o.faulted == "close")) {
-        EXPECT_SAYS(o.out, "(No space left on device)") << where;
+        EXPECT_SAYS(where, listing ? "(Input/output error)"
+                                   : "(No space left on device)");
       }
       // A fault the run got over leaves what a clean run leaves; any other
       // is reported, or the run says it was interrupted (and, once kivo.pk3

@@ -40,9 +40,9 @@ struct PlayersFolder : test::ScratchDir {
 
 // Each file of tests/guard/journals is a kivo.lock that an earlier version,
 // another user or the player left; and one whose line has 10 MB, and
-// kivo.lock as a link or as another name of a file outside. A journal that
-// is not wholly of the program's grammar (a torn last line aside), and a
-// lock file that is no plain file of one name, is refused (the journals
+// kivo.lock as a link, as another name of a file outside, or as a pipe. A
+// journal that is not wholly of the program's grammar (a torn last line aside),
+// and a lock file that is no plain file of one name, is refused (the journals
 // "refused-*", and one of more than 64 KiB) and left as it was, never
 // opened or written; a journal that is, is acted on only as far as the
 // folder proves it, which here is not at all.
@@ -51,11 +51,12 @@ TEST(Guard, HostileLockFilesTouchNothingOfThePlayers) {
       {"refused-line-of-10-MB",
        kHead + "own new\n" + std::string(10 << 20, 'x') + "\n"}};
   if (!test::kIsWindowsHost)
-    journals["refused-link"] = journals["refused-other-names"] = "";
+    journals["refused-link"] = journals["refused-other-names"] =
+        journals["refused-fifo"] = "";
   for (const auto& e : fs::directory_iterator(fs::path(KIVO_SOURCE_DIR) /
                                               "tests/guard/journals"))
     journals[e.path().filename().string()] = test::read_file(e.path());
-  EXPECT_EQ(journals.size(), test::kIsWindowsHost ? 28u : 30u);
+  EXPECT_EQ(journals.size(), test::kIsWindowsHost ? 28u : 31u);
   for (const auto& [name, journal] : journals) {
     PlayersFolder game;
     const test::Tree before = game.players();
@@ -63,6 +64,8 @@ TEST(Guard, HostileLockFilesTouchNothingOfThePlayers) {
       fs::create_symlink("../outside/secret.bot", "kivo.lock");
     else if (name == "refused-other-names")
       fs::create_hard_link("../outside/secret.bot", "kivo.lock");
+    else if (name == "refused-fifo")
+      test::shell("mkfifo kivo.lock");
     else
       test::write_file("kivo.lock", journal);
     const std::string lock = test::entry("kivo.lock");
@@ -71,10 +74,10 @@ TEST(Guard, HostileLockFilesTouchNothingOfThePlayers) {
     const bool refused = name.starts_with("refused-");
     EXPECT_EQ(o.status, 1) << what;
     EXPECT_EQ(game.players(), before) << what;
-    const std::string why = name == "refused-link" ? "is a link"
-                            : name == "refused-other-names"
-                                ? "has other names"
-                                : "holds something else";
+    const std::string why = name == "refused-link"          ? "is a link"
+                            : name == "refused-other-names" ? "has other names"
+                            : name == "refused-fifo"        ? "is no plain file"
+                                                     : "holds something else";
     EXPECT_SAYS(
         o.out,
         refused ? "error: 'kivo.lock' is not a lock file of kivorama (it " + why

@@ -28,7 +28,8 @@ const std::string kAsNobody =
 // scripts folder) after a run. The runs it starts find unzip and zip
 // through stand-ins: one whose first argument is the run's `pause_at` (in
 // the file "pause-at": the program hands its commands none of its own
-// environment) touches "paused" and waits there until it is stopped.
+// environment) writes its process number to "paused" and waits there until
+// it is stopped.
 struct Game : test::ScratchDir {
   Game() {
     fs::create_directories(path / "game");
@@ -37,9 +38,9 @@ struct Game : test::ScratchDir {
     fs::permissions("scripts/notes.txt", fs::perms::owner_read);
     test::write_file(path / "bin/unzip",
                      "#!/bin/sh\ng=${0%/bin/*}\n[ \"$1\" = \"$(cat $g/pause-at "
-                     "2>/dev/null)\" ] && "
-                     "touch $g/paused && while :; do sleep 0.01; "
-                     "done\nPATH=${PATH#*:} exec ${0##*/} \"$@\"\n");
+                     "2>/dev/null)\" ] && echo $$ >$g/p && mv $g/p $g/paused "
+                     "&& while :; do sleep 0.01; done\n"
+                     "PATH=${PATH#*:} exec ${0##*/} \"$@\"\n");
     fs::permissions(path / "bin/unzip", fs::perms::owner_all);
     fs::create_symlink("unzip", path / "bin/zip");
     EXPECT_EQ(test::shell(kExe + " >/dev/null 2>&1; echo $?"), "0\n");
@@ -85,11 +86,14 @@ int exit_status(pid_t pid) {
 TEST(Processes, RunsStoppedOrTwoAtOnce) {
   Game g;
   const test::Tree before = test::folder();
-  // To the whole process group, as a terminal does, or a system stopping.
+  // To the whole process group, as a terminal does, or a system stopping;
+  // or to the command alone, which the run waits on (-SIGHUP): the same.
   pid_t pid = 0;
-  for (int sig : {SIGINT, SIGTERM}) {
-    kill(-(pid = g.start("out", "paladin.pk3")), sig);
-    EXPECT_EQ(exit_status(pid), 128 + sig);
+  for (int sig : {SIGINT, SIGTERM, -SIGHUP}) {
+    pid = g.start("out", "paladin.pk3");
+    kill(sig > 0 ? -pid : std::stoi(test::read_file("../paused")),
+         std::abs(sig));
+    EXPECT_EQ(exit_status(pid), 128 + std::abs(sig));
     EXPECT_SAYS(test::read_file("../out"), "error: the run was interrupted");
     EXPECT_EQ(test::folder(), before);
   }

@@ -142,6 +142,7 @@ std::string entry(const fs::path& path) {
   if (!fs::exists(st)) return "";
   if (fs::is_symlink(st)) return "l" + fs::read_symlink(path).string();
   if (fs::is_directory(st)) return "d" + mode;
+  if (!fs::is_regular_file(st)) return "o" + mode;  // a pipe is never read
   // An archive is the member names and contents the game would load; its
   // bytes also hold the times zip put in. Read once for each content.
   const std::string bytes = read_file(path);
