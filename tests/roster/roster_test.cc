@@ -72,13 +72,14 @@ std::string after(void (*phase)(State&), const std::string& groups,
 
 // Kept statuses (A, I, u, X) and other sets are left alone; set 9 is
 // classified again with the active set: red is wanted, blue not, "Red" is
-// one of the others, which are not wanted, and neither are pak0's players.
+// one of the others, which are not wanted, and neither are pak0's players
+// nor the default skin's.
 TEST(Classify, StartFlagsAndKeptStatuses) {
   EXPECT_EQ(after(gd_classify_players,
-                  "use_set 2, use_red 1, use_others 0, use_pak0 0, 1 9A blue, "
-                  "1 2I blue, 1 2u blue, 1 2X blue, 1 3i blue, 1 9i red, 1 9i "
-                  "blue, 1 2a Red, 1 2i default pak0, 1 2i default pak0x"),
-            "1 9A, 1 2I, 1 2u, 1 2X, 1 3i, 1 2a, 3 9a, 1 2a");
+                  "use_set 2, use_red 1, use_others 0, use_pak0 0, use_defa 0, "
+                  "1 9A blue, 1 2I blue, 1 2u blue, 1 2X blue, 1 3i blue, 1 9i "
+                  "red, 1 9i blue, 1 2a Red, 1 2i default pak0, 1 2i default"),
+            "1 9A, 1 2I, 1 2u, 1 2X, 1 3i, 1 2a, 4 9a");
 }
 
 // An unknown model parks the player as 'u' in set 9; an unknown AI file
